@@ -1,0 +1,109 @@
+#pragma once
+// TFlashWrRXCont, the link controller: the one object through which the
+// tool talks to the module. It owns the serial port, the receive ring, the
+// log switches, the module's identity and the firmware image buffer; every
+// protocol of the tool is built from its few primitives (send, count, take,
+// flush, wait, log).
+//
+// Everything here runs on the user-interface thread. Received bytes enter
+// the ring only while that thread processes messages, which during a command
+// happens inside the reply wait.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "image/memory_stream.h"
+#include "link/prog_settings.h"
+#include "platform/link_ui.h"
+#include "platform/log_pane.h"
+#include "serial/com_port.h"
+
+namespace kv9 {
+
+constexpr int kRxRingSize = 16384;
+constexpr int kReplyBufSize = 1280;
+constexpr int kBlockSize = 256;
+
+class TFlashWrRXCont {
+ public:
+  // `owner` receives message boxes (may be null: boxes are then dropped),
+  // `logMemo` the log lines (may be null). The settings are copied.
+  TFlashWrRXCont(LinkUi* owner, LogPane* logMemo, const TProgSettings& settings);
+  TFlashWrRXCont(const TFlashWrRXCont&) = delete;
+  TFlashWrRXCont& operator=(const TFlashWrRXCont&) = delete;
+  ~TFlashWrRXCont();
+
+  // --- log ---
+  // One line into the log pane; force 0 lines only while DebugLog is set.
+  void AddLog(const std::string& text, int force);
+
+  // --- receive ring and transmission ---
+  // Writes count bytes (after RxFlush when flushFirst); returns the number the
+  // port accepted, 0 without logging when the port is closed. A port that
+  // fails while writing raises EComPort.
+  int SendBytes(const std::uint8_t* bytes, int count, int flushFirst);
+  int RxCount() const;
+  // The next unread byte; call only after RxCount reported enough bytes.
+  std::uint8_t RxByte();
+  void RxFlush();
+  // Handler of the port's received-bytes event: moves count bytes into the ring.
+  void CommX1RxChar(TCustomComPort& sender, int count);
+  // Handler of the port's line-error event: a debug line, nothing else.
+  void CommX1Error(TCustomComPort& sender, TComErrors errors);
+
+  // --- waits ---
+  // The one program-wide wait timer (shared by every controller and wait).
+  void StartWaitTimer();
+  // 1 once at least ms milliseconds passed since StartWaitTimer (wrap-safe).
+  int WaitTimerExpired(std::uint32_t ms);
+  // The reply wait: processes messages and polls every 10 ms until at least
+  // count bytes are unread (1) or timeoutMs passed (0). Consumes nothing.
+  int WaitRxCount(std::uint32_t timeoutMs, int count);
+
+  // --- port ---
+  // Closes the port if open, empties the ring, opens "COM<port>" and raises
+  // RTS and DTR. 1 when the port is open afterwards; 0 after a message box
+  // naming the port when it could not be opened.
+  int OpenPort(std::uint8_t port);
+  void ClosePort();
+
+  // --- image buffer ---
+  void SetImageArea(std::int32_t cpuCode, std::int32_t romSizeIndex);
+  void InitImageBuffer();
+  void LoadEmbeddedImage();
+  // CRC-16/X-25 of the image of RomStart..CrcEnd (only bytes the buffer
+  // holds); leaves the stream rewound.
+  std::uint16_t ImageCrc();
+  std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count) const;
+
+  // Fields, in the order the tool has always kept them.
+  TComPort CommX1;
+  LogPane* LogMemo;
+  std::array<char, 4> DeviceCode{};
+  std::uint32_t RomStart = 0;
+  std::uint32_t RomEnd = 0;
+  std::uint32_t CrcEnd = 0;
+  std::array<std::uint8_t, kRxRingSize> RxBuffer{};
+  std::int32_t RxWritePos = 0;
+  std::int32_t RxReadPos = 0;
+  std::array<std::uint8_t, kBlockSize> BlockBuf{};
+  std::array<std::uint8_t, kReplyBufSize> ReplyBuf{};
+  std::int32_t ModuleSupported = 0;
+  std::string ModuleMessage;
+  TProgSettings Settings;
+  std::array<char, 10> RomVersion{};
+  std::array<char, 10> ModelName{};
+  TMemoryStream ImageStream;
+  std::uint8_t ImageLoaded = 0;
+  std::int32_t ReWriteMode = 0;
+  std::int32_t DebugLog = 0;
+  std::int32_t TxLog = 1;
+  std::int32_t RxLog = 1;
+
+  LinkUi* Owner() const { return owner_; }
+
+ private:
+  LinkUi* owner_;
+};
+
+}  // namespace kv9

@@ -1,0 +1,54 @@
+#include "serial/com_thread.h"
+
+#include "platform/message_pump.h"
+#include "serial/com_backend.h"
+#include "serial/com_error.h"
+#include "serial/com_port.h"
+
+namespace kv9 {
+
+TComThread::TComThread(TCustomComPort& port, ComDevice& device, std::uint64_t generation)
+    : port_(port), device_(device), generation_(generation), thread_([this] { Run(); }) {}
+
+TComThread::~TComThread() { Stop(); }
+
+void TComThread::Stop() {
+  if (!thread_.joinable()) return;
+  stopping_.store(true);
+  device_.RequestStop();
+  Pump().CancelWaiters();
+  thread_.join();
+}
+
+void TComThread::Run() {
+  for (;;) {
+    const ComWaitResult seen = device_.WaitEvents();
+    if (seen.stopped || stopping_.load()) break;
+    if (!seen.events.Empty()) {
+      TCustomComPort* port = &port_;
+      const std::uint64_t generation = generation_;
+      const TComEvents events = seen.events;
+      const bool gone = seen.gone;
+      if (!Pump().HandOver([port, events, gone, generation] { port->DoEvents(events, gone, generation); },
+                           stopping_)) {
+        break;
+      }
+    }
+    // An unplugged device cannot come back on this descriptor: end the wait
+    // loop instead of spinning on its hang-up. Writes will report the error.
+    if (seen.gone) return;
+    // Bytes handed over but left unread would wake every poll at once.
+    if (seen.events.Contains(evRxChar)) {
+      int left = 0;
+      try {
+        left = device_.InputCount();
+      } catch (const EComPort&) {
+        return;  // the device failed; writes will say so
+      }
+      if (left > 0) device_.BackOff(10);
+    }
+  }
+  device_.Purge(true, true);
+}
+
+}  // namespace kv9

@@ -1,0 +1,39 @@
+#pragma once
+// The event thread of one open port. It only waits for port events and hands
+// each batch to the user-interface thread, blocking until it was handled.
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "serial/com_types.h"
+
+namespace kv9 {
+
+class TCustomComPort;
+class ComDevice;
+
+class TComThread {
+ public:
+  TComThread(TCustomComPort& port, ComDevice& device, std::uint64_t generation);
+  TComThread(const TComThread&) = delete;
+  TComThread& operator=(const TComThread&) = delete;
+  // Stops and joins; see Stop.
+  ~TComThread();
+
+  // User-interface thread. Ends the thread without waiting on the
+  // user-interface thread: a hand-over still pending is withdrawn, so closing
+  // never deadlocks against it. On its way out the thread discards the
+  // driver's queues, as closing promises.
+  void Stop();
+
+ private:
+  void Run();
+
+  TCustomComPort& port_;
+  ComDevice& device_;
+  std::uint64_t generation_;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+};
+
+}  // namespace kv9

@@ -1,0 +1,47 @@
+#pragma once
+// The port table: which device file each "COM<n>" name stands for on Linux.
+//
+// Automatic entries, only for devices that exist:
+//   /dev/ttyS<k>   -> COM<k+1>   (only UARTs the kernel found hardware for)
+//   /dev/ttyUSB<k> -> COM<k+33>
+//   /dev/ttyACM<k> -> COM<k+65>
+// Explicit entries: every file named COM<n> (letter case ignored) in the
+// folder named by the environment variable KV9_PORT_DIR, normally a symlink
+// to a device node; it replaces an automatic entry of the same number. The
+// simulated module publishes its pty there.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv9 {
+
+struct PortEntry {
+  std::string name;         // "COM3"
+  std::string device;       // "/dev/ttyUSB0" or the explicit entry's path
+  std::string description;  // the USB adapter's product name where known, else ""
+};
+
+// Where the table is read from; tests point these at folders of their own.
+struct PortTableSources {
+  std::string devDir = "/dev";
+  std::string sysClassTty = "/sys/class/tty";
+  std::string portDir;  // KV9_PORT_DIR; empty for none
+  static PortTableSources FromEnvironment();
+};
+
+// The number n of a name "COM<n>" (letters in any case, n a decimal number
+// from 1 to 255), or nothing for any other text.
+std::optional<int> ComPortNumber(const std::string& name);
+
+// The table, sorted by name as text ignoring letter case (COM1, COM10, COM2).
+std::vector<PortEntry> ReadPortTable(const PortTableSources& sources);
+std::vector<PortEntry> ReadPortTable();
+
+// The device path of a port name, or "" when the table has no such port.
+std::string PortDevicePath(const std::string& name);
+
+// Replaces the list with the machine's port names, sorted as above. When the
+// machine has no ports at all the list is left unchanged.
+void EnumComPorts(std::vector<std::string>& list);
+
+}  // namespace kv9

@@ -1,0 +1,132 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "serial/port_table.h"
+
+namespace kv9 {
+namespace fs = std::filesystem;
+namespace {
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+// "ttyUSB12" with prefix "ttyUSB" -> 12.
+std::optional<int> SuffixNumber(const std::string& name, const std::string& prefix) {
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return {};
+  int n = 0;
+  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i])) || n > 10000) return {};
+    n = n * 10 + (name[i] - '0');
+  }
+  return n;
+}
+
+std::string ReadFirstLine(const fs::path& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+// The kernel pre-creates ttyS nodes for UARTs that may not exist; its "type"
+// attribute is 0 (unknown) for those.
+bool IsRealUart(const PortTableSources& src, const std::string& node) {
+  const std::string type = ReadFirstLine(fs::path(src.sysClassTty) / node / "type");
+  return !type.empty() && type != "0";
+}
+
+// The USB product name of an adapter: the nearest "product" file above the
+// tty's device in sysfs.
+std::string UsbDescription(const PortTableSources& src, const std::string& node) {
+  std::error_code ec;
+  fs::path dir = fs::canonical(fs::path(src.sysClassTty) / node / "device", ec);
+  if (ec) return "";
+  for (int up = 0; up < 5 && !dir.empty() && dir != dir.root_path(); ++up, dir = dir.parent_path()) {
+    const std::string product = ReadFirstLine(dir / "product");
+    if (!product.empty()) return product;
+  }
+  return "";
+}
+
+}  // namespace
+
+PortTableSources PortTableSources::FromEnvironment() {
+  PortTableSources src;
+  if (const char* dir = std::getenv("KV9_PORT_DIR")) src.portDir = dir;
+  return src;
+}
+
+std::optional<int> ComPortNumber(const std::string& name) {
+  if (name.size() < 4 || name.size() > 6 || Lower(name.substr(0, 3)) != "com") return {};
+  auto n = SuffixNumber("x" + name.substr(3), "x");
+  if (!n || *n < 1 || *n > 255 || name[3] == '0') return {};
+  return n;
+}
+
+std::vector<PortEntry> ReadPortTable(const PortTableSources& src) {
+  std::map<int, PortEntry> byNumber;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(src.devDir, ec)) {
+    const std::string node = entry.path().filename().string();
+    std::optional<int> number;
+    std::string description;
+    if (auto k = SuffixNumber(node, "ttyS")) {
+      if (!IsRealUart(src, node)) continue;
+      number = *k + 1;
+    } else if (auto k = SuffixNumber(node, "ttyUSB")) {
+      number = *k + 33;
+      description = UsbDescription(src, node);
+    } else if (auto k = SuffixNumber(node, "ttyACM")) {
+      number = *k + 65;
+      description = UsbDescription(src, node);
+    }
+    if (!number || *number > 255) continue;
+    byNumber[*number] = {"COM" + std::to_string(*number), entry.path().string(), description};
+  }
+  if (!src.portDir.empty()) {
+    for (const auto& entry : fs::directory_iterator(src.portDir, ec)) {
+      const std::string file = entry.path().filename().string();
+      auto number = ComPortNumber(file);
+      if (!number) continue;
+      std::string description;
+      std::error_code lec;
+      if (fs::is_symlink(entry.path(), lec)) {
+        description = fs::read_symlink(entry.path(), lec).string();
+      }
+      byNumber[*number] = {"COM" + std::to_string(*number), entry.path().string(), description};
+    }
+  }
+  std::vector<PortEntry> table;
+  for (auto& [number, entry] : byNumber) table.push_back(std::move(entry));
+  std::sort(table.begin(), table.end(),
+            [](const PortEntry& a, const PortEntry& b) { return Lower(a.name) < Lower(b.name); });
+  return table;
+}
+
+std::vector<PortEntry> ReadPortTable() { return ReadPortTable(PortTableSources::FromEnvironment()); }
+
+std::string PortDevicePath(const std::string& name) {
+  auto number = ComPortNumber(name);
+  if (!number) return "";
+  for (const auto& entry : ReadPortTable()) {
+    if (ComPortNumber(entry.name) == number) return entry.device;
+  }
+  return "";
+}
+
+void EnumComPorts(std::vector<std::string>& list) {
+  auto table = ReadPortTable();
+  if (table.empty()) return;
+  list.clear();
+  for (auto& entry : table) list.push_back(entry.name);
+}
+
+}  // namespace kv9

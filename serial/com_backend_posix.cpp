@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <termios.h>
@@ -210,7 +211,9 @@ class PosixComDevice final : public ComDevice {
 
   int fd_;
   int stopFd_;
-  bool countersSupported_ = true;
+  // Written by LastErrors on the user-interface thread while the event thread
+  // may be reading it in WaitEvents.
+  std::atomic<bool> countersSupported_{true};
   bool haveCounters_ = false;
   serial_icounter_struct counters_{};
 };

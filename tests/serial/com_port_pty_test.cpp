@@ -304,6 +304,10 @@ TEST_F(SerialPty, ModemLineCallsOnAPtyAreNoOps) {
   EXPECT_TRUE(port.LastErrors().Empty());  // a pty counts no line errors
   ASSERT_EQ(port.Write("ok", 2), 2);
   EXPECT_EQ(pty.ReadText(2), "ok");
+  // Reception goes on after the error flags were read outside a hand-over.
+  pty.Write("in");
+  ASSERT_TRUE(ReceiveUntil(2));
+  EXPECT_EQ(ReceivedText(), "in");
 }
 
 TEST_F(SerialPty, SetPortWithTheSameNameKeepsThePortAsItIs) {

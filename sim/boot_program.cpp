@@ -1,0 +1,497 @@
+#include "sim/boot_program.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "boot/boot_sum.h"
+#include "boot/id_code_table.h"
+#include "image/embedded_image_layout.h"
+
+namespace kv9::sim {
+
+namespace {
+
+constexpr auto kFrameGap = std::chrono::milliseconds(500);
+constexpr std::uint8_t kAck = 0x06;
+constexpr std::uint8_t kIdProtected = 0x16;
+// The widest bit-rate error the boot program's UART setting tolerates.
+constexpr double kMaxRateError = 0.04;
+
+bool HasSizeByte(std::uint8_t c) {
+  switch (c) {
+    case 0x10: case 0x11: case 0x3F: case 0x60: case 0x58: case 0x59:
+    case 0x52: case 0xFF: case 0x71: case 0x77:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::uint32_t Be32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
+}
+
+void PutBe32(std::vector<std::uint8_t>& v, std::uint32_t x) {
+  v.push_back(static_cast<std::uint8_t>(x >> 24));
+  v.push_back(static_cast<std::uint8_t>(x >> 16));
+  v.push_back(static_cast<std::uint8_t>(x >> 8));
+  v.push_back(static_cast<std::uint8_t>(x));
+}
+
+void PutBe16(std::vector<std::uint8_t>& v, std::uint16_t x) {
+  v.push_back(static_cast<std::uint8_t>(x >> 8));
+  v.push_back(static_cast<std::uint8_t>(x));
+}
+
+}  // namespace
+
+void BootProgram::Start() {
+  state_ = BootState::Matching;
+  rate_ = kStartRate;
+  lastError_ = boot_error::kNone;
+  zeros_ = 0;
+  matched_ = false;
+  confirmPending_ = false;
+  idPending_ = false;
+  pending_.clear();
+}
+
+std::optional<Clock::time_point> BootProgram::PartialDeadline() const {
+  if (pending_.empty()) return std::nullopt;
+  return lastByteAt_ + kFrameGap;
+}
+
+std::size_t BootProgram::FrameLength() const {
+  if (state_ == BootState::Matching) return 1;
+  const std::uint8_t c = pending_[0];
+  if (c == 0x50) {
+    if (pending_.size() < 5) return 0;
+    return Be32(&pending_[1]) == 0xFFFFFFFF ? 6 : 5 + FlashMemory::kProgramUnit + 1;
+  }
+  if (HasSizeByte(c)) {
+    if (pending_.size() < 2) return 0;
+    return 3u + pending_[1];
+  }
+  return 1;
+}
+
+void BootProgram::Receive(std::span<const std::uint8_t> bytes, Clock::time_point now) {
+  if (!pending_.empty() && now - lastByteAt_ > kFrameGap) pending_.clear();
+  lastByteAt_ = now;
+  pending_.insert(pending_.end(), bytes.begin(), bytes.end());
+  while (!pending_.empty()) {
+    const std::size_t n = FrameLength();
+    if (n == 0 || pending_.size() < n) return;
+    std::vector<std::uint8_t> frame(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+    Dispatch(frame);
+    if (ctx_.request != ModuleRequest::None) {
+      pending_.clear();
+      return;
+    }
+  }
+}
+
+void BootProgram::Ack(std::uint8_t b) {
+  ctx_.Send({b}, rate_);
+}
+
+void BootProgram::Error(std::uint8_t command, std::uint8_t code) {
+  lastError_ = code;
+  ctx_.Send({static_cast<std::uint8_t>(command | 0x80), code}, rate_);
+}
+
+void BootProgram::DataReply(std::uint8_t code, const std::vector<std::uint8_t>& data) {
+  std::vector<std::uint8_t> r{code, static_cast<std::uint8_t>(data.size())};
+  r.insert(r.end(), data.begin(), data.end());
+  r.push_back(static_cast<std::uint8_t>(BootSum(r.data(), r.size()) + replyFault_));
+  ctx_.Send(std::move(r), rate_);
+}
+
+void BootProgram::Matching(std::uint8_t b) {
+  if (b == 0x00) {
+    if (++zeros_ >= kZerosBeforeAnswer) {
+      matched_ = true;
+      Ack(0x00);
+    }
+  } else if (b == 0x55 && matched_) {
+    Ack(0xE6);
+    state_ = BootState::DeviceSelect;
+  } else if (matched_) {
+    // Anything else after the 0x00 answer: the confirmation failed.
+    Ack(boot_error::kMatching);
+    lastError_ = boot_error::kMatching;
+    matched_ = false;
+    zeros_ = 0;
+  }
+}
+
+bool BootProgram::AllowedInState(std::uint8_t c) const {
+  if (c == 0x4F) return true;  // status inquiry: always
+  const bool beforeCommands = state_ == BootState::DeviceSelect || state_ == BootState::ClockModeSelect ||
+                              state_ == BootState::BitRateSelect || state_ == BootState::TransitionWait;
+  switch (c) {
+    case 0x20: case 0x21: case 0x22: case 0x23: case 0x24: case 0x25: case 0x26: case 0x27:
+    case 0x2A: case 0x2B:
+      return beforeCommands || state_ == BootState::CommandWait;
+    case 0x10: return state_ == BootState::DeviceSelect;
+    case 0x11: return state_ == BootState::ClockModeSelect;
+    case 0x3F: return state_ == BootState::BitRateSelect;
+    case 0x40: return state_ == BootState::TransitionWait;
+    case 0x60: return state_ == BootState::TransitionWait && idPending_;
+    case 0x42: case 0x43: case 0x48: case 0x4A: case 0x4B: case 0x4C: case 0x4D: case 0x52:
+    case 0xFF: case 0x61: case 0x71: case 0x75: case 0x77: case 0x7A: case 0x9D: case 0x9F:
+      return state_ == BootState::CommandWait;
+    case 0x50: return state_ == BootState::ProgramDataWait;
+    case 0x58: return state_ == BootState::EraseBlockWait && !ctx_.profile.eraseByAddress;
+    case 0x59: return state_ == BootState::EraseBlockWait && ctx_.profile.eraseByAddress;
+    default: return false;
+  }
+}
+
+void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
+  const std::uint8_t c = f[0];
+  char key[16];
+  std::snprintf(key, sizeof key, "boot:%02X", c);
+  ctx_.Count(key);
+  ctx_.TraceFrame("RX", rate_, f.data(), f.size());
+
+  const auto fault = ctx_.faults.ForBoot(c);
+  if (fault && fault->kind == FaultRule::Kind::NoReply) return;
+  if (fault && fault->kind == FaultRule::Kind::ErrorReply) {
+    Error(c, fault->errorCode);
+    return;
+  }
+  replyFault_ = fault && fault->kind == FaultRule::Kind::BadSum ? 1 : 0;
+
+  if (state_ == BootState::Matching) {
+    Matching(c);
+    return;
+  }
+  if (confirmPending_) {
+    // After the new bit rate only its confirmation (or a status inquiry) is understood.
+    if (c == kAck) {
+      confirmPending_ = false;
+      state_ = BootState::TransitionWait;
+      lastError_ = boot_error::kNone;
+      Ack(kAck);
+    } else if (c == 0x4F) {
+      Inquiry(c);
+    } else {
+      Error(c, boot_error::kCommand);
+    }
+    return;
+  }
+  if (!AllowedInState(c)) {
+    Error(c, boot_error::kCommand);
+    return;
+  }
+  const bool carriesSum = f.size() > 1;
+  if (carriesSum && BootSum(f.data(), f.size() - 1) != f.back()) {
+    Error(c, boot_error::kSum);
+    return;
+  }
+  if (c >= 0x20 && c <= 0x2B) {
+    Inquiry(c);
+    return;
+  }
+  std::uint8_t err = boot_error::kNone;
+  switch (c) {
+    case 0x4F: Inquiry(c); return;
+    case 0x10: err = DeviceSelect(f); break;
+    case 0x11: err = ClockModeSelect(f); break;
+    case 0x3F: err = NewBitRate(f); break;
+    case 0x40: err = Transition(); break;
+    case 0x60: err = IdCheck(f); break;
+    case 0x42:
+    case 0x43:
+      programUserBoot_ = c == 0x42;
+      state_ = BootState::ProgramDataWait;
+      Ack(kAck);
+      break;
+    case 0x48:
+      state_ = BootState::EraseBlockWait;
+      Ack(kAck);
+      break;
+    case 0x4C:
+    case 0x4D:
+      err = (c == 0x4C ? ctx_.userBootArea : ctx_.userArea).IsBlank() ? boot_error::kNone
+                                                                       : boot_error::kNotErased;
+      if (!err) Ack(kAck);
+      break;
+    case 0x4A: case 0x4B: case 0x61: {
+      const FlashMemory& m = c == 0x4A ? ctx_.userBootArea : c == 0x4B ? ctx_.userArea : ctx_.dataArea;
+      std::vector<std::uint8_t> d;
+      PutBe32(d, m.ByteSum());
+      DataReply(c == 0x4A ? 0x5A : c == 0x4B ? 0x5B : 0x71, d);
+      break;
+    }
+    case 0x50: err = Program(f); break;
+    case 0x58: case 0x59: err = EraseBlock(f); break;
+    case 0x52: case 0xFF: err = MemoryRead(f); break;
+    case 0x71: case 0x77: err = LockBit(f); break;
+    case 0x75: case 0x7A:
+      ctx_.lockBitsEnabled = c == 0x7A;
+      Ack(kAck);
+      break;
+    case 0x9F: LoaderCrc(); break;
+    case 0x9D:
+      Ack(0x9D);
+      ctx_.request = ModuleRequest::RestartIntoFirmware;
+      break;
+    default: err = boot_error::kCommand; break;
+  }
+  if (err) {
+    Error(c, err);
+  } else {
+    lastError_ = boot_error::kNone;
+  }
+}
+
+std::uint8_t BootProgram::DeviceSelect(std::span<const std::uint8_t> f) {
+  if (f[1] != 4) return boot_error::kDataLength;
+  if (!std::equal(f.begin() + 2, f.begin() + 6, ctx_.profile.deviceCode.begin())) {
+    return boot_error::kDeviceCode;
+  }
+  state_ = ctx_.profile.hasClockModeStep ? BootState::ClockModeSelect : BootState::BitRateSelect;
+  Ack(ctx_.profile.deviceSelectAck);
+  return boot_error::kNone;
+}
+
+std::uint8_t BootProgram::ClockModeSelect(std::span<const std::uint8_t> f) {
+  if (f[1] != 1) return boot_error::kDataLength;
+  const auto& modes = ctx_.profile.clockModes;
+  if (std::find(modes.begin(), modes.end(), f[2]) == modes.end()) return boot_error::kClockMode;
+  state_ = BootState::BitRateSelect;
+  Ack(kAck);
+  return boot_error::kNone;
+}
+
+std::uint8_t BootProgram::NewBitRate(std::span<const std::uint8_t> f) {
+  if (f[1] != 7) return boot_error::kDataLength;
+  const std::uint32_t rate = ((std::uint32_t{f[2]} << 8) | f[3]) * 100u;
+  const std::uint32_t freq = (std::uint32_t{f[4]} << 8) | f[5];  // 0.01 MHz
+  const std::uint8_t count = f[6];
+  const std::uint8_t mult[2] = {f[7], f[8]};
+  const CpuProfile& p = ctx_.profile;
+  if (rate == 0) return boot_error::kBitRate;
+  if (freq == 0 ? !p.internalPeripheralHz : (freq < p.minInputMHz100 || freq > p.maxInputMHz100)) {
+    return boot_error::kInputFrequency;
+  }
+  if (count != 2) return boot_error::kMultiplier;
+  for (int i = 0; i < 2; ++i) {
+    const auto& allowed = p.clockTypes[i].multipliers;
+    if (std::find(allowed.begin(), allowed.end(), mult[i]) == allowed.end()) return boot_error::kMultiplier;
+  }
+  double peripheralHz = 0;
+  if (freq == 0) {
+    peripheralHz = *p.internalPeripheralHz;
+  } else {
+    for (int i = 0; i < 2; ++i) {
+      const std::uint32_t f100 = freq * mult[i];
+      if (f100 < p.clockTypes[i].minMHz100 || f100 > p.clockTypes[i].maxMHz100) {
+        return boot_error::kOperatingFrequency;
+      }
+    }
+    peripheralHz = freq * mult[1] * 10000.0;
+  }
+  // The UART divides the peripheral clock by 16 × an integer: rates it
+  // cannot reach closely enough are refused.
+  const double divider = std::round(peripheralHz / (16.0 * rate));
+  if (divider < 1) return boot_error::kBitRate;
+  const double actual = peripheralHz / (16.0 * divider);
+  if (std::fabs(actual - rate) / rate > kMaxRateError) return boot_error::kBitRate;
+
+  Ack(kAck);  // still at the old rate
+  rate_ = rate;
+  confirmPending_ = true;
+  return boot_error::kNone;
+}
+
+std::uint8_t BootProgram::Transition() {
+  if (idPending_ || ctx_.options.idProtect != IdProtect::Off) {
+    idPending_ = true;
+    Ack(kIdProtected);
+    return boot_error::kNone;
+  }
+  state_ = BootState::CommandWait;
+  Ack(ctx_.profile.transitionAck);
+  return boot_error::kNone;
+}
+
+std::uint8_t BootProgram::IdCheck(std::span<const std::uint8_t> f) {
+  if (f[1] != kIdCodeLength) return boot_error::kDataLength;
+  const auto expected = IdCodePiece(ctx_.options.idProtect == IdProtect::PieceA);
+  if (!std::equal(expected.begin(), expected.end(), f.begin() + 2)) return boot_error::kIdCode;
+  idPending_ = false;
+  state_ = BootState::CommandWait;
+  Ack(ctx_.profile.transitionAck);
+  return boot_error::kNone;
+}
+
+std::uint8_t BootProgram::Program(std::span<const std::uint8_t> f) {
+  if (f.size() == 6) {  // end of programming
+    state_ = BootState::CommandWait;
+    Ack(kAck);
+    return boot_error::kNone;
+  }
+  const unsigned block = ++ctx_.blocksReceived;
+  const Faults& faults = ctx_.options.faults;
+  if (faults.disconnectAtBlock == block) {
+    ctx_.request = ModuleRequest::Disconnect;
+    return boot_error::kNone;
+  }
+  if (faults.powerLossAtBlock == block) {
+    // The supply fails while this block is being written: it never lands.
+    ctx_.request = ModuleRequest::PowerLoss;
+    return boot_error::kNone;
+  }
+  const std::uint32_t address = Be32(&f[1]);
+  FlashMemory& area = programUserBoot_ ? ctx_.userBootArea : ctx_.userArea;
+  if (!programUserBoot_ && ctx_.lockBitsEnabled) {
+    const auto b = ctx_.profile.BlockOf(address);
+    if (b && ctx_.locked[*b]) return boot_error::kProgram;
+  }
+  switch (area.Program(address, f.subspan(5, FlashMemory::kProgramUnit))) {
+    case FlashMemory::ProgramResult::BadAddress: return boot_error::kAddress;
+    case FlashMemory::ProgramResult::NotErased: return boot_error::kNotErased;
+    case FlashMemory::ProgramResult::Ok: break;
+  }
+  ++ctx_.blocksProgrammed;
+  Ack(kAck);
+  return boot_error::kNone;
+}
+
+std::uint8_t BootProgram::EraseBlock(std::span<const std::uint8_t> f) {
+  const CpuProfile& p = ctx_.profile;
+  std::size_t index = 0;
+  if (f[0] == 0x58) {
+    if (f[1] != 1) return boot_error::kDataLength;
+    if (f[2] == 0xFF) {  // closing command
+      state_ = BootState::CommandWait;
+      Ack(kAck);
+      return boot_error::kNone;
+    }
+    if (f[2] >= p.eraseBlocks.size()) return boot_error::kBlockNumber;
+    index = f[2];
+  } else {
+    if (f[1] != 4) return boot_error::kDataLength;
+    const std::uint32_t address = Be32(&f[2]);
+    if (address == 0xFFFFFFFF) {
+      state_ = BootState::CommandWait;
+      Ack(kAck);
+      return boot_error::kNone;
+    }
+    const auto b = p.BlockOf(address);
+    if (!b || p.eraseBlocks[*b].first != address) return boot_error::kAddress;
+    index = *b;
+  }
+  if (ctx_.locked[index]) {
+    if (ctx_.lockBitsEnabled) return boot_error::kErase;
+    ctx_.locked[index] = false;  // erasing with lock bits disabled clears the bit too
+  }
+  ctx_.userArea.Erase(p.eraseBlocks[index]);
+  ++ctx_.blocksErased;
+  Ack(kAck);
+  return boot_error::kNone;
+}
+
+std::uint8_t BootProgram::MemoryRead(std::span<const std::uint8_t> f) {
+  if (f[1] != 9) return boot_error::kDataLength;
+  const std::uint8_t area = f[2];
+  const std::uint32_t address = Be32(&f[3]);
+  const std::uint32_t size = Be32(&f[7]);
+  if (area > 1) return boot_error::kAddress;
+  if (size == 0) return boot_error::kDataLength;
+  const FlashMemory& m = area == 0 ? ctx_.userBootArea : ctx_.userArea;
+  if (!m.Contains(address, size)) return boot_error::kAddress;
+  const auto data = m.View(address, size);
+  std::vector<std::uint8_t> r{0x52};
+  r.reserve(size + 6);
+  PutBe32(r, size);
+  r.insert(r.end(), data.begin(), data.end());
+  r.push_back(static_cast<std::uint8_t>(BootSum(r.data(), r.size()) + replyFault_));
+  ctx_.Send(std::move(r), rate_);
+  return boot_error::kNone;
+}
+
+std::uint8_t BootProgram::LockBit(std::span<const std::uint8_t> f) {
+  if (f[1] != 4 || f[2] != 0x01) return boot_error::kDataLength;
+  const std::uint32_t address =
+      0xFF000000u | (std::uint32_t{f[3]} << 16) | (std::uint32_t{f[4]} << 8) | f[5];
+  const auto b = ctx_.profile.BlockOf(address);
+  if (!b) return boot_error::kAddress;
+  if (f[0] == 0x77) {
+    ctx_.locked[*b] = true;
+    Ack(kAck);
+  } else {
+    Ack(ctx_.locked[*b] ? 0x00 : 0x40);  // bit 6 set: unlocked
+  }
+  return boot_error::kNone;
+}
+
+bool BootProgram::Inquiry(std::uint8_t c) {
+  const CpuProfile& p = ctx_.profile;
+  std::vector<std::uint8_t> d;
+  auto area = [&d](const AddressRange& r) {
+    PutBe32(d, r.first);
+    PutBe32(d, r.last);
+  };
+  switch (c) {
+    case 0x20: {
+      const std::string name = p.productName;
+      d.push_back(1);
+      d.push_back(static_cast<std::uint8_t>(4 + name.size()));
+      d.insert(d.end(), p.deviceCode.begin(), p.deviceCode.end());
+      d.insert(d.end(), name.begin(), name.end());
+      break;
+    }
+    case 0x21: d = p.clockModes; break;
+    case 0x22:
+      d.push_back(static_cast<std::uint8_t>(p.clockTypes.size()));
+      for (const auto& t : p.clockTypes) {
+        d.push_back(static_cast<std::uint8_t>(t.multipliers.size()));
+        d.insert(d.end(), t.multipliers.begin(), t.multipliers.end());
+      }
+      break;
+    case 0x23:
+      d.push_back(static_cast<std::uint8_t>(p.clockTypes.size()));
+      for (const auto& t : p.clockTypes) {
+        PutBe16(d, t.minMHz100);
+        PutBe16(d, t.maxMHz100);
+      }
+      break;
+    case 0x24: d.push_back(1); area(p.userBootArea); break;
+    case 0x25: d.push_back(1); area(p.userArea); break;
+    case 0x26:
+      if (p.eraseByAddress) {
+        // 128 uniform blocks do not fit one reply: the erasable range is
+        // reported as one entry, erased 2048 bytes at a time by address.
+        d.push_back(1);
+        area(p.userArea);
+      } else {
+        d.push_back(static_cast<std::uint8_t>(p.eraseBlocks.size()));
+        for (const auto& b : p.eraseBlocks) area(b);
+      }
+      break;
+    case 0x27: PutBe16(d, FlashMemory::kProgramUnit); break;
+    case 0x2A: d.push_back(0x21); break;
+    case 0x2B: d.push_back(1); area(p.dataArea); break;
+    case 0x4F:
+      d.push_back(static_cast<std::uint8_t>(state_));
+      d.push_back(lastError_);
+      break;
+    default: return false;
+  }
+  DataReply(static_cast<std::uint8_t>(c + 0x10), d);
+  return true;
+}
+
+void BootProgram::LoaderCrc() {
+  std::uint16_t crc = ctx_.userArea.Crc(kEmbeddedImageStart, kCrcEnd);
+  if (ctx_.options.faults.badLoaderCrc) crc = static_cast<std::uint16_t>(crc + 1);
+  ctx_.Send({0x9F, static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)}, rate_);
+}
+
+}  // namespace kv9::sim

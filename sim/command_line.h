@@ -1,0 +1,25 @@
+#pragma once
+// The kv9sim command line, parsed into SimOptions. Kept apart from main so
+// the tests can check every option without starting a process.
+#include <string>
+#include <vector>
+
+#include "sim/sim_options.h"
+
+namespace kv9::sim {
+
+enum class ParseOutcome { Run, Help, Error };
+
+// `args` excludes the program name. On Error, `*error` says what was wrong.
+// The port directory defaults to the environment's KV9_PORT_DIR, given here
+// as `envPortDir` (empty when unset).
+ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::string& envPortDir,
+                              SimOptions* options, std::string* error);
+
+// Parses "fw:90", "fw:4F:83", "boot:50", "loader:9F", each optionally
+// followed by "/n" (only the n-th matching frame).
+bool ParseFaultSite(const std::string& text, FaultSite* site);
+
+const char* UsageText();
+
+}  // namespace kv9::sim

@@ -1,0 +1,72 @@
+#pragma once
+// The state one simulated module keeps across its personalities (normal
+// firmware, boot program, resident loader): its memories, counters, injected
+// faults, and the bytes it has decided to send. The personalities run on the
+// module's one thread; nothing here locks.
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "sim/cpu_profile.h"
+#include "sim/eeprom_images.h"
+#include "sim/fault_book.h"
+#include "sim/flash_memory.h"
+#include "sim/sim_options.h"
+
+namespace kv9::sim {
+
+using Clock = std::chrono::steady_clock;
+
+// Bytes the module puts on its line, sent at the rate its UART runs at then.
+struct OutChunk {
+  std::vector<std::uint8_t> bytes;
+  std::uint32_t rate = 0;
+};
+
+// What a personality asks the module as a whole to do after a frame.
+enum class ModuleRequest {
+  None,
+  RestartIntoBoot,      // boot-mode request accepted: reset, then boot program
+  RestartIntoFirmware,  // loader restart: reset, then normal firmware
+  PowerLoss,            // supply fails: reset, then (firmware incomplete) boot program
+  Disconnect,           // the cable is pulled: the port goes away
+};
+
+struct ModuleContext {
+  explicit ModuleContext(const SimOptions& opts);
+
+  const SimOptions& options;
+  const CpuProfile& profile;
+  FlashMemory userArea;
+  FlashMemory userBootArea;
+  FlashMemory dataArea;
+  std::vector<bool> locked;  // lock bit per erase block of the user area
+  bool lockBitsEnabled = true;
+  EepromImages eeprom;
+  FaultBook faults;
+
+  std::map<std::string, unsigned> commandCounts;
+  std::set<std::uint32_t> ratesSeen;
+  unsigned noiseBytes = 0;
+  unsigned blocksReceived = 0;   // 256-byte programming frames seen
+  unsigned blocksProgrammed = 0;
+  unsigned blocksErased = 0;
+  unsigned restarts = 0;
+
+  ModuleRequest request = ModuleRequest::None;
+  std::vector<OutChunk> out;
+  std::function<void(const std::string&)> trace;  // empty when tracing is off
+
+  void Count(const std::string& key) { ++commandCounts[key]; }
+  void Send(std::vector<std::uint8_t> bytes, std::uint32_t rate);
+  void TraceFrame(const char* direction, std::uint32_t rate, const std::uint8_t* bytes,
+                  std::size_t count, const std::string& note = {});
+};
+
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count, std::size_t limit = 32);
+
+}  // namespace kv9::sim

@@ -1,0 +1,72 @@
+#pragma once
+// Everything that shapes one simulated module: which microcontroller it has,
+// how its line behaves, where it publishes its port and which faults it
+// injects. The kv9sim program fills this from its command line; tests fill
+// it directly.
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv9::sim {
+
+enum class Cpu { RX231, RX630, RX63T };
+enum class IdProtect { Off, PieceA, PieceB };
+enum class StartIn { Firmware, Boot };
+
+// Where a fault applies. Normal-firmware frames are named by their command
+// code (0x4E or 0x4F, or any when unset) and sub-command; boot-program frames
+// by their command byte (the loader's 0x9D/0x9F included). `occurrence` 0
+// means every matching frame, n > 0 only the n-th one since start.
+struct FaultSite {
+  enum class Side { Firmware, Boot };
+  Side side = Side::Boot;
+  std::optional<std::uint8_t> frameCode;  // firmware only: 0x4E / 0x4F
+  std::uint8_t code = 0;                  // sub-command or boot command byte
+  unsigned occurrence = 0;
+};
+
+struct FaultRule {
+  enum class Kind {
+    NoReply,     // the frame is swallowed: no effect, no answer
+    ErrorReply,  // refused with `errorCode` (boot: command|0x80 + code; firmware: status byte)
+    BadSum,      // processed, but the answer's checksum is off by one
+  };
+  Kind kind = Kind::NoReply;
+  FaultSite site;
+  std::uint8_t errorCode = 0;
+};
+
+struct Faults {
+  std::vector<FaultRule> rules;
+  unsigned disconnectAtBlock = 0;  // 1-based programming block that "pulls the cable"; 0 = never
+  unsigned powerLossAtBlock = 0;   // 1-based programming block during which power fails; 0 = never
+  bool badLoaderCrc = false;       // the loader reports a CRC that is off by one
+  std::vector<std::uint32_t> answerRates;  // when not empty, bytes at other rates are noise
+};
+
+struct SimOptions {
+  Cpu cpu = Cpu::RX231;
+  std::uint32_t firmwareRate = 19200;  // the normal firmware's own bit rate
+  std::string modelName = "Q508";      // padded with blanks to nine characters
+  std::string initialRomVersion = "V1.00.00";  // version text of the firmware present at start
+  IdProtect idProtect = IdProtect::Off;
+  StartIn startIn = StartIn::Firmware;
+  bool pace = false;   // every byte takes 10 bit times at the current rate
+  bool trace = false;  // log every frame with its rate to stderr
+  std::chrono::milliseconds resetDelay{400};  // microcontroller restart time, under the tool's 1000 ms wait
+  std::uint16_t powerValue = 243;             // measured transmitter power while the transmitter is on
+  std::optional<std::filesystem::path> flashFile;  // raw image placed so it ends at 0xFFFFFFFF
+  std::optional<std::filesystem::path> dumpDir;    // written when the module stops
+  // Port publication: the link COM<comNumber> in portDir. comNumber 0 picks
+  // the lowest number that is free in portDir.
+  unsigned comNumber = 0;
+  std::filesystem::path portDir;
+  Faults faults;
+};
+
+const char* CpuName(Cpu cpu);
+
+}  // namespace kv9::sim

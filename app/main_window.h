@@ -1,0 +1,110 @@
+#pragma once
+// TRXProgAppForm, the main window: menus, the update tool button, stage
+// title, progress gauge and the log pane, the program settings record, and
+// the one link controller.
+#include <QByteArray>
+#include <QMainWindow>
+#include <memory>
+
+#include "link/flash_wr_rx_cont.h"
+#include "link/prog_settings.h"
+#include "platform/link_ui.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QToolBar;
+class QToolButton;
+class TLogMemo;
+class TAboutBox;
+
+class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
+  Q_OBJECT
+ public:
+  explicit TRXProgAppForm(QWidget* owner = nullptr);
+  ~TRXProgAppForm() override;
+
+  // Appends a line to the log pane; force 0 lines only with DispDebugInfo.
+  void AppendLog(const std::string& text, int force);
+
+  // kv9::LinkUi: message boxes for the core.
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+
+  // The controller; null once the window has released it at close.
+  kv9::TFlashWrRXCont* FlashWrRXCont() const { return flashWrRXCont_.get(); }
+  void SetAboutBox(TAboutBox* box) { AboutBox = box; }
+
+  // The program settings record and the window's own settings.
+  kv9::TProgSettings ProgSettings;
+  std::int32_t ResetWaitMs = 1000;
+  std::int32_t UserBootMode = 1;
+  std::int32_t DispDebugInfo = 0;
+  std::int32_t DispTxInfo = 0;
+  std::int32_t DispRecInfo = 0;
+  std::int32_t InitAfterUpdate = 1;
+  std::int32_t InitScanMode = 0;
+  std::int32_t FailStage = 0;
+  QString DropFileName;
+  QByteArray RingSound;
+  QByteArray AlarmSound;
+
+  // Controls, by the names the tool has always used.
+  QWidget* Panel3;
+  QWidget* Panel2;
+  QToolBar* ToolBar1;
+  QToolButton* TB_Write;
+  QLabel* STAddr;
+  QWidget* Panel1;
+  QLabel* STTitle;
+  QWidget* Panel4;
+  QProgressBar* CGauge1;
+  TLogMemo* SPTMemo;
+  QMenu* File1;
+  QMenu* MnCmd;
+  QMenu* MnConfig;
+  QMenu* MnFarm;
+  QMenu* Help1;
+  QMenu* PopupMenu1;
+  QAction* FileExit1;
+  QAction* HelpAbout1;
+  QAction* N2;
+  QAction* MnClear;
+  QAction* MnProgram;
+  TAboutBox* AboutBox = nullptr;
+
+ public slots:
+  void FormShow();
+  void FileExit1Execute();
+  void HelpAbout1Execute();
+  void MnClearClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Marks a stretch of code that uses the controller. A close that comes in
+  // while one runs (a nested event loop inside a reply wait or a dialog)
+  // releases the controller only when the outermost stretch has ended.
+  class ControllerUse {
+   public:
+    explicit ControllerUse(TRXProgAppForm& form);
+    ~ControllerUse();
+
+   private:
+    TRXProgAppForm& form_;
+  };
+
+  void BuildControls();
+  void BuildMenus();
+  void FormCloseQuery();
+  void ReleaseController();
+  QAction* AddItem(QMenu* menu, const char* objectName, const QString& caption);
+
+  std::unique_ptr<kv9::TFlashWrRXCont> flashWrRXCont_;
+  int controllerUses_ = 0;
+  bool releaseRequested_ = false;
+  bool shown_ = false;
+};

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building and testing the tool needs on Debian 12. Safe to run
+# again: packages already present are left as they are.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build python3 pkg-config
+  qt6-base-dev qt6-multimedia-dev libgl-dev
+  libgtest-dev googletest
+  xvfb xauth fonts-ipafont
+  binutils srecord
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "install-deps: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -291,6 +291,25 @@ void TRXProgAppForm::ShowError(const std::string& text) {
   QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text));
 }
 
+void TRXProgAppForm::ShowModuleError(const std::string& text) {
+  QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text),
+                        QMessageBox::Yes);
+}
+
+void TRXProgAppForm::DisableUpdateCommands() {
+  TB_Write->setEnabled(false);
+  MnFarm->setEnabled(false);
+  MnFarm->menuAction()->setEnabled(false);
+}
+
+void TRXProgAppForm::CloseMainWindow() { close(); }
+
+void TRXProgAppForm::CopySettingsBack(const kv9::TProgSettings& settings) { ProgSettings = settings; }
+
+void TRXProgAppForm::SetGauge(int percent) { CGauge1->setValue(percent); }
+
+void TRXProgAppForm::SetAddress(const std::string& text) { STAddr->setText(QString::fromStdString(text)); }
+
 void TRXProgAppForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;

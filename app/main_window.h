@@ -28,9 +28,21 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   // Appends a line to the log pane; force 0 lines only with DispDebugInfo.
   void AppendLog(const std::string& text, int force);
 
-  // kv9::LinkUi: message boxes for the core.
+  // kv9::LinkUi: message boxes and controls for the core.
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
+  void ShowModuleError(const std::string& text) override;
+  void DisableUpdateCommands() override;
+  void CloseMainWindow() override;
+  void CopySettingsBack(const kv9::TProgSettings& settings) override;
+  void SetGauge(int percent) override;
+  void SetAddress(const std::string& text) override;
+  // kv9::LinkUi: the discovery dialogs (main_window_discovery.cpp).
+  kv9::PortOpenDialogResult RunPortOpenDialog(const kv9::PortOpenDialogRequest& request,
+                                              std::int32_t& reWriteMode) override;
+  void ShowSearchProgress(const std::string& caption, const std::string& banner) override;
+  void SetSearchLabel(const std::string& text) override;
+  void CloseSearchProgress() override;
 
   // The controller; null once the window has released it at close.
   kv9::TFlashWrRXCont* FlashWrRXCont() const { return flashWrRXCont_.get(); }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/memory_stream.h"
 #include "link/prog_settings.h"
@@ -66,6 +67,42 @@ class TFlashWrRXCont {
   // naming the port when it could not be opened.
   int OpenPort(std::uint8_t port);
   void ClosePort();
+
+  // --- module command frames (link/module_commands.cpp) ---
+  // The module's frame checksum over LEN + 5 bytes from STX.
+  static std::uint8_t FrameSum(const std::uint8_t* frame);
+  // The reply wait with 1000 ms; takes three bytes, 1 when the third is "0".
+  int WaitReply(int count);
+  int DousaModeSet(std::uint8_t param1, std::uint8_t param2, int flag, std::uint16_t param16,
+                   std::uint8_t param3);
+  int TxOnOffCmd(int on);
+  // Sends any code with n data bytes and waits for `replyLength` bytes; on
+  // success copies the reply from its LEN byte on into `reply` and sets
+  // replyLength to the bytes copied.
+  int PassThroughCmd(std::uint8_t code, int n, std::uint8_t* reply, int& replyLength,
+                     const std::uint8_t* data);
+  int ReadRomVersion(int display);
+  int ReadModelName(int display);
+  int SetProgMode();
+  int CheckLink();
+
+  // --- discovery (link/discovery.cpp) ---
+  void ListComPorts(std::vector<std::string>& list);
+  int ScanPorts(const std::vector<std::string>& list);
+  int ScanSpeeds(const std::string& portName);
+  int IsSupportedModel(int display);
+  int ConfirmModule(int found);
+  void ShowModuleMessage();
+  int OpenAtStartup(int writeSpeedIndex);
+
+  // --- EEPROM (link/eeprom_commands.cpp) ---
+  int EepromRead(std::uint8_t kind, std::uint8_t address, std::uint8_t count, std::uint8_t* destination);
+  int EepromWrite(std::uint8_t kind, std::uint8_t address, std::uint8_t count, const std::uint8_t* source);
+  int EepromInit(int option);
+
+  // --- boot-mode programmer (boot/*.cpp) ---
+  // BOOT-PROGRAMMER-DECLARATIONS-BEGIN
+  // BOOT-PROGRAMMER-DECLARATIONS-END
 
   // --- image buffer ---
   void SetImageArea(std::int32_t cpuCode, std::int32_t romSizeIndex);

@@ -1,18 +1,68 @@
 #pragma once
 // What the core must show a person, implemented by each front end: the Qt
 // shell with real widgets, the terminal front end on stdout/stderr, tests
-// with recorders. The core never includes a toolkit header.
+// with recorders. The core never includes a toolkit header; every dialog the
+// controller needs is reached through this interface.
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "link/prog_settings.h"
 
 namespace kv9 {
+
+// What discovery puts into the port-open dialog.
+struct PortOpenDialogRequest {
+  std::string caption;                   // "シリアルポートのオープン"
+  std::vector<std::string> ports;        // the port list, in list order
+  int selectedIndex = -1;                // preselected entry; -1 none
+  int comSpeedIndex = 1;                 // re-write speed preselection (0 9600 .. 3 115200)
+  std::vector<std::string> writeSpeeds;  // the hidden write-speed list
+  int writeSpeedIndex = 0;
+};
+
+// What the person chose.
+struct PortOpenDialogResult {
+  bool ok = false;           // "Open" (true) or "キャンセル"
+  int selectedIndex = -1;    // -1 when no entry is selected
+  std::string selectedText;  // the selected entry's text, "" when none
+  int comSpeedIndex = 1;
+  bool autoCheck = false;    // "Auto Check" ticked
+};
 
 class LinkUi {
  public:
   virtual ~LinkUi() = default;
+
   // A plain message box the person confirms (blocks until confirmed).
   virtual void ShowMessage(const std::string& text) = 0;
-  // An error box (the toolkit's default error handler shows these).
+  // An error box with an OK button.
   virtual void ShowError(const std::string& text) = 0;
+  // An error box with a single Yes button (the module message).
+  virtual void ShowModuleError(const std::string& text) = 0;
+
+  // --- discovery ---
+  // Shows the port-open dialog modally. The re-write settings dialog it
+  // offers switches `reWriteMode` (the controller's field) while it is open.
+  virtual PortOpenDialogResult RunPortOpenDialog(const PortOpenDialogRequest& request,
+                                                 std::int32_t& reWriteMode) = 0;
+  // The search's wait window (stays on top, cannot be cancelled) with its
+  // caption and label; `banner` also goes to the main window's status bar.
+  virtual void ShowSearchProgress(const std::string& caption, const std::string& banner) = 0;
+  virtual void SetSearchLabel(const std::string& text) = 0;
+  // Clears the status bar text and closes the wait window.
+  virtual void CloseSearchProgress() = 0;
+  // Disables the update tool button and the firmware menu.
+  virtual void DisableUpdateCommands() = 0;
+  // Closes the main window, which ends the tool (Cancel in the port dialog).
+  virtual void CloseMainWindow() = 0;
+  // Copies the controller's settings record back into the main window's.
+  virtual void CopySettingsBack(const TProgSettings& settings) = 0;
+
+  // --- boot-mode programmer ---
+  // The progress gauge (0..100) and the address display of the flash steps.
+  virtual void SetGauge(int percent) = 0;
+  virtual void SetAddress(const std::string& text) = 0;
 };
 
 }  // namespace kv9

@@ -113,6 +113,10 @@ class TFlashWrRXCont {
   std::uint16_t ImageCrc();
   std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count) const;
 
+  // --- image file loaders (image/*loader*.cpp) ---
+  // IMAGE-LOADER-DECLARATIONS-BEGIN
+  // IMAGE-LOADER-DECLARATIONS-END
+
   // Fields, in the order the tool has always kept them.
   TComPort CommX1;
   LogPane* LogMemo;

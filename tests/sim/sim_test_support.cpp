@@ -196,7 +196,7 @@ std::uint8_t SimTest::HandshakeToCommandWait(Cpu cpu, std::uint32_t bootRate) {
     m1 = 2;
     m2 = 1;
   } else {
-    const Bytes modes = line.Exchange({0x21}, 3);
+    const Bytes modes = line.Exchange({0x21}, 4);
     EXPECT_EQ(modes, BootReply(0x31, {0x00}));
     EXPECT_EQ(line.Exchange(BootFrame(0x11, {0x00}), 1), Bytes{0x06});
   }

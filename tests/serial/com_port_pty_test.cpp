@@ -47,6 +47,21 @@ EComPort OpenError(TComPort& port) {
   return EComPort(0, 0, "");
 }
 
+// A queue pump that tells the test when the event thread has queued a hand-over.
+class SignallingPump : public MessagePump {
+ public:
+  std::atomic<int> queued{0};
+
+ protected:
+  void WakeUiThread() override { queued.fetch_add(1); }
+};
+
+// Installs a pump for one test and puts the default back however the test ends.
+struct ScopedPump {
+  explicit ScopedPump(MessagePump& pump) { SetPump(&pump); }
+  ~ScopedPump() { SetPump(nullptr); }
+};
+
 // One pty published as COM201 and a port set to it; received bytes are
 // collected the way the link controller does: OnRxChar reads exactly the
 // count it was told.
@@ -195,6 +210,26 @@ TEST_F(SerialPty, OnRxCharNeverReportsZero) {
   ASSERT_EQ(received.size(), 300u);
   for (int i = 0; i < 300; ++i) EXPECT_EQ(received[i], static_cast<std::uint8_t>(i));
   for (int count : counts) EXPECT_GT(count, 0);
+}
+
+TEST_F(SerialPty, BytesTakenBeforeTheHandOverRanAreNotReportedAsZero) {
+  SignallingPump pump;
+  ScopedPump installed(pump);
+  TComPort port;  // closed before the pump goes away
+  port.SetPort("COM201");
+  port.OnRxChar = [this](TCustomComPort&, int count) { counts.push_back(count); };
+  port.Open();
+  pty.Write("ab");
+  ASSERT_TRUE(PumpUntil([&] { return pump.queued.load() > 0 && port.InputCount() == 2; },
+                        [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }));
+  // The user-interface thread reads the bytes itself before it gets to the
+  // queued notification, which then finds nothing waiting.
+  std::uint8_t buf[8] = {};
+  ASSERT_EQ(port.Read(buf, sizeof buf), 2);
+  ProcessMessages();
+  EXPECT_EQ(pump.HandledCount(), 1u);
+  EXPECT_TRUE(counts.empty()) << "OnRxChar was called with " << (counts.empty() ? -1 : counts[0]);
+  port.Close();
 }
 
 TEST_F(SerialPty, BurstArrivesWholeAndInOrderThroughTheHandOver) {
@@ -382,21 +417,6 @@ TEST_F(SerialPty, CloseFromInsideOnRxCharEndsCleanly) {
   EXPECT_NO_THROW(port.Open());  // and the device is free again
   EXPECT_EQ(port.InputCount(), 0);
 }
-
-// A queue pump that tells the test when the event thread has queued a hand-over.
-class SignallingPump : public MessagePump {
- public:
-  std::atomic<int> queued{0};
-
- protected:
-  void WakeUiThread() override { queued.fetch_add(1); }
-};
-
-// Installs a pump for one test and puts the default back however the test ends.
-struct ScopedPump {
-  explicit ScopedPump(MessagePump& pump) { SetPump(&pump); }
-  ~ScopedPump() { SetPump(nullptr); }
-};
 
 TEST_F(SerialPty, CloseWhileTheEventThreadWaitsOnAnUnprocessedHandOver) {
   SignallingPump pump;

@@ -53,6 +53,22 @@ TEST(SerialPump, WaitMessagesReturnsOnceAHandOverRan) {
   EXPECT_TRUE(handedOver.load());
 }
 
+TEST(SerialPump, LongWaitEndsWithTheFirstHandOver) {
+  // A reply wait must not sit out its sleep once bytes were handed over: a
+  // wait of a minute returns as soon as the routine ran (the watchdog turns
+  // a wait that does not end early into a failure).
+  MessagePump pump;
+  std::atomic<bool> never{false};
+  std::atomic<bool> ran{false};
+  std::thread eventThread([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    pump.HandOver([&] { ran = true; }, never);
+  });
+  test::WithWatchdog(10000, "WaitMessages(60000) after a hand-over", [&] { pump.WaitMessages(60000); });
+  EXPECT_TRUE(ran.load());
+  eventThread.join();
+}
+
 TEST(SerialPump, WaitMessagesWithNothingQueuedRunsNothing) {
   MessagePump pump;
   const auto before = pump.HandledCount();

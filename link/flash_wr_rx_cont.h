@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "image/memory_stream.h"
+#include "image/record_placement.h"
 #include "link/prog_settings.h"
 #include "platform/link_ui.h"
 #include "platform/log_pane.h"
@@ -115,6 +116,34 @@ class TFlashWrRXCont {
 
   // --- image file loaders (image/*loader*.cpp) ---
   // IMAGE-LOADER-DECLARATIONS-BEGIN
+  // Loads an image file chosen by its extension, ".HEX" (Intel HEX) or
+  // ".MOT" (S-records), letters in any case; 1 when the file loaded without
+  // error. Any other extension returns 0 and changes nothing. A file that
+  // cannot be read shows a message naming it and why, returns 0 and changes
+  // nothing. After a load the image CRC goes to the debug log.
+  int LoadImageFile(const std::string& fileName);
+  // Read the file, parse it, set ImageLoaded on success. A file that cannot
+  // be read throws EImageFileError (image/text_file_lines.h) before anything
+  // changes.
+  int LoadIntelHexFile(const std::string& fileName);
+  int LoadSRecordFile(const std::string& fileName);
+  // Intel HEX merges its data records into the buffer; a failed load leaves
+  // the buffer all 0x00 and ImageLoaded clear.
+  int ParseIntelHex(const std::vector<std::string>& lines);
+  // S-records start from an all-0xFF buffer; a failed load leaves it all
+  // 0xFF and ImageLoaded clear.
+  int ParseSRecords(const std::vector<std::string>& lines);
+  // The value of a hexadecimal field; other characters count 0.
+  std::int32_t HexToInt(const std::string& text) const;
+  // Puts one checked data record at its address: written (count grows by
+  // its length), ignored, or refused with the range message. Returns the
+  // place it found.
+  RecordPlace PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data,
+                               std::uint32_t& byteCount);
+  // The debug lines and the message box of the loaders.
+  void LogLoadSummary(std::uint32_t byteCount);
+  void LogImageCrc();
+  void ShowRangeMessage();
   // IMAGE-LOADER-DECLARATIONS-END
 
   // Fields, in the order the tool has always kept them.

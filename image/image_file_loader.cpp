@@ -1,0 +1,75 @@
+// Loading a firmware image from a file: the choice of loader by extension,
+// the placement of records shared by both formats, and the loaders' texts.
+#include <algorithm>
+#include <string>
+
+#include "image/hex_fields.h"
+#include "image/loader_texts.h"
+#include "image/record_placement.h"
+#include "image/text_file_lines.h"
+#include "link/flash_wr_rx_cont.h"
+
+namespace kv9 {
+namespace {
+
+// From the last '.' after the last path separator, ASCII letters upper-cased;
+// empty when the name has no extension. Both separators count, so a name
+// given the Windows way is judged the same.
+std::string UpperExtension(const std::string& fileName) {
+  const std::size_t separator = fileName.find_last_of("/\\");
+  const std::size_t dot = fileName.rfind('.');
+  if (dot == std::string::npos || (separator != std::string::npos && dot < separator)) return {};
+  std::string ext = fileName.substr(dot);
+  for (char& c : ext) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return ext;
+}
+
+}  // namespace
+
+int TFlashWrRXCont::LoadImageFile(const std::string& fileName) {
+  const std::string ext = UpperExtension(fileName);
+  int result = 0;
+  try {
+    if (ext == ".HEX") {
+      result = LoadIntelHexFile(fileName);
+    } else if (ext == ".MOT") {
+      result = LoadSRecordFile(fileName);
+    } else {
+      return 0;
+    }
+  } catch (const EImageFileError& e) {
+    // Nothing was parsed, so buffer, ImageLoaded and the log are as before.
+    if (Owner()) Owner()->ShowMessage(e.what());
+    return 0;
+  }
+  LogImageCrc();
+  return result;
+}
+
+std::int32_t TFlashWrRXCont::HexToInt(const std::string& text) const {
+  return static_cast<std::int32_t>(HexValue(text));
+}
+
+RecordPlace TFlashWrRXCont::PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data,
+                                             std::uint32_t& byteCount) {
+  const RecordPlace place = ClassifyRecordAddress(address, RomStart, RomEnd);
+  if (place == RecordPlace::InArea) {
+    WriteRecordAt(ImageStream, address - RomStart, data.data(), data.size());
+    byteCount += static_cast<std::uint32_t>(data.size());
+  } else if (place == RecordPlace::OutOfRange) {
+    ShowRangeMessage();
+  }
+  return place;
+}
+
+void TFlashWrRXCont::LogLoadSummary(std::uint32_t byteCount) { AddLog(LoadSummaryLine(byteCount), 0); }
+
+void TFlashWrRXCont::LogImageCrc() { AddLog(ImageCrcLine(ImageCrc()), 0); }
+
+void TFlashWrRXCont::ShowRangeMessage() {
+  if (Owner()) Owner()->ShowMessage(kOutOfRangeMessage);
+}
+
+}  // namespace kv9

@@ -215,21 +215,21 @@ TEST_F(SerialPty, OnRxCharNeverReportsZero) {
 TEST_F(SerialPty, BytesTakenBeforeTheHandOverRanAreNotReportedAsZero) {
   SignallingPump pump;
   ScopedPump installed(pump);
-  TComPort port;  // closed before the pump goes away
-  port.SetPort("COM201");
-  port.OnRxChar = [this](TCustomComPort&, int count) { counts.push_back(count); };
-  port.Open();
+  TComPort own;  // a port of its own, closed before its pump goes away
+  own.SetPort("COM201");
+  own.OnRxChar = [this](TCustomComPort&, int count) { counts.push_back(count); };
+  own.Open();
   pty.Write("ab");
-  ASSERT_TRUE(PumpUntil([&] { return pump.queued.load() > 0 && port.InputCount() == 2; },
+  ASSERT_TRUE(PumpUntil([&] { return pump.queued.load() > 0 && own.InputCount() == 2; },
                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }));
   // The user-interface thread reads the bytes itself before it gets to the
   // queued notification, which then finds nothing waiting.
   std::uint8_t buf[8] = {};
-  ASSERT_EQ(port.Read(buf, sizeof buf), 2);
+  ASSERT_EQ(own.Read(buf, sizeof buf), 2);
   ProcessMessages();
   EXPECT_EQ(pump.HandledCount(), 1u);
   EXPECT_TRUE(counts.empty()) << "OnRxChar was called with " << (counts.empty() ? -1 : counts[0]);
-  port.Close();
+  own.Close();
 }
 
 TEST_F(SerialPty, BurstArrivesWholeAndInOrderThroughTheHandOver) {
@@ -268,7 +268,7 @@ TEST_F(SerialPty, BytesPendingAtCloseAreGoneAfterReopen) {
 
 TEST_F(SerialPty, CustomRatesReachTheLine) {
   port.SetBaudRate(brCustom);
-  for (std::uint32_t rate : {57600u, 500000u, 12345u}) {
+  for (std::uint32_t rate : {57600u, 500000u, 12345u, 50u, 4000000u}) {
     port.SetCustomBaudRate(rate);
     port.Open();
     EXPECT_EQ(pty.LineRate(), rate);
@@ -421,17 +421,16 @@ TEST_F(SerialPty, CloseFromInsideOnRxCharEndsCleanly) {
 TEST_F(SerialPty, CloseWhileTheEventThreadWaitsOnAnUnprocessedHandOver) {
   SignallingPump pump;
   ScopedPump installed(pump);
-  // Declared after the pump: this port is closed before the pump goes away.
-  TComPort port;
-  port.SetPort("COM201");
-  port.OnRxChar = [this](TCustomComPort&, int count) { counts.push_back(count); };
-  port.Open();
+  TComPort own;  // a port of its own, closed before its pump goes away
+  own.SetPort("COM201");
+  own.OnRxChar = [this](TCustomComPort&, int count) { counts.push_back(count); };
+  own.Open();
   pty.Write("pending");
   const bool queued = PumpUntil([&] { return pump.queued.load() > 0; },
                                 [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
   EXPECT_TRUE(queued);
-  test::WithWatchdog(5000, "Close with a hand-over pending", [&] { port.Close(); });
-  EXPECT_FALSE(port.Connected());
+  test::WithWatchdog(5000, "Close with a hand-over pending", [&] { own.Close(); });
+  EXPECT_FALSE(own.Connected());
   // The withdrawn routine never runs, not even when messages are processed later.
   ProcessMessages();
   WaitMessages(20);

@@ -142,7 +142,11 @@ void SimModule::Run() {
     if (master_->IsOpen() && !slaveOpen_) {
       // Is the tool's port open again? A zero-time poll answers without waiting.
       pollfd probe{master_->Fd(), POLLIN, 0};
-      if (::poll(&probe, 1, 0) >= 0 && !(probe.revents & POLLHUP)) slaveOpen_ = true;
+      if (::poll(&probe, 1, 0) >= 0) {
+        if (!(probe.revents & POLLHUP)) slaveOpen_ = true;
+        // Bytes the tool wrote just before closing were on the line: take them.
+        if (probe.revents & POLLIN) ReadLine(Clock::now());
+      }
     }
     std::optional<Clock::time_point> wake = NextWake(now);
     if (master_->IsOpen()) {
@@ -186,6 +190,7 @@ std::optional<Clock::time_point> SimModule::NextWake(Clock::time_point now) cons
   {
     std::lock_guard lock(mutex_);
     if (auto d = core_->NextDeadline()) consider(*d);
+    if (!core_->Context().out.empty()) consider(now);  // a reply waits to be queued
   }
   if (!input_.empty()) consider(input_.front().due);
   if (!outbox_.empty() && options_.pace) {

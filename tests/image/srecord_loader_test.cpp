@@ -1,0 +1,168 @@
+// The S-record loader on files made by other tools and on hand-made files
+// with holes, bad checksums, malformed counts and out-of-area records.
+#include <cstring>
+
+#include "image/crc16.h"
+#include "loader_fixture.h"
+
+namespace kv9::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+const char* const kRange = "データが、範囲外です！！";
+
+class SRecordLoader : public LoaderTest {};
+
+TEST_F(SRecordLoader, ObjcopyS3FileOfRandomDataProgramsExactlyThatData) {
+  const Bytes data = RandomBytes(262144, 1);
+  const std::string bin = WriteBytes("image.bin", data);
+  const std::string mot = (dir_ / "image.mot").string();
+  Run("objcopy -I binary -O srec --srec-forceS3 --change-addresses 0xFFFC0000 '" + bin + "' '" + mot + "'");
+
+  ASSERT_EQ(cont_.LoadImageFile(mot), 1);
+  EXPECT_EQ(cont_.ImageLoaded, 1);
+  EXPECT_EQ(Buffer(), data);
+  EXPECT_EQ(pane_.lines, (std::vector<std::string>{"プログラムデータ読み込み終了[262144Bytes]",
+                                                   CrcText(Crc16(data.data(), 245760))}));
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(SRecordLoader, SrecCatFileWithLongestS3RecordsAndHeaderLinesProgramsExactlyThatData) {
+  const Bytes data = RandomBytes(262144, 2);
+  const std::string bin = WriteBytes("image.bin", data);
+  const std::string mot = (dir_ / "image.mot").string();
+  // 250 data bytes per record: the most an S3 count can describe. S0 and S5
+  // lines come with it and are passed over.
+  Run("srec_cat '" + bin + "' -binary -offset 0xFFFC0000 -o '" + mot + "' -motorola -address-length=4 -obs=250");
+
+  ASSERT_EQ(cont_.LoadImageFile(mot), 1);
+  EXPECT_EQ(Buffer(), data);
+  ASSERT_EQ(pane_.lines.size(), 2u);
+  EXPECT_EQ(pane_.lines[0], "プログラムデータ読み込み終了[262144Bytes]");
+}
+
+TEST_F(SRecordLoader, PartialCoverageLeavesEveryOtherByteErased) {
+  LoadEmbedded();  // the load must not merge into the previous image
+  const Bytes data = RandomBytes(262144, 3);
+  const std::string bin = WriteBytes("image.bin", data);
+  const std::string mot = (dir_ / "part.mot").string();
+  Run("srec_cat '" + bin + "' -binary -crop 0 0x100 0x8000 0x8413 0x3FFF0 0x40000 -offset 0xFFFC0000 -o '" + mot +
+      "' -motorola -address-length=4");
+
+  ASSERT_EQ(cont_.LoadImageFile(mot), 1);
+  Bytes expected(262144, 0xFF);
+  for (auto [from, to] : {std::pair{0x0, 0x100}, {0x8000, 0x8413}, {0x3FFF0, 0x40000}})
+    std::memcpy(&expected[from], &data[from], to - from);
+  EXPECT_EQ(Buffer(), expected);
+  EXPECT_EQ(pane_.lines.front(), "プログラムデータ読み込み終了[1315Bytes]");
+  EXPECT_EQ(cont_.ImageLoaded, 1);
+}
+
+// Hand-made files: one row per situation, each checked for its result, the
+// message boxes, what reached the buffer and the summary line.
+struct Case {
+  const char* name;
+  std::vector<std::string> lines;
+  int result;
+  int rangeMessages;
+  Bytes bufferStart;   // expected first bytes (the rest as noted by allErased)
+  bool allErased;      // the whole buffer is 0xFF
+  const char* summary; // expected first log line, or null for none
+};
+
+const Bytes kA = {0x11, 0x22, 0x33, 0x44};
+const Bytes kB = {0x55, 0x66};
+
+std::vector<Case> Cases() {
+  return {
+      {"record at 0x000FFF00 is outside but ignored",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0x000FFF00, kB)}, 1, 0, kA, false,
+       "プログラムデータ読み込み終了[4Bytes]"},
+      {"record at 0x00100000 stops the load with one message",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0x00100000, kB), SRecordText(3, 0x00200000, kB),
+        SRecordText(3, 0xFFFC0010, kB)},
+       0, 1, {}, true, nullptr},
+      {"S2 record with bits 8 to 19 set is ignored",
+       {SRecordText(2, 0x0FFF00, kB), SRecordText(3, 0xFFFC0000, kA)}, 1, 0, kA, false,
+       "プログラムデータ読み込み終了[4Bytes]"},
+      {"S2 record below the area stops the load",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(2, 0x010000, kB)}, 0, 1, {}, true, nullptr},
+      {"lower-case s3 and S1 lines are not records",
+       {"s" + SRecordText(3, 0x00100000, kB).substr(1), SRecordText(3, 0xFFFC0000, kA),
+        "S1050000AABB95"},
+       1, 0, kA, false, "プログラムデータ読み込み終了[4Bytes]"},
+      {"bad checksum in the middle fails at the end without a message",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0xFFFC0004, kB, -1, 0x00),
+        SRecordText(3, 0xFFFC0006, kA)},
+       0, 0, {}, true, nullptr},
+      {"lines after a bad checksum are still read",
+       {SRecordText(3, 0xFFFC0000, kA, -1, 0x12), SRecordText(3, 0x00100000, kB)}, 0, 1, {}, true, nullptr},
+      {"count too small for address and checksum fails like a bad checksum",
+       {SRecordText(3, 0xFFFC0000, kA), "S304FFFC0000FC", "S203FFFC00FF", SRecordText(3, 0xFFFC0004, kB)},
+       0, 0, {}, true, nullptr},
+      {"lines after a malformed count are still read",
+       {"S304FFFC0000FC", SRecordText(3, 0x00100000, kB)}, 0, 1, {}, true, nullptr},
+      {"record without data is well formed and writes nothing",
+       {SRecordText(3, 0xFFFC0000, {})}, 1, 0, {0xFF}, true, nullptr},
+      {"CR LF line ends and blank lines",
+       {SRecordText(3, 0xFFFC0000, kA) + "\r", "", SRecordText(3, 0xFFFC0004, kB) + "\r"}, 1, 0,
+       {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0xFF}, false, "プログラムデータ読み込み終了[6Bytes]"},
+  };
+}
+
+TEST_F(SRecordLoader, HandMadeFiles) {
+  for (const Case& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
+    cont.DebugLog = 1;
+    cont.LoadEmbeddedImage();
+    ui_.messages.clear();
+    pane_.lines.clear();
+
+    EXPECT_EQ(cont.LoadImageFile(WriteLines("case.mot", c.lines)), c.result);
+    EXPECT_EQ(cont.ImageLoaded, c.result);
+    EXPECT_EQ(ui_.messages, std::vector<std::string>(c.rangeMessages, kRange));
+    const std::uint8_t* p = cont.ImageStream.Memory();
+    ASSERT_EQ(cont.ImageStream.Size(), 262144u);
+    EXPECT_EQ(Bytes(p, p + c.bufferStart.size()), c.bufferStart);
+    const auto erased = std::count(p, p + 262144, 0xFF);
+    if (c.allErased) {
+      EXPECT_EQ(erased, 262144);
+    } else {
+      EXPECT_EQ(erased, 262144 - std::count_if(c.bufferStart.begin(), c.bufferStart.end(),
+                                               [](std::uint8_t b) { return b != 0xFF; }));
+    }
+    const std::string crc = CrcText(Crc16(p, 245760));
+    if (c.summary) {
+      EXPECT_EQ(pane_.lines, (std::vector<std::string>{c.summary, crc}));
+    } else {
+      EXPECT_EQ(pane_.lines, std::vector<std::string>{crc});
+    }
+    EXPECT_EQ(cont.ImageStream.Position(), 0u);
+  }
+}
+
+TEST_F(SRecordLoader, RecordRunningPastTheEndExtendsTheBuffer) {
+  const Bytes tail = RandomBytes(16, 4);
+  ASSERT_EQ(cont_.LoadImageFile(WriteLines("tail.mot", {SRecordText(3, 0xFFFFFFF8, tail)})), 1);
+  ASSERT_EQ(cont_.ImageStream.Size(), 262144u + 8);
+  EXPECT_EQ(Bytes(cont_.ImageStream.Memory() + 262136, cont_.ImageStream.Memory() + 262152), tail);
+  EXPECT_EQ(pane_.lines.front(), "プログラムデータ読み込み終了[16Bytes]");
+}
+
+TEST_F(SRecordLoader, FailureAfterASuccessClearsTheLoadedImage) {
+  ASSERT_EQ(cont_.LoadImageFile(WriteLines("good.mot", {SRecordText(3, 0xFFFC0000, kA)})), 1);
+  ASSERT_EQ(cont_.ImageLoaded, 1);
+  EXPECT_EQ(cont_.LoadImageFile(WriteLines("bad.mot", {SRecordText(3, 0xFFFC0000, kA, -1, 0)})), 0);
+  EXPECT_EQ(cont_.ImageLoaded, 0);
+  EXPECT_TRUE(BufferIsAll(0xFF));
+}
+
+TEST_F(SRecordLoader, DebugLinesStayHiddenWithTheDebugDisplayOff) {
+  cont_.DebugLog = 0;
+  ASSERT_EQ(cont_.LoadImageFile(WriteLines("good.mot", {SRecordText(3, 0xFFFC0000, kA)})), 1);
+  EXPECT_TRUE(pane_.lines.empty());
+}
+
+}  // namespace
+}  // namespace kv9::test

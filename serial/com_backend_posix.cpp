@@ -235,7 +235,12 @@ std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
   if (int err = posix::ApplyRawLine(fd.get(), raw)) throw MakeComError(CError_OpenFailed, err);
   ::tcflush(fd.get(), TCIFLUSH);
   const int stopFd = stop.release();
-  return std::make_unique<PosixComDevice>(fd.release(), stopFd);
+  auto device = std::make_unique<PosixComDevice>(fd.release(), stopFd);
+  // The driver's error counters run since boot: take their values now, so the
+  // first batch's line errors (garbage at a wrong rate) count against this
+  // opening rather than becoming the baseline.
+  device->TakeErrors(false);
+  return device;
 }
 
 }  // namespace kv9

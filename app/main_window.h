@@ -4,6 +4,7 @@
 // the one link controller.
 #include <QByteArray>
 #include <QMainWindow>
+#include <QStringList>
 #include <memory>
 
 #include "link/flash_wr_rx_cont.h"
@@ -11,6 +12,8 @@
 #include "platform/link_ui.h"
 
 class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -91,10 +94,19 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void FileExit1Execute();
   void HelpAbout1Execute();
   void MnClearClick();
+ public:
+  // The dropped-files handler (main_window_drop.cpp): brings the window to
+  // the front, keeps the first of `files` (full paths) in DropFileName and
+  // loads it as the firmware image, logging "OK: Read ROM Data" or
+  // "NG: Read ROM Data". No files: nothing is loaded.
+  void WMDropFiles(const QStringList& files);
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Files dragged from a file manager (main_window_drop.cpp).
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   // Marks a stretch of code that uses the controller. A close that comes in
@@ -119,4 +131,8 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   int controllerUses_ = 0;
   bool releaseRequested_ = false;
   bool shown_ = false;
+  // Registers the window as a target for dropped files while it is built;
+  // defined beside the drop handler so construction needs no drop code.
+  bool EnableFileDrops();
+  bool acceptsDrops_ = EnableFileDrops();
 };

@@ -1,6 +1,7 @@
 #include "sim/sim_module.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -22,7 +23,7 @@ constexpr auto kClosedPortRecheck = std::chrono::milliseconds(10);
 // With pacing, wake-ups come no closer than this; bytes due in between go
 // out together. Accuracy over a transfer is unaffected because byte times are
 // scheduled against the line clock, not against the wake-ups.
-constexpr auto kPaceGranularity = std::chrono::milliseconds(1);
+constexpr auto kPaceGranularity = std::chrono::milliseconds(2);
 
 Clock::duration ByteTime(std::uint32_t rate) {
   // One start bit, eight data bits, one stop bit.
@@ -59,6 +60,7 @@ void SimModule::Start() {
   if (!wake_.Valid()) throw std::system_error(errno, std::generic_category(), "eventfd");
   started_ = true;
   thread_ = std::thread([this] { Run(); });
+  nativeThread_ = thread_.native_handle();
 }
 
 void SimModule::Stop() {
@@ -74,6 +76,15 @@ void SimModule::Stop() {
   if (link_) link_->Remove();
   if (master_) master_->Close();
   if (options_.dumpDir) WriteDump(*options_.dumpDir, Snapshot());
+}
+
+std::chrono::nanoseconds SimModule::ThreadCpuTime() const {
+  if (!thread_.joinable()) return {};
+  clockid_t id;
+  if (::pthread_getcpuclockid(nativeThread_, &id) != 0) return {};
+  timespec ts{};
+  if (::clock_gettime(id, &ts) != 0) return {};
+  return std::chrono::seconds(ts.tv_sec) + std::chrono::nanoseconds(ts.tv_nsec);
 }
 
 std::string SimModule::PortName() const { return portName_; }
@@ -194,7 +205,9 @@ std::optional<Clock::time_point> SimModule::NextWake(Clock::time_point now) cons
   }
   if (!input_.empty()) consider(input_.front().due);
   if (!outbox_.empty() && options_.pace) {
-    consider(std::max(txLineFree_ + ByteTime(outbox_.front().rate), now + kPaceGranularity));
+    // The first byte after a pause goes out on time; while a stream runs,
+    // writes are spaced by the granularity.
+    consider(std::max(txLineFree_ + ByteTime(outbox_.front().rate), lastPacedWrite_ + kPaceGranularity));
   }
   return wake;
 }
@@ -255,6 +268,7 @@ void SimModule::WriteDue(Clock::time_point now) {
   std::uint32_t toolReceives = 0;
   const bool haveRates = master_->ToolRates(&toolSends, &toolReceives);
   unsigned lost = 0;
+  bool wrote = false;
   while (!outbox_.empty()) {
     const OutByte o = outbox_.front();
     if (options_.pace) {
@@ -270,7 +284,9 @@ void SimModule::WriteDue(Clock::time_point now) {
       continue;
     }
     writeBuf_.push_back(o.byte);
+    wrote = true;
   }
+  if (wrote) lastPacedWrite_ = now;
   if (lost) {
     std::lock_guard lock(mutex_);
     bytesLost_ += lost;

@@ -76,6 +76,8 @@ class SimModule {
   std::string SlavePath() const;          // /dev/pts/5
 
   SimSnapshot Snapshot() const;
+  // CPU time the module's thread has used so far (for the pacing benchmark).
+  std::chrono::nanoseconds ThreadCpuTime() const;
   // Waits until `done` holds for a snapshot, re-checking after every round of
   // the module's loop; false when `timeout` passes first.
   bool WaitFor(const std::function<bool(const SimSnapshot&)>& done, std::chrono::milliseconds timeout);
@@ -115,6 +117,7 @@ class SimModule {
   bool stopping_ = false;
   unsigned bytesLost_ = 0;
   std::thread thread_;
+  std::thread::native_handle_type nativeThread_{};
   bool started_ = false;
   bool stopped_ = false;
 
@@ -124,6 +127,7 @@ class SimModule {
   Clock::time_point rxLineFree_{};
   std::deque<OutByte> outbox_;
   Clock::time_point txLineFree_{};
+  Clock::time_point lastPacedWrite_{};
   std::vector<std::uint8_t> writeBuf_;  // accepted for the line, waiting for room in the pty
 };
 

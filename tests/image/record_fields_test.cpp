@@ -1,10 +1,9 @@
 // The pure pieces the loaders are built from: field positions, hexadecimal
-// values, record decoding, the range rule, line splitting and the texts.
+// values, record decoding, the range rule and line splitting.
 #include <gtest/gtest.h>
 
 #include "image/hex_fields.h"
 #include "image/intel_hex_record.h"
-#include "image/loader_texts.h"
 #include "image/record_placement.h"
 #include "image/srecord.h"
 #include "image/text_file_lines.h"
@@ -119,13 +118,6 @@ TEST(TextLines, SplitAtCrLfOrCrLfWithoutATrailingEmptyLine) {
   EXPECT_EQ(SplitTextLines("a\n\nb\n"), (L{"a", "", "b"}));
   EXPECT_EQ(SplitTextLines("\n"), (L{""}));
   EXPECT_EQ(SplitTextLines(""), L{});
-}
-
-TEST(LoaderTexts, SummaryAndCrcLines) {
-  EXPECT_EQ(LoadSummaryLine(262144), "プログラムデータ読み込み終了[262144Bytes]");
-  EXPECT_EQ(ImageCrcLine(0x0A0F), "CRC: 0A0F");
-  EXPECT_EQ(ImageCrcLine(0xBEEF), "CRC: BEEF");
-  EXPECT_STREQ(kOutOfRangeMessage, "データが、範囲外です！！");
 }
 
 }  // namespace

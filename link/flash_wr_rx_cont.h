@@ -103,6 +103,68 @@ class TFlashWrRXCont {
 
   // --- boot-mode programmer (boot/*.cpp) ---
   // BOOT-PROGRAMMER-DECLARATIONS-BEGIN
+  // Every boot-mode command flushes the ring, sends its frame and waits with
+  // the reply wait (messages pumped); results are 1 for success, 0 otherwise.
+  // Transport (boot/boot_transport.cpp). Inquiry buffers hold at least
+  // kInquiryBufSize bytes; memory-read replies land whole in ReplyBuf.
+  int WaitResponse(std::uint8_t expected, std::uint32_t timeoutMs);
+  int RecvInquiryReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length, std::uint8_t* buffer);
+  int RecvReadReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length);
+  int SendCmdByte(std::uint8_t command, std::uint8_t expected);
+  int Inquire(std::uint8_t command, std::uint8_t expected, std::uint8_t* buffer, int& length);
+  int RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status);
+  // Sends command, size, data and BootSum, then WaitResponse(expected, 1000 ms).
+  int SendBootFrame(std::uint8_t command, const std::uint8_t* data, int count, std::uint8_t expected);
+  // Handshake (boot/boot_handshake.cpp). The caller opens the port at
+  // 19200 bit/s and flushes before BitRateMatch / BootHandshake.
+  int BitRateMatch();
+  int DeviceSelect(const std::array<char, 4>& deviceCode);
+  int SelectClockMode(std::uint8_t mode);
+  // On success the local port runs at (bitRate100 x 100) bit/s.
+  int SelectBitRate(std::uint16_t bitRate100, std::uint16_t inputFreq100, std::uint8_t multiplier1,
+                    std::uint8_t multiplier2);
+  int EraseStatusSet(std::uint8_t& status);
+  int BootHandshake();
+  // ID code, erase, program and verify (boot/flash_operations.cpp).
+  int IDCheck(const std::uint8_t* idCode);
+  int TryIdCode(int pieceA, std::uint8_t status);
+  int TryIdCodes(int pieceA, std::uint8_t status);
+  int IdCodeStep(int pieceA);
+  int SelUserBootArea();
+  int SelUserArea();
+  // Address 0xFFFFFFFF sends the end-of-programming frame (data unused).
+  int Write256Bytes(std::uint32_t address, const std::uint8_t* data);
+  int SelErase();
+  int BlockErase(std::uint8_t block);
+  int BlockEraseAt(std::uint32_t address);
+  int MemRead(std::uint8_t area, std::uint32_t address, int userBootMode, int& length, std::uint32_t size);
+  int UserBootBlankCheck();
+  int UserAreaBlankCheck();
+  int EraseUserArea(int userBootMode);
+  // showAddress: the current address goes to the front end's address label.
+  int ProgramUserArea(int showAddress, int userBootMode);
+  int VerifyUserArea(int showAddress, int userBootMode);
+  void LoaderRestart();
+  int LoaderCrcCheck();
+  // Inquiries and lock bits (boot/boot_inquiries.cpp).
+  int SupportDevice(std::uint8_t* buffer, int& length);
+  int ClockInfo(std::uint8_t* buffer, int& length);
+  int TeibaiInfo(std::uint8_t* buffer, int& length);
+  int GetClockInfo(std::uint8_t* buffer, int& length);
+  int BootAreaInfo(std::uint8_t* buffer, int& length);
+  int UserAreaInfo(std::uint8_t* buffer, int& length);
+  int EraseBlockInfo(std::uint8_t* buffer, int& length);
+  int WriteSizeInfo(std::uint8_t* buffer, int& length);
+  int DataAreaChk(std::uint8_t* buffer, int& length);
+  int DataAreaInfo(std::uint8_t* buffer, int& length);
+  int BootProgInfo(std::uint8_t* buffer, int& length);
+  int UserBootSumCheck(std::uint8_t* buffer, int& length);
+  int UserAreaSumCheck(std::uint8_t* buffer, int& length);
+  int DataSumCheck(std::uint8_t* buffer, int& length);
+  int ReadLockBitStatus(std::uint32_t address, std::uint8_t& status);
+  int ProgLockBit(std::uint32_t address);
+  int EnLockBit();
+  int DisaLockBit();
   // BOOT-PROGRAMMER-DECLARATIONS-END
 
   // --- image buffer ---
@@ -174,6 +236,8 @@ class TFlashWrRXCont {
 
  private:
   LinkUi* owner_;
+  // Re-write mode was chosen with no port to open: discovery ends without a module.
+  bool noPortChosen_ = false;
 };
 
 }  // namespace kv9

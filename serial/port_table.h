@@ -26,8 +26,14 @@ struct PortTableSources {
   std::string devDir = "/dev";
   std::string sysClassTty = "/sys/class/tty";
   std::string portDir;  // KV9_PORT_DIR; empty for none
+  // The machine's folders and KV9_PORT_DIR, unless a test replaced them.
   static PortTableSources FromEnvironment();
 };
+
+// Tests that must not see the machine's own serial ports point the automatic
+// entries elsewhere (KV9_PORT_DIR is still read from the environment);
+// nullptr restores the machine's folders. Not for production code.
+void SetPortTableSourcesForTest(const PortTableSources* sources);
 
 // The number n of a name "COM<n>" (letters in any case, n a decimal number
 // from 1 to 255), or nothing for any other text.

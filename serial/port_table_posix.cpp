@@ -58,8 +58,20 @@ std::string UsbDescription(const PortTableSources& src, const std::string& node)
 
 }  // namespace
 
+namespace {
+std::optional<PortTableSources>& TestSources() {
+  static std::optional<PortTableSources> sources;
+  return sources;
+}
+}  // namespace
+
+void SetPortTableSourcesForTest(const PortTableSources* sources) {
+  if (sources) TestSources() = *sources;
+  else TestSources().reset();
+}
+
 PortTableSources PortTableSources::FromEnvironment() {
-  PortTableSources src;
+  PortTableSources src = TestSources().value_or(PortTableSources{});
   if (const char* dir = std::getenv("KV9_PORT_DIR")) src.portDir = dir;
   return src;
 }

@@ -13,13 +13,23 @@
 
 namespace kv9::test {
 
-PtyPort::PtyPort(int number) : number_(number) {
-  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-    throw std::runtime_error("no pty");
-  }
+namespace {
+int OpenMaster() {
+  int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) throw std::runtime_error("no pty");
   posix::RawLine raw;
-  posix::ApplyRawLine(master_, raw);
+  posix::ApplyRawLine(master, raw);
+  return master;
+}
+}  // namespace
+
+PtyPort::PtyPort(int number, const std::string& dir) : number_(number), dir_(dir), ownsDir_(false) {
+  master_ = OpenMaster();
+  std::filesystem::create_symlink(::ptsname(master_), dir_ + "/" + Name());
+}
+
+PtyPort::PtyPort(int number) : number_(number) {
+  master_ = OpenMaster();
   char tmpl[] = "/tmp/kv9-ports-XXXXXX";
   dir_ = ::mkdtemp(tmpl);
   std::filesystem::create_symlink(::ptsname(master_), dir_ + "/" + Name());
@@ -33,6 +43,10 @@ PtyPort::PtyPort(int number) : number_(number) {
 PtyPort::~PtyPort() {
   if (master_ >= 0) ::close(master_);
   std::error_code ec;
+  if (!ownsDir_) {
+    std::filesystem::remove(dir_ + "/" + Name(), ec);
+    return;
+  }
   std::filesystem::remove_all(dir_, ec);
   if (hadPortDir_) ::setenv("KV9_PORT_DIR", oldPortDir_.c_str(), 1);
   else ::unsetenv("KV9_PORT_DIR");

@@ -13,6 +13,9 @@ class PtyPort {
   // Publishes the slave as COM<number> in a fresh folder and points
   // KV9_PORT_DIR at it (the previous value is restored on destruction).
   explicit PtyPort(int number);
+  // Publishes the slave as COM<number> in an existing folder, leaving the
+  // environment alone (for several ports in one folder).
+  PtyPort(int number, const std::string& dir);
   ~PtyPort();
   PtyPort(const PtyPort&) = delete;
   PtyPort& operator=(const PtyPort&) = delete;
@@ -37,6 +40,7 @@ class PtyPort {
   std::string dir_;
   std::string oldPortDir_;
   bool hadPortDir_ = false;
+  bool ownsDir_ = true;
 };
 
 }  // namespace kv9::test

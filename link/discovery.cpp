@@ -1,0 +1,232 @@
+// Finding the module: which port it is on and at which bit rate it talks.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "link/com_number.h"
+#include "link/flash_wr_rx_cont.h"
+#include "platform/message_pump.h"
+#include "serial/port_table.h"
+
+namespace kv9 {
+namespace {
+
+struct Speed {
+  std::int32_t rate;
+  const char* text;
+};
+constexpr Speed kScanPortsSpeeds[] = {
+    {9600, " 9600bps"}, {19200, " 19.2kbps"}, {38400, " 38.4kbps"}, {115200, " 115.2kbps"}};
+// A single chosen port starts with the module's usual rates.
+constexpr Speed kScanSpeedsSpeeds[] = {
+    {19200, " 19.2kbps"}, {38400, " 38.4kbps"}, {9600, " 9600bps"}, {115200, " 115.2kbps"}};
+
+constexpr char kSupportedModel[] = "Q508     ";
+constexpr char kUnsupportedModelText[] =
+    "対応外のR/Wモジュールです。お使いのRW対応のツールをお使いください。";
+constexpr char kNotFoundText[] = "R/Wモジュールが見つかりませんでした。";
+constexpr char kCheckConnectionText[] = "R/Wの接続を確認してください。";
+constexpr char kReWriteModeText[] = "再書き込みモードで、ファームのアップデートを実行します。";
+constexpr char kSearchCaption[] = "しばらくお待ちください";
+constexpr char kSearchBanner[] = "------- Check KV9 R/W ----------";
+constexpr char kPortDialogCaption[] = "シリアルポートのオープン";
+
+TFlowControl FlowOf(std::int32_t selector) {
+  return selector == 1 ? fcHardware : selector == 2 ? fcSoftware : fcNone;
+}
+
+TParityBits ParityOf(std::int32_t code) {
+  return static_cast<TParityBits>(static_cast<std::uint8_t>(code) % 5);
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The port list box keeps its entries sorted as text ignoring case.
+void SortLikeTheListBox(std::vector<std::string>& list) {
+  std::stable_sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    });
+  });
+}
+
+}  // namespace
+
+void TFlashWrRXCont::ListComPorts(std::vector<std::string>& list) {
+  for (const PortEntry& entry : ReadPortTable()) {
+    if (Contains(entry.name, "COM")) list.push_back(entry.name);
+  }
+}
+
+// One try: the port at one speed, reopened so DTR and RTS drop and rise and
+// the ring starts empty; 1 when CheckLink recognises the module.
+static int TryPortAtSpeed(TFlashWrRXCont& cont, int port, const Speed& speed, const std::string& portLine) {
+  cont.Settings.BitRate = speed.rate;
+  if (LinkUi* ui = cont.Owner()) ui->SetSearchLabel(portLine + speed.text);
+  cont.CommX1.SetBaudRate(StrToBaudRate(std::to_string(speed.rate)));
+  cont.CommX1.Parity().SetBits(ParityOf(cont.Settings.ParityCode));
+  cont.CommX1.FlowControl().SetFlowControl(FlowOf(cont.Settings.FlowMode));
+  const auto n = static_cast<std::uint8_t>(port);
+  if (cont.CommX1.Connected() && cont.CommX1.Port() != "COM" + std::to_string(n)) cont.OpenPort(n);
+  cont.OpenPort(n);
+  return cont.CommX1.Connected() && cont.CheckLink() ? 1 : 0;
+}
+
+// The search shared by ScanPorts and ScanSpeeds.
+static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, const Speed (&speeds)[4],
+                  bool pumpBeforeEachSpeed) {
+  LinkUi* ui = cont.Owner();
+  if (ui) ui->ShowSearchProgress(kSearchCaption, kSearchBanner);
+  ProcessMessages();
+  int found = 0;
+  try {
+    for (std::string entry : list) {
+      ProcessMessages();
+      if (entry == "0") entry = "COM1";
+      const int port = ComNumberOf(entry);
+      const std::string portLine = "Check PORT:" + std::to_string(port);
+      cont.AddLog(portLine, 0);
+      for (const Speed& speed : speeds) {
+        if (pumpBeforeEachSpeed) ProcessMessages();
+        if (TryPortAtSpeed(cont, port, speed, portLine)) {
+          found = 1;
+          break;
+        }
+      }
+      if (found) break;
+    }
+    if (found) {
+      cont.Settings.PortNumber = ComNumberOf(cont.CommX1.Port());
+      cont.Settings.BitRate = static_cast<std::int32_t>(cont.CommX1.EffectiveBaudRate());
+      if (ui) ui->CopySettingsBack(cont.Settings);
+      cont.AddLog("Find KV9 R/W ", 1);
+      cont.AddLog("PORT   : " + std::to_string(cont.Settings.PortNumber), 1);
+      cont.AddLog("Speed  : " + std::to_string(cont.Settings.BitRate), 1);
+    }
+  } catch (const std::exception&) {
+    // A bad list entry or a port error ends the search without a module.
+    found = 0;
+  }
+  if (ui) ui->CloseSearchProgress();
+  return found;
+}
+
+int TFlashWrRXCont::ScanPorts(const std::vector<std::string>& list) {
+  return Search(*this, list, kScanPortsSpeeds, false);
+}
+
+int TFlashWrRXCont::ScanSpeeds(const std::string& portName) {
+  return Search(*this, {portName}, kScanSpeedsSpeeds, true);
+}
+
+int TFlashWrRXCont::IsSupportedModel(int display) {
+  if (!ReadModelName(display)) return 0;
+  const std::size_t received = strnlen(ModelName.data(), 9);
+  // A reply with an empty name would compare nothing and accept any module,
+  // which could put this firmware into another model: refuse it.
+  if (received == 0) return 0;
+  return std::memcmp(ModelName.data(), kSupportedModel, received) == 0 ? 1 : 0;
+}
+
+void TFlashWrRXCont::ShowModuleMessage() {
+  if (owner_) owner_->ShowModuleError(ModuleMessage);
+}
+
+int TFlashWrRXCont::ConfirmModule(int found) {
+  int result;
+  if (ReWriteMode && !noPortChosen_) {
+    ModuleSupported = 1;
+    ModuleMessage.clear();
+    result = 1;
+  } else if (found) {
+    if (IsSupportedModel(1)) {
+      ModuleSupported = 1;
+    } else {
+      ModuleMessage = kUnsupportedModelText;
+      ModuleSupported = 0;
+      ShowModuleMessage();
+    }
+    result = 1;
+  } else {
+    ModuleSupported = 0;
+    if (owner_) owner_->DisableUpdateCommands();
+    ModuleMessage = kNotFoundText;
+    AddLog(ModuleMessage, 1);
+    AddLog(kCheckConnectionText, 1);
+    result = 0;
+  }
+  AddLog("", 0);
+  return result;
+}
+
+int TFlashWrRXCont::OpenAtStartup(int writeSpeedIndex) {
+  noPortChosen_ = false;
+  PortOpenDialogRequest request;
+  request.caption = kPortDialogCaption;
+  request.writeSpeeds = {"9600bps", "19.2kbps", "38.4kbps", "115.2kbps"};
+  request.writeSpeedIndex = writeSpeedIndex;
+  ListComPorts(request.ports);
+  SortLikeTheListBox(request.ports);
+  if (!request.ports.empty()) {
+    const std::string wanted = "COM" + std::to_string(Settings.PortNumber);
+    request.selectedIndex = 0;
+    for (std::size_t i = 0; i < request.ports.size(); ++i) {
+      if (Contains(request.ports[i], wanted)) {
+        request.selectedIndex = static_cast<int>(i);
+        break;
+      }
+    }
+  }
+  request.comSpeedIndex = Settings.BitRate == 9600     ? 0
+                          : Settings.BitRate == 38400  ? 2
+                          : Settings.BitRate == 115200 ? 3
+                                                       : 1;
+
+  PortOpenDialogResult chosen;
+  if (owner_) {
+    chosen = owner_->RunPortOpenDialog(request, ReWriteMode);
+  } else {
+    chosen.ok = true;
+    chosen.selectedIndex = request.selectedIndex;
+    chosen.comSpeedIndex = request.comSpeedIndex;
+  }
+  if (!chosen.ok) {
+    if (owner_) owner_->CloseMainWindow();
+    return 0;
+  }
+  // The entry to use: the selected one, or the first when none is selected.
+  std::string entry = chosen.selectedText;
+  if (entry.empty() && !request.ports.empty()) {
+    const int index = chosen.selectedIndex >= 0 ? chosen.selectedIndex : 0;
+    entry = request.ports[static_cast<std::size_t>(std::min<int>(index, static_cast<int>(request.ports.size()) - 1))];
+  }
+
+  if (ReWriteMode) {
+    AddLog(kReWriteModeText, 1);
+    if (entry.empty()) {
+      // Nothing to open: discovery ends as if no module had been found.
+      noPortChosen_ = true;
+      return 0;
+    }
+    if (entry == "0") entry = "COM1";
+    Settings.PortNumber = ComNumberOf(entry);
+    static constexpr std::int32_t kRates[] = {9600, 19200, 38400, 115200};
+    Settings.BitRate = kRates[std::clamp(chosen.comSpeedIndex, 0, 3)];
+    CommX1.SetBaudRate(StrToBaudRate(std::to_string(Settings.BitRate)));
+    CommX1.Parity().SetBits(ParityOf(Settings.ParityCode));
+    CommX1.FlowControl().SetFlowControl(FlowOf(Settings.FlowMode));
+    const int opened = OpenPort(static_cast<std::uint8_t>(Settings.PortNumber));
+    if (owner_) owner_->CopySettingsBack(Settings);
+    return opened;
+  }
+
+  CommX1.Parity().SetBits(ParityOf(Settings.ParityCode));
+  CommX1.FlowControl().SetFlowControl(FlowOf(Settings.FlowMode));
+  if (chosen.autoCheck) return ScanPorts(request.ports);
+  if (entry.empty()) return 0;  // an empty list offers nothing to try
+  return ScanSpeeds(entry);
+}
+
+}  // namespace kv9

@@ -1,0 +1,83 @@
+#include "link/eeprom_procedures.h"
+
+#include <algorithm>
+
+#include "link/hex_trace.h"
+
+namespace kv9 {
+namespace {
+
+constexpr std::uint8_t kKindFactory = 254;
+constexpr std::uint8_t kKindAllData = 255;
+constexpr std::uint8_t kFirstWordAddress = 1;
+constexpr std::uint8_t kReferencePowerAddress = 41;
+
+void CopyWords(const EepromImage& from, EepromImage& to, int firstWord, int words) {
+  std::copy_n(from.begin() + 2 * firstWord, 2 * words, to.begin() + 2 * firstWord);
+}
+
+}  // namespace
+
+void TakeRenewedWords(const EepromImage& fresh, EepromImage& image) {
+  CopyWords(fresh, image, 25, 1);
+  CopyWords(fresh, image, 31, 1);
+  CopyWords(fresh, image, 39, kEepromWords - 39);
+}
+
+std::uint16_t ClampReferencePower(std::uint16_t value) {
+  return value < 200 || value > 300 ? 250 : value;
+}
+
+int SetPowerRef(TFlashWrRXCont& cont, const LogLineFn& log) {
+  if (!cont.TxOnOffCmd(1)) return 0;
+  const std::uint8_t query[] = {0x84, 0x00};
+  std::uint8_t reply[16] = {};
+  int length = 15;
+  if (!cont.PassThroughCmd(0x4F, 2, reply, length, query)) return 0;
+  // reply[] starts at the reply's byte 3 (LEN): frame byte k is reply[k - 3].
+  const auto power = static_cast<std::uint16_t>(reply[3] | (reply[4] << 8));
+  auto reference = static_cast<std::uint16_t>(reply[5] | (reply[6] << 8));
+  log("POWER       : " + std::to_string(power), 0);
+  log("REF POWER   : " + std::to_string(reference), 0);
+  reference = ClampReferencePower(reference);
+  const std::uint8_t word[2] = {static_cast<std::uint8_t>(reference & 0xFF),
+                                static_cast<std::uint8_t>(reference >> 8)};
+  return cont.EepromWrite(kKindAllData, kReferencePowerAddress, 1, word);
+}
+
+int ShowFactoryData(TFlashWrRXCont& cont, const LogLineFn& log) {
+  EepromImage factory{};
+  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, factory.data())) {
+    log("EEPROM_FACTALLDATA : NG", 1);
+    return 0;
+  }
+  log("EEPROM_FACTALLDATA : OK", 1);
+  log(HexTrace("", factory.data(), factory.size()), 1);
+  return 1;
+}
+
+int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode) {
+  EepromImage factory{}, allData{}, fresh{}, check{};
+  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, factory.data())) return 0;
+  if (!cont.EepromRead(kKindAllData, kFirstWordAddress, kEepromWords, allData.data())) return 0;
+  if (!cont.EepromInit(initScanMode)) return 0;
+  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, fresh.data())) return 0;
+  TakeRenewedWords(fresh, factory);
+  TakeRenewedWords(fresh, allData);
+  if (!cont.EepromWrite(kKindAllData, kFirstWordAddress, kEepromWords, factory.data())) return 0;
+  for (const EepromRegion& region : kAllDataRegions) {
+    if (!cont.EepromWrite(region.kind, kFirstWordAddress, static_cast<std::uint8_t>(region.words),
+                          allData.data() + 2 * region.firstWord)) {
+      return 0;
+    }
+  }
+  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, check.data()) || check != factory) {
+    return 0;
+  }
+  if (!cont.EepromRead(kKindAllData, kFirstWordAddress, kEepromWords, check.data()) || check != allData) {
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace kv9

@@ -1,0 +1,46 @@
+#pragma once
+// The EEPROM procedures of the settings menu and of the update: they report
+// through the main window's log line operation (same rule as AddLog).
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/flash_wr_rx_cont.h"
+
+namespace kv9 {
+
+using LogLineFn = std::function<void(const std::string& text, int force)>;
+
+constexpr int kEepromWords = 62;
+constexpr int kEepromBytes = 2 * kEepromWords;
+using EepromImage = std::array<std::uint8_t, kEepromBytes>;
+
+// The four regions the all-data image is written in (kind, first word, words).
+struct EepromRegion {
+  std::uint8_t kind;
+  int firstWord;
+  int words;
+};
+// Region 2 holds the eight words 30..37: with the other three the regions
+// cover the 62 words exactly (a 39-word frame would send data from past the
+// end of the image).
+inline constexpr EepromRegion kAllDataRegions[] = {{0, 0, 20}, {1, 20, 10}, {2, 30, 8}, {3, 38, 24}};
+
+// Copies the words the module renews at initialisation (25, 31, 39..61) from
+// `fresh` into `image`. Pure.
+void TakeRenewedWords(const EepromImage& fresh, EepromImage& image);
+
+// The stored reference power: `value` when within 200..300, else 250. Pure.
+std::uint16_t ClampReferencePower(std::uint16_t value);
+
+// Switches the transmitter on, reads power and reference power, and stores
+// the reference power (clamped) at word 41 of the all-data area.
+int SetPowerRef(TFlashWrRXCont& cont, const LogLineFn& log);
+// Lists the factory data: the OK/NG line and, on success, the 124 bytes.
+int ShowFactoryData(TFlashWrRXCont& cont, const LogLineFn& log);
+// Re-initialises the EEPROM and writes back the old values except the renewed
+// words; reads both images back and compares them.
+int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode);
+
+}  // namespace kv9

@@ -1,0 +1,207 @@
+// EEPROM, factory-setting and power commands against the simulated module,
+// and against a scripted peer for the replies a sound module never gives.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "link/eeprom_procedures.h"
+#include "link/flash_wr_rx_cont.h"
+#include "sim/eeprom_images.h"
+#include "tests/link/sim_fixture.h"
+#include "tests/support/recorders.h"
+#include "tests/support/scripted_module.h"
+
+namespace kv9 {
+namespace {
+
+using test::Bytes;
+using Lines = std::vector<std::string>;
+
+EepromImage Pattern(std::uint8_t base) {
+  EepromImage image;
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(base + i);
+  return image;
+}
+
+EepromImage FromSim(const sim::EepromImages::Image& image) {
+  EepromImage out;
+  std::copy(image.begin(), image.end(), out.begin());
+  return out;
+}
+
+class EepromSimTest : public ::testing::Test {
+ protected:
+  EepromSimTest() : sim_(folder_, 3), cont_(&ui_, &pane_, TProgSettings{}) {
+    cont_.TxLog = cont_.RxLog = 0;
+    EXPECT_EQ(cont_.OpenPort(3), 1);
+    cont_.CommX1.SetBaudRate(br19200);
+  }
+  LogLineFn Log() {
+    return [this](const std::string& text, int force) { AppendLogLine(&pane_, false, text, force); };
+  }
+  test::PortFolder folder_;
+  test::TracedSim sim_;
+  test::RecordingUi ui_;
+  test::RecordingLogPane pane_;
+  TFlashWrRXCont cont_;
+};
+
+TEST_F(EepromSimTest, ReadFramesAndInitFramesOnTheWire) {
+  EepromImage image{};
+  ASSERT_EQ(cont_.EepromRead(254, 1, 62, image.data()), 1);
+  ASSERT_EQ(cont_.EepromRead(255, 1, 62, image.data()), 1);
+  EXPECT_EQ(image, FromSim(sim_->Snapshot().eepromAllData));
+  ASSERT_EQ(cont_.EepromInit(0), 1);
+  ASSERT_EQ(cont_.EepromInit(1), 1);
+  EXPECT_EQ(sim_.Received(), (Lines{"02 00 4F 04 83 FE 01 3E 03 18 0D", "02 00 4F 04 83 FF 01 3E 03 19 0D",
+                                    "02 00 4E 01 71 03 C5 0D", "02 00 4E 02 71 01 03 C7 0D"}));
+}
+
+TEST_F(EepromSimTest, RestoreKeepsOldValuesAndRenewsWords25And31And39On) {
+  // Give the module values that differ from its defaults everywhere.
+  const EepromImage oldFactory = Pattern(0x10), oldAllData = Pattern(0x90);
+  ASSERT_EQ(cont_.EepromWrite(255, 1, 62, oldFactory.data()), 1);
+  for (const EepromRegion& r : kAllDataRegions) {
+    ASSERT_EQ(cont_.EepromWrite(r.kind, 1, static_cast<std::uint8_t>(r.words), oldAllData.data() + 2 * r.firstWord), 1);
+  }
+  ASSERT_EQ(FromSim(sim_->Snapshot().eepromFactory), oldFactory);
+  ASSERT_EQ(FromSim(sim_->Snapshot().eepromAllData), oldAllData);
+
+  ASSERT_EQ(RestoreFactorySettings(cont_, 0), 1);
+
+  const EepromImage defaults = FromSim(sim::EepromImages::Defaults());
+  EepromImage expectedFactory = oldFactory, expectedAllData = oldAllData;
+  TakeRenewedWords(defaults, expectedFactory);
+  TakeRenewedWords(defaults, expectedAllData);
+  EXPECT_NE(expectedAllData, oldAllData);
+  const auto after = sim_->Snapshot();
+  EXPECT_EQ(FromSim(after.eepromFactory), expectedFactory);
+  EXPECT_EQ(FromSim(after.eepromAllData), expectedAllData);
+}
+
+TEST_F(EepromSimTest, ReferencePowerIsStoredOrReplacedBy250) {
+  const std::pair<std::uint16_t, std::uint16_t> cases[] = {{200, 200}, {300, 300}, {301, 250}, {199, 250}};
+  for (auto [reported, stored] : cases) {
+    const std::uint8_t word[2] = {static_cast<std::uint8_t>(reported & 0xFF), static_cast<std::uint8_t>(reported >> 8)};
+    ASSERT_EQ(cont_.EepromWrite(255, 41, 1, word), 1);
+    pane_.lines.clear();
+    cont_.DebugLog = 1;
+    ASSERT_EQ(SetPowerRef(cont_, [this](const std::string& t, int f) { cont_.AddLog(t, f); }), 1);
+    cont_.DebugLog = 0;
+    EXPECT_EQ(pane_.lines, (Lines{"POWER       : 243", "REF POWER   : " + std::to_string(reported)}));
+    const auto& factory = sim_->Snapshot().eepromFactory;
+    EXPECT_EQ(factory[80] | (factory[81] << 8), stored) << reported;
+  }
+  const Lines frames = sim_.Received();
+  EXPECT_EQ(frames.back(), "02 00 4E 06 83 FF 29 01 FA 00 03 FF 0D");  // 250 stored
+}
+
+TEST_F(EepromSimTest, FactoryDataListingShowsAll124Bytes) {
+  ASSERT_EQ(ShowFactoryData(cont_, Log()), 1);
+  ASSERT_EQ(pane_.lines.size(), 2u);
+  EXPECT_EQ(pane_.lines[0], "EEPROM_FACTALLDATA : OK");
+  EXPECT_EQ(pane_.lines[1].size(), 124u * 3);
+  const auto factory = sim_->Snapshot().eepromFactory;
+  char first[4];
+  std::snprintf(first, sizeof first, "%02X ", factory[0]);
+  EXPECT_EQ(pane_.lines[1].substr(0, 3), first);
+}
+
+// A module with two EEPROM images that can be told to misbehave.
+class ScriptedEeprom {
+ public:
+  EepromImage factory = Pattern(0x20), allData = Pattern(0x60);
+  bool corruptLastAllDataRead = false;
+  int wrongCountOnRead = 0;  // 0: echo correctly; n: echo n on every read
+  int allDataReads = 0;
+
+  Bytes Answer(const Bytes& f) {
+    const std::uint8_t code = f[2], sub = f[4];
+    if (sub == 0x71) return test::ReplyFrame(0x30, {0x71});
+    if (sub == 0x9E) return test::ReplyFrame(0x30, {0x9E, f[5]});
+    if (sub == 0x84) return test::ReplyFrame(0x30, {0x84, 0x00, 0xF3, 0x00, 0x2C, 0x01, 0x01, 0x00});
+    if (sub != 0x83) return {};
+    const std::uint8_t kind = f[5], address = f[6], count = f[7];
+    if (code == 0x4F) {
+      EepromImage image = kind == 254 ? factory : allData;
+      if (kind == 255 && ++allDataReads == 2 && corruptLastAllDataRead) image[17] ^= 0x01;
+      Bytes data{0x83, address, static_cast<std::uint8_t>(wrongCountOnRead ? wrongCountOnRead : count)};
+      data.insert(data.end(), image.begin() + 2 * (address - 1), image.begin() + 2 * (address - 1 + count));
+      return test::ReplyFrame(0x30, data);
+    }
+    static const int kRegionFirst[] = {0, 20, 30, 38};
+    EepromImage& target = kind == 255 ? factory : allData;
+    const int first = kind == 255 ? address - 1 : kRegionFirst[kind] + address - 1;
+    std::copy(f.begin() + 8, f.begin() + 8 + 2 * count, target.begin() + 2 * first);
+    return test::ReplyFrame(0x30, {0x83});
+  }
+};
+
+class EepromScriptedTest : public ::testing::Test {
+ protected:
+  EepromScriptedTest()
+      : port_(5, folder_.Path()),
+        peer_(port_, [this](const Bytes& f) { return module_.Answer(f); }),
+        cont_(&ui_, &pane_, TProgSettings{}) {
+    EXPECT_EQ(cont_.OpenPort(5), 1);
+    cont_.CommX1.SetBaudRate(br19200);
+  }
+  test::PortFolder folder_;
+  ScriptedEeprom module_;
+  test::PtyPort port_;
+  test::ScriptedModule peer_;
+  test::RecordingUi ui_;
+  test::RecordingLogPane pane_;
+  TFlashWrRXCont cont_;
+};
+
+TEST_F(EepromScriptedTest, RestoreSucceedsAgainstASoundModule) {
+  EXPECT_EQ(RestoreFactorySettings(cont_, 1), 1);
+  // Region 2 is written as the eight words 30..37, nothing from past the image.
+  bool sawRegion2 = false;
+  for (const Bytes& f : peer_.Frames()) {
+    if (f[2] == 0x4E && f[4] == 0x83 && f[5] == 2) {
+      sawRegion2 = true;
+      EXPECT_EQ(f[3], 4 + 16);
+      EXPECT_EQ(f[7], 8);
+    }
+    if (f[2] == 0x4E && f[4] == 0x71) EXPECT_EQ(f[5], 0x01);  // the scan-mode option
+  }
+  EXPECT_TRUE(sawRegion2);
+}
+
+TEST_F(EepromScriptedTest, ReadBackDifferingInOneByteFails) {
+  module_.corruptLastAllDataRead = true;
+  EXPECT_EQ(RestoreFactorySettings(cont_, 0), 0);
+  EXPECT_EQ(module_.allDataReads, 2);  // the final read-back was the one that differed
+}
+
+TEST_F(EepromScriptedTest, ReadEchoingTheWrongCountFailsAndLeavesTheDestination) {
+  module_.wrongCountOnRead = 61;
+  EepromImage image;
+  image.fill(0xEE);
+  EXPECT_EQ(cont_.EepromRead(254, 1, 62, image.data()), 0);
+  EXPECT_EQ(std::count(image.begin(), image.end(), 0xEE), 124);
+  EXPECT_EQ(RestoreFactorySettings(cont_, 0), 0);
+  EXPECT_EQ(ShowFactoryData(cont_, [this](const std::string& t, int f) { cont_.AddLog(t, f); }), 0);
+  EXPECT_EQ(pane_.lines, Lines{"EEPROM_FACTALLDATA : NG"});
+}
+
+TEST_F(EepromScriptedTest, RegionWritesCarryTheirTitles) {
+  cont_.DebugLog = 1;
+  cont_.RxLog = 0;
+  const EepromImage image = Pattern(0);
+  for (const EepromRegion& r : kAllDataRegions) {
+    ASSERT_EQ(cont_.EepromWrite(r.kind, 1, static_cast<std::uint8_t>(r.words), image.data() + 2 * r.firstWord), 1);
+  }
+  Lines titles;
+  for (const auto& line : pane_.lines) {
+    if (line.find("EEPROM_") == 0) titles.push_back(line);
+  }
+  EXPECT_EQ(titles, (Lines{"EEPROM_RDWR_CMD TX: ", "EEPROM_RDWR_CMD2 TX: ", "EEPROM_RDWR_CMD3 TX: ",
+                           "EEPROM_RDWR_CMD4 TX: "}));
+  EXPECT_EQ(module_.allData, image);
+}
+
+}  // namespace
+}  // namespace kv9

@@ -1,0 +1,48 @@
+#include "tests/support/scripted_module.h"
+
+#include "link/frame_sum.h"
+
+namespace kv9::test {
+
+Bytes ReplyFrame(std::uint8_t status, const Bytes& data) {
+  Bytes frame{0x02, 0x00, status, static_cast<std::uint8_t>(data.size())};
+  frame.insert(frame.end(), data.begin(), data.end());
+  frame.push_back(0x03);
+  frame.push_back(FrameSum(frame.data(), frame.size()));
+  frame.push_back(0x0D);
+  return frame;
+}
+
+ScriptedModule::ScriptedModule(PtyPort& port, std::function<Bytes(const Bytes&)> script)
+    : port_(port), script_(std::move(script)), thread_([this] { Run(); }) {}
+
+ScriptedModule::~ScriptedModule() {
+  stop_ = true;
+  thread_.join();
+}
+
+std::vector<Bytes> ScriptedModule::Frames() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return frames_;
+}
+
+void ScriptedModule::Run() {
+  Bytes pending;
+  while (!stop_) {
+    Bytes got = port_.Receive(1, 20);
+    pending.insert(pending.end(), got.begin(), got.end());
+    // Drop anything before an STX; a frame is complete at LEN + 7 bytes.
+    while (!pending.empty() && pending[0] != 0x02) pending.erase(pending.begin());
+    if (pending.size() < 4 || pending.size() < static_cast<std::size_t>(pending[3]) + 7) continue;
+    Bytes frame(pending.begin(), pending.begin() + pending[3] + 7);
+    pending.erase(pending.begin(), pending.begin() + pending[3] + 7);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      frames_.push_back(frame);
+    }
+    Bytes reply = script_(frame);
+    if (!reply.empty()) port_.Send(reply);
+  }
+}
+
+}  // namespace kv9::test

@@ -74,6 +74,7 @@ TRXProgAppForm::TRXProgAppForm(QWidget* owner) : QMainWindow(owner) {
   flashWrRXCont_->RxLog = DispRecInfo;
   // 8. The firmware image the tool carries.
   flashWrRXCont_->LoadEmbeddedImage();
+  ConnectCmdMenu();
 }
 
 TRXProgAppForm::~TRXProgAppForm() { ReleaseController(); }

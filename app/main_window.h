@@ -103,6 +103,47 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   // "NG: Read ROM Data". No files: nothing is loaded.
   void WMDropFiles(const QStringList& files);
 
+  // --- boot-mode command menu MnCmd (main_window_cmd_menu.cpp) ---
+  // Each handler runs one boot-mode command on the controller and logs its
+  // OK text and detail lines (debug lines) or its NG text (always shown).
+  void MnBitRateClick();
+  void MnSupportDeviceClick();
+  void MnDeviceSelectClick();
+  void MnClockInfoClick();
+  void MnSelectClockModeClick();
+  void MnTeibaiInfoClick();
+  void MnGetClockInfoClick();
+  void MnBootAreaInfoClick();
+  void MnUserAreaInfoClick();
+  void MnEraseBlockInfoClick();
+  void MnWriteSizeinfoClick();
+  void MnDataAreaChkClick();
+  void MnDataAreaInfoClick();
+  void MnSelectBitRateClick();
+  void MnEraseStatusSetClick();
+  void MnBootProgInfoClick();
+  void MnRX210_IDCheckClick();
+  void MnSelUserBootAreaClick();
+  void MnSelUSerAreaClick();
+  void MnWrite256BytesClick();
+  void MnSelEraseClick();
+  void MnBlockEraseClick();
+  void MnMemReadClick();
+  void MnUserBootSumCheckClick();
+  void MnUserAreaSumCheckClick();
+  void MnDataSumCheckClick();
+  void MnUserBootBlankCheckClick();
+  void MnUserAreaBlankCheckClick();
+  void MnReadLockBitStatusClick();
+  void MnProgLockBitClick();
+  void MnEnLockBitClick();
+  void MnDisaLockBitClick();
+  // The fifteen handshake and inquiry handlers in protocol order, each
+  // whatever the previous one gave.
+  void MnCmdCheckClick();
+  // Connects the items BuildMenus made to the handlers above.
+  void ConnectCmdMenu();
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;

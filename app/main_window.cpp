@@ -74,7 +74,10 @@ TRXProgAppForm::TRXProgAppForm(QWidget* owner) : QMainWindow(owner) {
   flashWrRXCont_->RxLog = DispRecInfo;
   // 8. The firmware image the tool carries.
   flashWrRXCont_->LoadEmbeddedImage();
+  ConnectEepromMenu();
+  ConnectUpdateCommand();
   ConnectCmdMenu();
+  ConnectSettingsMenu();
 }
 
 TRXProgAppForm::~TRXProgAppForm() { ReleaseController(); }
@@ -325,6 +328,12 @@ void TRXProgAppForm::FormShow() {
   raise();
   activateWindow();
   setWindowTitle(windowTitle() + QStringLiteral(" for KV9X-Q508"));
+  // The port dialog and the search for the module.
+  const int found = flashWrRXCont_->OpenAtStartup(ProgSettings.WriteSpeedIndex);
+  // Cancel in the port dialog closed the window: the controller is released
+  // as soon as this stretch ends and must not be used again.
+  if (releaseRequested_) return;
+  flashWrRXCont_->ConfirmModule(found);
 }
 
 void TRXProgAppForm::closeEvent(QCloseEvent* event) {

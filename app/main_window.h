@@ -4,10 +4,11 @@
 // the one link controller.
 #include <QByteArray>
 #include <QMainWindow>
-#include <QPointer>
 #include <QStringList>
+#include <QPointer>
 #include <memory>
 
+#include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
 #include "link/prog_settings.h"
 #include "platform/link_ui.h"
@@ -23,6 +24,9 @@ class QToolButton;
 class TLogMemo;
 class TAboutBox;
 class TGuage1Dlg;
+class TConfigDlg;  // main_window_settings_menu.cpp
+class TConfirm1Dlg;
+class SoundPlayer;
 
 class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   Q_OBJECT
@@ -42,6 +46,17 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void CopySettingsBack(const kv9::TProgSettings& settings) override;
   void SetGauge(int percent) override;
   void SetAddress(const std::string& text) override;
+  // kv9::LinkUi: the update's progress window and sounds (main_window_update.cpp).
+  void SetMainWindowEnabled(bool enabled) override;
+  void SetStageTitle(const std::string& text) override;
+  void ShowUpdateProgress() override;
+  void SetUpdateProgressLabel(const std::string& text) override;
+  void SetUpdateProgressMessage(const std::string& text) override;
+  void ShowUpdateResult(bool success) override;
+  void CloseUpdateProgress() override;
+  void PlayResultSound(bool success) override;
+  // The large label's last result text ("OK"/"NG"), for tests.
+  QString LastUpdateResult() const { return lastUpdateResult_; }
   // kv9::LinkUi: the discovery dialogs (main_window_discovery.cpp).
   kv9::PortOpenDialogResult RunPortOpenDialog(const kv9::PortOpenDialogRequest& request,
                                               std::int32_t& reWriteMode) override;
@@ -96,6 +111,15 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void FileExit1Execute();
   void HelpAbout1Execute();
   void MnClearClick();
+  // The update command of the tool button, "アップデート" and "書込".
+  void TB_WriteClick();
+
+  // --- EEPROM, factory-setting and power items (main_window_eeprom_menu.cpp) ---
+  void MnGetPowerClick();
+  void MnInitClick();
+  void MngetInitDataClick();
+  void mnSetFactInitClick();
+
  public:
   // The dropped-files handler (main_window_drop.cpp): brings the window to
   // the front, keeps the first of `files` (full paths) in DropFileName and
@@ -144,6 +168,21 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   // Connects the items BuildMenus made to the handlers above.
   void ConnectCmdMenu();
 
+  // --- settings menu MnConfig: dialogs and port items (main_window_settings_menu.cpp) ---
+  void MnSetConfigClick();
+  void MnSetCOMPortClick();
+  void Open1Click();
+  void Clsoe1Click();
+  void Rom1Click();
+  void Boot1Click();
+  // The settings dialog shows the current settings / OK takes its values into
+  // the settings and the controller.
+  void FillConfigDlg(TConfigDlg& dlg) const;
+  void TakeConfigDlg(const TConfigDlg& dlg);
+  // Connects the items BuildMenus made to the handlers above.
+  void ConnectSettingsMenu();
+  // --- end of the settings menu block ---
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -164,6 +203,10 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
     TRXProgAppForm& form_;
   };
 
+  void ConnectEepromMenu();
+  void ConnectUpdateCommand();
+  void RunFirmwareUpdate();
+  kv9::LogLineFn LogLine();
   void BuildControls();
   void BuildMenus();
   void FormCloseQuery();
@@ -174,6 +217,10 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   int controllerUses_ = 0;
   bool releaseRequested_ = false;
   bool shown_ = false;
+  bool updateRunning_ = false;
+  QPointer<TConfirm1Dlg> confirm1Dlg_;
+  SoundPlayer* soundPlayer_ = nullptr;
+  QString lastUpdateResult_;
   // Registers the window as a target for dropped files while it is built;
   // defined beside the drop handler so construction needs no drop code.
   bool EnableFileDrops();

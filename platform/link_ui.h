@@ -59,6 +59,22 @@ class LinkUi {
   // Copies the controller's settings record back into the main window's.
   virtual void CopySettingsBack(const TProgSettings& settings) = 0;
 
+  // --- the one-click update ---
+  virtual void SetMainWindowEnabled(bool enabled) = 0;
+  // The stage title of the main window.
+  virtual void SetStageTitle(const std::string& text) = 0;
+  // The progress window: shown (not modal, stays on top, disabled so it
+  // cannot be closed during the run) with both labels empty.
+  virtual void ShowUpdateProgress() = 0;
+  virtual void SetUpdateProgressLabel(const std::string& text) = 0;    // the large label
+  virtual void SetUpdateProgressMessage(const std::string& text) = 0;  // the message line
+  // The result in the large label: "OK" in blue or "NG" in red.
+  virtual void ShowUpdateResult(bool success) = 0;
+  // Enables the progress window and its button, closes and releases it.
+  virtual void CloseUpdateProgress() = 0;
+  // Plays the success or the failure sound without waiting for its end.
+  virtual void PlayResultSound(bool success) = 0;
+
   // --- boot-mode programmer ---
   // The progress gauge (0..100) and the address display of the flash steps.
   virtual void SetGauge(int percent) = 0;

@@ -46,6 +46,16 @@ class RecordingUi : public LinkUi {
   void DisableUpdateCommands() override { updateCommandsDisabled = true; }
   void CloseMainWindow() override { mainWindowClosed = true; }
   void CopySettingsBack(const TProgSettings& settings) override { copiedSettings.push_back(settings); }
+  void SetMainWindowEnabled(bool enabled) override {
+    events.push_back(enabled ? "main enabled" : "main disabled");
+  }
+  void SetStageTitle(const std::string& text) override { titles.push_back(text); }
+  void ShowUpdateProgress() override { events.push_back("update progress shown"); }
+  void SetUpdateProgressLabel(const std::string& text) override { progressLabels.push_back(text); }
+  void SetUpdateProgressMessage(const std::string& text) override { progressMessages.push_back(text); }
+  void ShowUpdateResult(bool success) override { events.push_back(success ? "result OK" : "result NG"); }
+  void CloseUpdateProgress() override { events.push_back("update progress closed"); }
+  void PlayResultSound(bool success) override { events.push_back(success ? "ring sound" : "alarm sound"); }
   void SetGauge(int percent) override { gauge.push_back(percent); }
   void SetAddress(const std::string& text) override { addresses.push_back(text); }
 
@@ -59,6 +69,9 @@ class RecordingUi : public LinkUi {
   bool updateCommandsDisabled = false;
   bool mainWindowClosed = false;
   std::vector<TProgSettings> copiedSettings;
+  std::vector<std::string> titles;
+  std::vector<std::string> progressLabels;
+  std::vector<std::string> progressMessages;
   std::vector<int> gauge;
   std::vector<std::string> addresses;
 };

@@ -1,0 +1,17 @@
+#pragma once
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+// "マイコンへの書き込み": the small stay-on-top window the update shows
+// while it runs, ending with "OK" in blue or "NG" in red.
+class TConfirm1Dlg : public QDialog {
+ public:
+  explicit TConfirm1Dlg(QWidget* owner);
+  QLabel* Label1;
+  QLabel* Label2;
+  QPushButton* OKBtn;
+  void SetLabel1Size(int pointSize);
+  void SetLabel1Colour(const QColor& colour);
+};

@@ -1,0 +1,34 @@
+#pragma once
+// The one-click firmware update: boot-mode request, handshake, ID code,
+// erase, programming, check, restart, ROM version and factory-setting
+// restore, with its texts, waits and advice. The desktop window and the
+// terminal front end run this same sequence; only their LinkUi differs.
+#include <cstdint>
+
+#include "link/eeprom_procedures.h"
+#include "link/flash_wr_rx_cont.h"
+#include "link/prog_settings.h"
+
+namespace kv9 {
+
+// The main window's settings the sequence reads.
+struct UpdateOptions {
+  std::int32_t ResetWaitMs = 1000;
+  std::int32_t UserBootMode = 1;
+  std::int32_t InitAfterUpdate = 1;
+  std::int32_t InitScanMode = 0;
+};
+
+// Runs the update on the user-interface thread; returns 1 on success. Sets
+// failStage (0..4) for the advice. The front end's controls are driven
+// through cont.Owner(); log lines go through `log` (the main window's rule).
+// An exception from any stage ends the stages, runs the failure closing and
+// is then raised again for the toolkit's error handler.
+int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const UpdateOptions& options,
+                      const LogLineFn& log, std::int32_t& failStage);
+
+// Processes messages for ms milliseconds, so windows stay painted while the
+// module restarts.
+void WaitProcessingMessages(std::uint32_t ms);
+
+}  // namespace kv9

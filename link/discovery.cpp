@@ -212,8 +212,10 @@ int TFlashWrRXCont::OpenAtStartup(int writeSpeedIndex) {
     }
     if (entry == "0") entry = "COM1";
     Settings.PortNumber = ComNumberOf(entry);
-    static constexpr std::int32_t kRates[] = {9600, 19200, 38400, 115200};
-    Settings.BitRate = kRates[std::clamp(chosen.comSpeedIndex, 0, 3)];
+    Settings.BitRate = chosen.comSpeedIndex == 0   ? 9600
+                       : chosen.comSpeedIndex == 1 ? 19200
+                       : chosen.comSpeedIndex == 2 ? 38400
+                                                   : 115200;
     CommX1.SetBaudRate(StrToBaudRate(std::to_string(Settings.BitRate)));
     CommX1.Parity().SetBits(ParityOf(Settings.ParityCode));
     CommX1.FlowControl().SetFlowControl(FlowOf(Settings.FlowMode));

@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "cli/cli_options.h"
+
+namespace kv9::cli {
+namespace {
+
+TEST(CliOptions, DefaultsAreTheToolsDefaults) {
+  const auto r = ParseCommandLine({});
+  ASSERT_TRUE(r.options);
+  EXPECT_EQ(r.options->command, Command::Update);
+  EXPECT_EQ(r.options->port, "COM1");
+  EXPECT_EQ(r.options->settings.CpuCode, 5);
+  EXPECT_EQ(r.options->settings.RomSizeIndex, 11);
+  EXPECT_EQ(r.options->settings.BootBitRate, 115200);
+  EXPECT_EQ(r.options->update.ResetWaitMs, 1000);
+  EXPECT_EQ(r.options->update.InitAfterUpdate, 1);
+  EXPECT_FALSE(r.options->debug);
+}
+
+TEST(CliOptions, EveryOptionReachesItsSetting) {
+  const auto r = ParseCommandLine({"version", "--port", "com12", "--auto", "--rewrite", "--speed", "38400",
+                                   "--image", "a.mot", "--cpu", "RX63T", "--rom-size", "1.5M", "--boot-rate",
+                                   "57600", "--freq", "12.5", "--mult1", "8", "--mult2", "4", "--reset-wait",
+                                   "1500", "--no-init", "--scan-mode", "--debug", "--tx-log", "--rx-log"});
+  ASSERT_TRUE(r.options) << r.error;
+  const CliOptions& o = *r.options;
+  EXPECT_EQ(o.command, Command::Version);
+  EXPECT_EQ(o.port, "COM12");
+  EXPECT_EQ(o.settings.PortNumber, 12);
+  EXPECT_TRUE(o.autoCheck && o.reWrite && o.debug && o.txLog && o.rxLog);
+  EXPECT_EQ(o.speed, 38400);
+  EXPECT_EQ(o.imageFile, "a.mot");
+  EXPECT_EQ(o.settings.CpuCode, 7);
+  EXPECT_EQ(o.settings.RomSizeIndex, 17);
+  EXPECT_EQ(o.settings.BootBitRate, 57600);
+  EXPECT_FLOAT_EQ(o.settings.InputFreqMHz, 12.5f);
+  EXPECT_EQ(o.settings.Multiplier1, 8);
+  EXPECT_EQ(o.settings.Multiplier2, 4);
+  EXPECT_EQ(o.update.ResetWaitMs, 1500);
+  EXPECT_EQ(o.update.InitAfterUpdate, 0);
+  EXPECT_EQ(o.update.InitScanMode, 1);
+}
+
+TEST(CliOptions, BadUsageIsRefusedWithAReason) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--frobnicate"}, {"--port"},           {"--port", "ttyUSB0"}, {"--port", "COM0"},
+      {"--speed", "57600"}, {"--cpu", "RX210"}, {"--rom-size", "300K"}, {"--mult1", "256"},
+      {"--freq", "abc"},  {"flash"},           {"update", "ports"},   {"--reset-wait", "-1"}};
+  for (const auto& args : bad) {
+    const auto r = ParseCommandLine(args);
+    EXPECT_FALSE(r.options) << args[0];
+    EXPECT_FALSE(r.error.empty()) << args[0];
+  }
+}
+
+}  // namespace
+}  // namespace kv9::cli

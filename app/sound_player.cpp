@@ -10,7 +10,7 @@ SoundPlayer::~SoundPlayer() = default;
 
 void SoundPlayer::Play(const QByteArray& wave) {
   ++plays_;
-  if (wave.isEmpty() || qEnvironmentVariableIsSet("KV9_NO_SOUND")) return;
+  if (wave.isEmpty()) return;
   // The sound effect plays files, not memory: the image goes to a private
   // temporary file first (a few kilobytes).
   auto file = std::make_unique<QTemporaryFile>(QStringLiteral("kv9-sound-XXXXXX.wav"));

@@ -1,0 +1,321 @@
+// The desktop tool end to end: start-up discovery through the real port
+// dialog, then the one-click update against the simulated module.
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <deque>
+#include <functional>
+
+#include "app/conf_err_dlg.h"
+#include "app/kv9_application.h"
+#include "app/log_memo.h"
+#include "app/main_window.h"
+#include "app/open_com1_dlg.h"
+#include "app/qt_message_pump.h"
+#include "link/eeprom_procedures.h"
+#include "platform/resources.h"
+#include "serial/port_table.h"
+#include "sim/eeprom_images.h"
+#include "tests/link/sim_fixture.h"
+
+namespace {
+
+using Steps = std::deque<std::function<bool(QWidget*)>>;
+
+// Answers the modal windows the tool opens, in order: each step gets the
+// active modal widget and returns true once it has handled it.
+class ModalDriver : public QObject {
+ public:
+  explicit ModalDriver(Steps steps) : steps_(std::move(steps)) {
+    connect(&timer_, &QTimer::timeout, this, [this] {
+      if (steps_.empty()) return;
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal && steps_.front()(modal)) steps_.pop_front();
+    });
+    timer_.start(20);
+  }
+  bool Done() const { return steps_.empty(); }
+
+ private:
+  Steps steps_;
+  QTimer timer_;
+};
+
+std::function<bool(QWidget*)> ClickOpen() {
+  return [](QWidget* w) {
+    auto* dlg = qobject_cast<TOpenCom1Dlg*>(w);
+    if (!dlg) return false;
+    dlg->OKBtn->click();
+    return true;
+  };
+}
+
+std::function<bool(QWidget*)> AnswerMessageBox(QStringList* texts) {
+  return [texts](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) return false;
+    texts->append(box->text());
+    box->buttons().first()->click();
+    return true;
+  };
+}
+
+// A window whose gauge raises an error halfway through programming, as a
+// failing component would while the stage runs.
+class FailingGaugeForm : public TRXProgAppForm {
+ public:
+  void SetGauge(int percent) override {
+    TRXProgAppForm::SetGauge(percent);
+    if (armed && STTitle->text() == QStringLiteral("ライト") && percent >= 50) {
+      armed = false;
+      throw std::runtime_error("gauge failed");
+    }
+  }
+  bool armed = true;
+};
+
+const QStringList kStagesOk = {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : OK",
+                               "ベリファイ : OK"};
+
+}  // namespace
+
+class UpdateEndToEndTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<kv9::test::PortFolder> folder_;
+  std::unique_ptr<kv9::test::TracedSim> sim_;
+
+  void StartSim(kv9::sim::SimOptions options = {}) {
+    folder_ = std::make_unique<kv9::test::PortFolder>();
+    sim_ = std::make_unique<kv9::test::TracedSim>(*folder_, 3, options);
+  }
+
+  // Shows the window and lets start-up find the module through the port dialog.
+  void StartUp(TRXProgAppForm& form, Steps steps = {ClickOpen()}) {
+    ModalDriver driver(std::move(steps));
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(driver.Done(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.SPTMemo->Lines().contains("Module : Q508     ") || !form.FlashWrRXCont() ||
+                                 form.FlashWrRXCont()->ModuleMessage.size() > 0,
+                             10000);
+  }
+
+  // The lines the update added after start-up.
+  static QStringList LinesAfter(TRXProgAppForm& form, int from) { return form.SPTMemo->Lines().mid(from); }
+
+ private slots:
+  void init() { sim_.reset(), folder_.reset(); }
+  void cleanup() { sim_.reset(), folder_.reset(); }
+
+  void successWithoutFactoryRestoreLogsTheForcedLinesAndClosesThePort() {
+    StartSim();
+    TRXProgAppForm form;
+    form.InitAfterUpdate = 0;
+    StartUp(form);
+    QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 1);
+    const int before = form.SPTMemo->LineCount();
+    form.TB_Write->click();
+    QCOMPARE(LinesAfter(form, before),
+             (kStagesOk + QStringList{"ROM Verision : V2.00.00 ", "アップデートが正常に終了しました。", ""}));
+    QVERIFY(!form.FlashWrRXCont()->CommX1.Connected());
+    QCOMPARE(form.LastUpdateResult(), QStringLiteral("OK"));
+    QVERIFY(form.isEnabled());
+    QVERIFY(form.TB_Write->isEnabled());
+    QCOMPARE(form.CGauge1->value(), 0);
+    const kv9::ResourceBlob image = kv9::FindResource("HEXDATA", "HexData1");
+    QVERIFY((*sim_)->Snapshot().FlashAt(0xFFFC0000, 245760) ==
+            std::vector<std::uint8_t>(image.data, image.data + 245760));
+    // A second update after a success starts again from the boot-mode request.
+    const int second = form.SPTMemo->LineCount();
+    form.TB_Write->click();
+    QCOMPARE(LinesAfter(form, second).mid(0, 6), kStagesOk);
+    QCOMPARE(form.SPTMemo->Lines().last(2).first(), QStringLiteral("アップデートが正常に終了しました。"));
+  }
+
+  void successWithFactoryRestoreRestoresTheEeprom() {
+    StartSim();
+    TRXProgAppForm form;
+    StartUp(form);
+    const auto eepromBefore = (*sim_)->Snapshot();
+    const int before = form.SPTMemo->LineCount();
+    form.findChild<QAction*>("N2")->trigger();
+    QCOMPARE(LinesAfter(form, before), (kStagesOk + QStringList{"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ",
+                                                               "アップデートが正常に終了しました。", ""}));
+    // The old values stay; words 25, 31 and 39..61 come from the freshly
+    // initialised factory data, which the module renews from its defaults.
+    kv9::EepromImage expectedFactory = eepromBefore.eepromFactory, expectedAllData = eepromBefore.eepromAllData;
+    const kv9::EepromImage fresh = kv9::sim::EepromImages::Defaults();
+    kv9::TakeRenewedWords(fresh, expectedFactory);
+    kv9::TakeRenewedWords(fresh, expectedAllData);
+    const auto after = (*sim_)->Snapshot();
+    QVERIFY(after.eepromFactory == expectedFactory);
+    QVERIFY(after.eepromAllData == expectedAllData);
+    QVERIFY(after.commandCounts.at("fw:4E:71") == 1);  // one initialisation
+  }
+
+  void programmingFailureGivesTheStageThreeAdviceAndLocksTheUpdate() {
+    kv9::sim::SimOptions options;
+    kv9::sim::FaultRule refuse;
+    refuse.kind = kv9::sim::FaultRule::Kind::ErrorReply;
+    refuse.site.side = kv9::sim::FaultSite::Side::Boot;
+    refuse.site.code = 0x50;
+    refuse.site.occurrence = 3;
+    refuse.errorCode = 0x53;
+    options.faults.rules.push_back(refuse);
+    StartSim(options);
+    TRXProgAppForm form;
+    StartUp(form);
+    const int before = form.SPTMemo->LineCount();
+    form.TB_Write->click();
+    QCOMPARE(LinesAfter(form, before),
+             (QStringList{"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : NG",
+                          "アップデートに失敗しました。", "", "ソフトを終了し、R/Wの電源を入れ直してください。",
+                          "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"}));
+    QCOMPARE(form.LastUpdateResult(), QStringLiteral("NG"));
+    QVERIFY(!form.TB_Write->isEnabled());
+    QVERIFY(!form.MnFarm->isEnabled());
+    QVERIFY(form.isEnabled());
+    QVERIFY(form.findChild<QAction*>("MnProgram")->isEnabled());
+  }
+
+  void exceptionInTheProgrammingStageGivesStageZeroAdviceThenTheErrorBox() {
+    StartSim();
+    FailingGaugeForm form;
+    StartUp(form);
+    QStringList boxes;
+    KV9Application::SetErrorBoxHook([&](const QString& m) { boxes << m; });
+    const int before = form.SPTMemo->LineCount();
+    QTimer::singleShot(0, form.TB_Write, &QToolButton::click);  // through the event loop, as a click
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.size(), 1, 30000);
+    KV9Application::SetErrorBoxHook({});
+    QCOMPARE(boxes[0], QStringLiteral("gauge failed"));
+    QCOMPARE(LinesAfter(form, before),
+             (QStringList{"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "アップデートに失敗しました。", "",
+                          "R/Wの接続、設定を確認してください。", "ソフトを終了し、R/Wの電源を入れ直してください。",
+                          "再度ソフトを起動し、もう一度書き込みを行ってください。"}));
+    QVERIFY(form.isEnabled());
+    QCOMPARE(form.STTitle->text(), QString());
+  }
+
+  void noImageGivesOneLineAndNoBytesOnTheWire() {
+    StartSim();
+    TRXProgAppForm form;
+    StartUp(form);
+    const std::size_t framesBefore = sim_->Received().size();
+    const int before = form.SPTMemo->LineCount();
+    form.FlashWrRXCont()->ImageLoaded = 0;
+    form.TB_Write->click();
+    QCOMPARE(LinesAfter(form, before), QStringList{"ＲＯＭデータがありません。読み込んでから再実行してください"});
+    QTest::qWait(100);
+    QCOMPARE(sim_->Received().size(), framesBefore);
+    QCOMPARE(form.LastUpdateResult(), QString());
+  }
+
+  void portThatFailsToOpenGivesTheStageZeroAdvice() {
+    StartSim();
+    TRXProgAppForm form;
+    StartUp(form);
+    sim_.reset();  // the module's port disappears
+    QStringList messages;
+    ModalDriver driver({AnswerMessageBox(&messages)});
+    const int before = form.SPTMemo->LineCount();
+    form.TB_Write->click();
+    QCOMPARE(messages, QStringList{"COM3がオープン出来ません!!\n\n  ポートを及びパラメータ設定を再確認してください。"});
+    QCOMPARE(LinesAfter(form, before),
+             (QStringList{"", "NG: Port Open", "アップデートに失敗しました。", "", "R/Wの接続、設定を確認してください。",
+                          "ソフトを終了し、R/Wの電源を入れ直してください。",
+                          "再度ソフトを起動し、もう一度書き込みを行ってください。"}));
+  }
+
+  void reWriteModeSendsNoModuleFrameAndLocksTheUpdateAfterSuccess() {
+    kv9::sim::SimOptions options;
+    options.startIn = kv9::sim::StartIn::Boot;
+    StartSim(options);
+    TRXProgAppForm form;
+    form.InitAfterUpdate = 0;
+    Steps steps{
+        [](QWidget* w) {
+          auto* dlg = qobject_cast<TOpenCom1Dlg*>(w);
+          if (!dlg) return false;
+          QTimer::singleShot(0, dlg->MnBtErr, &QPushButton::click);
+          return true;
+        },
+        [](QWidget* w) {
+          auto* dlg = qobject_cast<TConfErrDlg*>(w);
+          if (!dlg) return false;
+          dlg->CBReWrite->setChecked(true);
+          dlg->OKBtn->click();
+          return true;
+        },
+        ClickOpen()};
+    ModalDriver driver(std::move(steps));
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(driver.Done(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.FlashWrRXCont()->ModuleSupported, 1, 10000);
+    QVERIFY(form.SPTMemo->Lines().contains("再書き込みモードで、ファームのアップデートを実行します。"));
+    form.TB_Write->click();
+    QCOMPARE(form.SPTMemo->Lines().last(2).first(), QStringLiteral("アップデートが正常に終了しました。"));
+    for (const auto& line : sim_->Trace()) QVERIFY2(line.find("] 02 00 4E 0A 9B") == std::string::npos, line.c_str());
+    QVERIFY(!form.TB_Write->isEnabled());
+    QVERIFY(!form.MnFarm->isEnabled());
+  }
+
+  void unsupportedModelIsRefusedBeforeAnyBootModeFrame() {
+    kv9::sim::SimOptions options;
+    options.modelName = "Q509";
+    StartSim(options);
+    TRXProgAppForm form;
+    QStringList boxes;
+    StartUp(form, {ClickOpen(), AnswerMessageBox(&boxes)});
+    QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 0);
+    ModalDriver driver({AnswerMessageBox(&boxes)});
+    form.TB_Write->click();
+    const QString text = QStringLiteral("対応外のR/Wモジュールです。お使いのRW対応のツールをお使いください。");
+    QCOMPARE(boxes, (QStringList{text, text}));
+    for (const auto& frame : sim_->Received()) QVERIFY(frame.rfind("02 00 4E 0A 9B", 0) != 0);
+  }
+
+  void cancelInThePortDialogEndsTheToolWithoutUsingTheController() {
+    StartSim();
+    TRXProgAppForm form;
+    ModalDriver driver({[](QWidget* w) {
+      auto* dlg = qobject_cast<TOpenCom1Dlg*>(w);
+      if (!dlg) return false;
+      dlg->CancelBtn->click();
+      return true;
+    }});
+    form.show();
+    QTRY_VERIFY_WITH_TIMEOUT(driver.Done(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.FlashWrRXCont() == nullptr, 10000);
+    QVERIFY(!form.isVisible());
+    QVERIFY(sim_->Received().empty());
+  }
+};
+
+int main(int argc, char** argv) {
+  KV9Application app(argc, argv);
+  app.setQuitOnLastWindowClosed(false);
+  QtMessagePump pump;
+  kv9::SetPump(&pump);
+  // Only the simulated module's port: none of the machine's own.
+  kv9::PortTableSources none;
+  none.devDir = "/nonexistent-dev";
+  none.sysClassTty = "/nonexistent-sys";
+  kv9::SetPortTableSourcesForTest(&none);
+  UpdateEndToEndTest test;
+  const int result = QTest::qExec(&test, argc, argv);
+  kv9::SetPump(nullptr);
+  return result;
+}
+
+#include "update_e2e_test.moc"

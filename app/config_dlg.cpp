@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -75,6 +76,9 @@ TConfigDlg::TConfigDlg(QWidget* parent) : QDialog(parent) {
   layout->addWidget(PageControl1);
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // fixed dialog border
+  // Centred on the screen rather than over the main window.
+  adjustSize();
+  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
 QWidget* TConfigDlg::BuildMcuPage() {

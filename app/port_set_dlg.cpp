@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 #include "app/com_combo_box.h"
@@ -50,6 +51,9 @@ TPortSetDlg::TPortSetDlg(QWidget* parent) : QDialog(parent) {
   layout->addLayout(left);
   layout->addLayout(right);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // fixed dialog border
+  // Centred on the screen rather than over the main window.
+  adjustSize();
+  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 }
 
 void TPortSetDlg::BTCheckPortClick() { ShowPortListDialog(this); }

@@ -1,4 +1,4 @@
-// TRXProgAppForm's part of discovery (Part 2.3): the port-open dialog and the
+// TRXProgAppForm's part of discovery: the port-open dialog and the
 // search's wait window, shown for the controller through kv9::LinkUi.
 #include <QCheckBox>
 #include <QComboBox>

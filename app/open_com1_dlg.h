@@ -1,5 +1,5 @@
 #pragma once
-// TOpenCom1Dlg, the port-open dialog of discovery (Part 2.3): the list of
+// TOpenCom1Dlg, the port-open dialog of discovery: the list of
 // serial ports, "Open" / "キャンセル", the "Auto Check" box, the port listing
 // ("ポートの確認...") and the re-write settings ("再書込み設定...").
 // TRXProgAppForm::RunPortOpenDialog fills it from the controller's request

@@ -1,4 +1,4 @@
-// The dialogs of discovery (Part 2.3) built for real on the offscreen
+// The dialogs of discovery built for real on the offscreen
 // platform: the port-open dialog TOpenCom1Dlg, the re-write settings dialog
 // TConfErrDlg, the search's wait window TGuage1Dlg, the port listing
 // TPortListDlg, and the main window's side of kv9::LinkUi that shows them.

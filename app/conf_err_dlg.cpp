@@ -1,3 +1,4 @@
+#include "app/dialog_buttons.h"
 #include "app/conf_err_dlg.h"
 
 #include <QCheckBox>
@@ -49,13 +50,8 @@ TConfErrDlg::TConfErrDlg(QWidget* parent) : QDialog(parent) {
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
-  OKBtn = new QPushButton(QStringLiteral("設定"), this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-  CancelBtn = new QPushButton(QStringLiteral("キャンセル"), this);
-  CancelBtn->setObjectName("CancelBtn");
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  OKBtn = MakeOkButton(this, QStringLiteral("設定"));
+  CancelBtn = MakeCancelButton(this);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);

@@ -1,3 +1,4 @@
+#include "app/dialog_buttons.h"
 #include "app/config_dlg.h"
 
 #include <QButtonGroup>
@@ -57,14 +58,8 @@ TConfigDlg::TConfigDlg(QWidget* parent) : QDialog(parent) {
   PageControl1->addTab(TabSheet1, QStringLiteral("マイコン設定"));
   PageControl1->addTab(TabSheet2, QStringLiteral("プログラム設定"));
 
-  OKBtn = new QPushButton(QStringLiteral("OK"), this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-  CancelBtn = new QPushButton(QStringLiteral("キャンセル"), this);
-  CancelBtn->setObjectName("CancelBtn");
-  CancelBtn->setAutoDefault(false);
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  OKBtn = MakeOkButton(this, QStringLiteral("OK"));
+  CancelBtn = MakeCancelButton(this);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);

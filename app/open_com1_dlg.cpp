@@ -1,3 +1,4 @@
+#include "app/dialog_buttons.h"
 #include "app/open_com1_dlg.h"
 
 #include <QButtonGroup>
@@ -75,14 +76,8 @@ TOpenCom1Dlg::TOpenCom1Dlg(std::int32_t& reWriteMode, QWidget* parent)
     speedLayout->addWidget(button);
   }
 
-  OKBtn = new QPushButton(QStringLiteral("Open"), this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-  CancelBtn = new QPushButton(QStringLiteral("キャンセル"), this);
-  CancelBtn->setObjectName("CancelBtn");
-  CancelBtn->setAutoDefault(false);
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  OKBtn = MakeOkButton(this, QStringLiteral("Open"));
+  CancelBtn = MakeCancelButton(this);
 
   CBAutoCheck = new QCheckBox(QStringLiteral("Auto Check"), this);
   CBAutoCheck->setObjectName("CBAutoCheck");

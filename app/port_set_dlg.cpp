@@ -1,3 +1,4 @@
+#include "app/dialog_buttons.h"
 #include "app/port_set_dlg.h"
 
 #include <QHBoxLayout>
@@ -26,14 +27,8 @@ TPortSetDlg::TPortSetDlg(QWidget* parent) : QDialog(parent) {
   BTCheckPort->setAutoDefault(false);
   connect(BTCheckPort, &QPushButton::clicked, this, &TPortSetDlg::BTCheckPortClick);
 
-  OKBtn = new QPushButton(QStringLiteral("設定"), this);
-  OKBtn->setObjectName("OKBtn");
-  OKBtn->setDefault(true);
-  connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
-  CancelBtn = new QPushButton(QStringLiteral("キャンセル"), this);
-  CancelBtn->setObjectName("CancelBtn");
-  CancelBtn->setAutoDefault(false);
-  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  OKBtn = MakeOkButton(this, QStringLiteral("設定"));
+  CancelBtn = MakeCancelButton(this);
 
   // Left: the port list and the listing button under it. Right: the buttons.
   auto* left = new QVBoxLayout;

@@ -1,0 +1,20 @@
+#include "app/dialog_buttons.h"
+
+#include <QDialog>
+#include <QPushButton>
+
+QPushButton* MakeOkButton(QDialog* dialog, const QString& caption) {
+  auto* button = new QPushButton(caption, dialog);
+  button->setObjectName("OKBtn");
+  button->setDefault(true);
+  QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::accept);
+  return button;
+}
+
+QPushButton* MakeCancelButton(QDialog* dialog) {
+  auto* button = new QPushButton(QStringLiteral("キャンセル"), dialog);
+  button->setObjectName("CancelBtn");
+  button->setAutoDefault(false);
+  QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::reject);
+  return button;
+}

@@ -1,4 +1,4 @@
-#include "app/dialog_buttons.h"
+#include "app/dialog_parts.h"
 #include "app/conf_err_dlg.h"
 
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "app/dialog_buttons.h"
+#include "app/dialog_parts.h"
 #include "app/config_dlg.h"
 
 #include <QButtonGroup>
@@ -73,7 +73,7 @@ TConfigDlg::TConfigDlg(QWidget* parent) : QDialog(parent) {
   layout->setSizeConstraint(QLayout::SetFixedSize);  // fixed dialog border
   // Centred on the screen rather than over the main window.
   adjustSize();
-  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  CentreOnScreen(this);
 }
 
 QWidget* TConfigDlg::BuildMcuPage() {

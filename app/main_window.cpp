@@ -1,3 +1,4 @@
+#include "app/dialog_parts.h"
 #include "app/main_window.h"
 
 #include <QApplication>
@@ -361,7 +362,9 @@ void TRXProgAppForm::ReleaseController() {
 void TRXProgAppForm::FileExit1Execute() { close(); }
 
 void TRXProgAppForm::HelpAbout1Execute() {
-  if (AboutBox) AboutBox->exec();
+  if (!AboutBox) return;
+  CentreOnScreen(AboutBox);
+  AboutBox->exec();
 }
 
 void TRXProgAppForm::MnClearClick() { SPTMemo->Clear(); }

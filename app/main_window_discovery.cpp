@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include "app/dialog_parts.h"
 #include "app/guage1_dlg.h"
 #include "app/main_window.h"
 #include "app/open_com1_dlg.h"
@@ -49,6 +50,7 @@ kv9::PortOpenDialogResult TRXProgAppForm::RunPortOpenDialog(
   dlg.SetComSpeedIndex(request.comSpeedIndex);
 
   kv9::PortOpenDialogResult result;
+  CentreOnScreen(&dlg);
   result.ok = dlg.exec() == QDialog::Accepted;
   const int selected = dlg.SelectedRow();
   result.selectedIndex = dlg.PortIndexOfRow(selected);
@@ -63,6 +65,7 @@ void TRXProgAppForm::ShowSearchProgress(const std::string& caption, const std::s
   guage1Dlg_ = new TGuage1Dlg(this);
   TGuage1Dlg* dlg = guage1Dlg_;
   dlg->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  CentreOnScreen(dlg);
   dlg->show();
   // The search cannot be cancelled and shows no progress.
   dlg->Button1->setVisible(false);
@@ -74,6 +77,7 @@ void TRXProgAppForm::ShowSearchProgress(const std::string& caption, const std::s
   statusBar()->showMessage(text);
   kv9::ProcessMessages();
   if (!guage1Dlg_) return;  // released while messages were processed
+  CentreOnScreen(guage1Dlg_);  // again, now that the hidden parts no longer take room
   guage1Dlg_->show();
   guage1Dlg_->raise();
   kv9::ProcessMessages();

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "app/dialog_parts.h"
 #include "app/confirm1_dlg.h"
 #include "app/main_window.h"
 #include "app/sound_player.h"
@@ -59,6 +60,7 @@ void TRXProgAppForm::ShowUpdateProgress() {
   confirm1Dlg_->Label2->clear();
   confirm1Dlg_->setEnabled(false);
   confirm1Dlg_->SetLabel1Size(18);
+  CentreOnScreen(confirm1Dlg_);
   confirm1Dlg_->show();
   confirm1Dlg_->raise();
   confirm1Dlg_->activateWindow();

@@ -1,4 +1,4 @@
-#include "app/dialog_buttons.h"
+#include "app/dialog_parts.h"
 #include "app/open_com1_dlg.h"
 
 #include <QButtonGroup>
@@ -173,6 +173,7 @@ void TOpenCom1Dlg::LBComPortDblClick(Qt::KeyboardModifiers modifiers) {
 void TOpenCom1Dlg::MnBtErrClick() {
   TConfErrDlg dlg(this);
   dlg.CBReWrite->setChecked(reWriteMode_ != 0);
+  CentreOnScreen(&dlg);
   if (dlg.exec() != QDialog::Accepted) return;
   if (dlg.CBReWrite->isChecked()) {
     reWriteMode_ = 1;

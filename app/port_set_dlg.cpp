@@ -1,4 +1,4 @@
-#include "app/dialog_buttons.h"
+#include "app/dialog_parts.h"
 #include "app/port_set_dlg.h"
 
 #include <QHBoxLayout>
@@ -48,7 +48,7 @@ TPortSetDlg::TPortSetDlg(QWidget* parent) : QDialog(parent) {
   layout->setSizeConstraint(QLayout::SetFixedSize);  // fixed dialog border
   // Centred on the screen rather than over the main window.
   adjustSize();
-  if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+  CentreOnScreen(this);
 }
 
 void TPortSetDlg::BTCheckPortClick() { ShowPortListDialog(this); }

@@ -1,7 +1,9 @@
-#include "app/dialog_buttons.h"
+#include "app/dialog_parts.h"
 
 #include <QDialog>
 #include <QPushButton>
+#include <QScreen>
+#include <QWidget>
 
 QPushButton* MakeOkButton(QDialog* dialog, const QString& caption) {
   auto* button = new QPushButton(caption, dialog);
@@ -17,4 +19,11 @@ QPushButton* MakeCancelButton(QDialog* dialog) {
   button->setAutoDefault(false);
   QObject::connect(button, &QPushButton::clicked, dialog, &QDialog::reject);
   return button;
+}
+
+void CentreOnScreen(QWidget* window) {
+  window->adjustSize();
+  if (const QScreen* screen = window->screen()) {
+    window->move(screen->availableGeometry().center() - window->rect().center());
+  }
 }

@@ -1,5 +1,6 @@
 #include "app/sound_player.h"
 
+#include <QDir>
 #include <QSoundEffect>
 #include <QTemporaryFile>
 #include <QUrl>
@@ -13,7 +14,7 @@ void SoundPlayer::Play(const QByteArray& wave) {
   if (wave.isEmpty()) return;
   // The sound effect plays files, not memory: the image goes to a private
   // temporary file first (a few kilobytes).
-  auto file = std::make_unique<QTemporaryFile>(QStringLiteral("kv9-sound-XXXXXX.wav"));
+  auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/kv9-sound-XXXXXX.wav"));
   if (!file->open() || file->write(wave) != wave.size()) return;
   file->flush();
   if (effect_) effect_->stop();

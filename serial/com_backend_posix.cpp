@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <termios.h>
@@ -92,7 +93,8 @@ class PosixComDevice final : public ComDevice {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       if (left.count() <= 0) break;  // the bound ran out: report what went
       pollfd p{fd_, POLLOUT, 0};
-      int r = ::poll(&p, 1, static_cast<int>(left.count()) + 1);
+      // One poll waits at most a second; the loop re-checks the deadline.
+      int r = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1000)) + 1);
       if (r < 0 && errno != EINTR) throw MakeComError(CError_WriteFailed, errno);
       if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLOUT)) {
         throw MakeComError(CError_WriteFailed, EIO);

@@ -8,7 +8,7 @@
 namespace kv9 {
 
 TComThread::TComThread(TCustomComPort& port, ComDevice& device, std::uint64_t generation)
-    : port_(port), device_(device), generation_(generation), thread_([this] { Run(); }) {}
+    : port_(port), device_(device), generation_(generation), pump_(Pump()), thread_([this] { Run(); }) {}
 
 TComThread::~TComThread() { Stop(); }
 
@@ -16,7 +16,7 @@ void TComThread::Stop() {
   if (!thread_.joinable()) return;
   stopping_.store(true);
   device_.RequestStop();
-  Pump().CancelWaiters();
+  pump_.CancelWaiters();
   thread_.join();
 }
 
@@ -29,7 +29,7 @@ void TComThread::Run() {
       const std::uint64_t generation = generation_;
       const TComEvents events = seen.events;
       const bool gone = seen.gone;
-      if (!Pump().HandOver([port, events, gone, generation] { port->DoEvents(events, gone, generation); },
+      if (!pump_.HandOver([port, events, gone, generation] { port->DoEvents(events, gone, generation); },
                            stopping_)) {
         break;
       }

@@ -11,6 +11,7 @@ namespace kv9 {
 
 class TCustomComPort;
 class ComDevice;
+class MessagePump;
 
 class TComThread {
  public:
@@ -32,6 +33,9 @@ class TComThread {
   TCustomComPort& port_;
   ComDevice& device_;
   std::uint64_t generation_;
+  // The pump the thread hands over to, fixed when the port opened, so that
+  // stopping cancels the waiter on the pump it is actually waiting on.
+  MessagePump& pump_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
 };

@@ -83,6 +83,26 @@ class FailingGaugeForm : public TRXProgAppForm {
   bool armed = true;
 };
 
+// Records, at every gauge step, whether the main window and the progress
+// window took input: neither may while an update runs.
+class WatchingForm : public TRXProgAppForm {
+ public:
+  void SetGauge(int percent) override {
+    TRXProgAppForm::SetGauge(percent);
+    if (percent > 0) {
+      ++steps;
+      if (isEnabled()) ++enabledSteps;
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == "Confirm1Dlg" && w->isVisible()) {
+          ++progressShown;
+          if (w->isEnabled()) ++progressEnabled;
+        }
+      }
+    }
+  }
+  int steps = 0, enabledSteps = 0, progressShown = 0, progressEnabled = 0;
+};
+
 const QStringList kStagesOk = {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : OK",
                                "ベリファイ : OK"};
 
@@ -283,6 +303,69 @@ class UpdateEndToEndTest : public QObject {
     const QString text = QStringLiteral("対応外のR/Wモジュールです。お使いのRW対応のツールをお使いください。");
     QCOMPARE(boxes, (QStringList{text, text}));
     for (const auto& frame : sim_->Received()) QVERIFY(frame.rfind("02 00 4E 0A 9B", 0) != 0);
+  }
+
+  void windowsTakeNoInputWhileTheUpdateRuns() {
+    StartSim();
+    WatchingForm form;
+    form.InitAfterUpdate = 0;
+    StartUp(form);
+    form.TB_Write->click();
+    QVERIFY(form.steps > 100);  // erase, write and check moved the gauge
+    QCOMPARE(form.enabledSteps, 0);
+    QCOMPARE(form.progressShown, form.steps);
+    QCOMPARE(form.progressEnabled, 0);
+    QVERIFY(form.isEnabled());
+  }
+
+  void moduleVanishingDuringProgrammingEndsTheRunWithoutAHang() {
+    kv9::sim::SimOptions options;
+    options.faults.disconnectAtBlock = 30;
+    StartSim(options);
+    TRXProgAppForm form;
+    StartUp(form);
+    QStringList boxes;
+    KV9Application::SetErrorBoxHook([&](const QString& m) { boxes << m; });
+    const int before = form.SPTMemo->LineCount();
+    QTimer::singleShot(0, form.TB_Write, &QToolButton::click);
+    QTRY_VERIFY_WITH_TIMEOUT(form.SPTMemo->Lines().mid(before).contains("アップデートに失敗しました。"), 30000);
+    QTRY_VERIFY(form.isEnabled());
+    KV9Application::SetErrorBoxHook({});
+    const QStringList lines = form.SPTMemo->Lines().mid(before);
+    if (lines.contains("ライト     : NG")) {
+      // The tool was waiting for the block's reply: the write stage failed.
+      QCOMPARE(lines.last(), QStringLiteral("再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"));
+      QVERIFY(boxes.isEmpty());
+    } else {
+      // The tool was writing: the port's error, the stage-0 advice, then the error box.
+      QCOMPARE(lines.last(), QStringLiteral("再度ソフトを起動し、もう一度書き込みを行ってください。"));
+      QVERIFY(lines.contains("R/Wの接続、設定を確認してください。"));
+      QTRY_COMPARE(boxes.size(), 1);
+    }
+    QVERIFY(!form.TB_Write->isEnabled());
+  }
+
+  void eepromItemsOfTheSettingsMenuLogTheirResults() {
+    StartSim();
+    TRXProgAppForm form;
+    StartUp(form);
+    auto run = [&](const char* item) {
+      const int before = form.SPTMemo->LineCount();
+      form.findChild<QAction*>(item)->trigger();
+      return form.SPTMemo->Lines().mid(before);
+    };
+    QCOMPARE(run("MnGetPower"), QStringList{"Set PowerRef : OK"});
+    QCOMPARE(run("MnInit"), QStringList{"TxInitEEPROM : OK"});
+    const QStringList factory = run("MngetInitData");
+    QCOMPARE(factory.size(), 2);
+    QCOMPARE(factory[0], QStringLiteral("EEPROM_FACTALLDATA : OK"));
+    QCOMPARE(factory[1].size(), 124 * 3);
+    QCOMPARE(run("mnSetFactInit"), QStringList{" : OK"});
+    form.DispDebugInfo = 1;
+    const QStringList power = run("MnGetPower");
+    QVERIFY(power.contains("POWER       : 243"));
+    QVERIFY(power.contains("REF POWER   : 250"));
+    QCOMPARE(power.last(), QStringLiteral("Set PowerRef : OK"));
   }
 
   void cancelInThePortDialogEndsTheToolWithoutUsingTheController() {

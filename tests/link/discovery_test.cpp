@@ -210,8 +210,8 @@ TEST_F(DiscoveryTest, ModelNameComparisonCoversOnlyTheReceivedCharacters) {
   test::PtyPort port(5, folder_.Path());
   Bytes name;
   test::ScriptedModule peer(port, [&](const Bytes&) {
-    Bytes data{0x93};
-    data.insert(data.end(), name.begin(), name.end());
+    Bytes data(1 + name.size(), 0x93);
+    std::copy(name.begin(), name.end(), data.begin() + 1);
     return test::ReplyFrame(0x30, data);
   });
   ASSERT_EQ(cont_.OpenPort(5), 1);

@@ -125,8 +125,11 @@ class ScriptedEeprom {
     if (code == 0x4F) {
       EepromImage image = kind == 254 ? factory : allData;
       if (kind == 255 && ++allDataReads == 2 && corruptLastAllDataRead) image[17] ^= 0x01;
-      Bytes data{0x83, address, static_cast<std::uint8_t>(wrongCountOnRead ? wrongCountOnRead : count)};
-      data.insert(data.end(), image.begin() + 2 * (address - 1), image.begin() + 2 * (address - 1 + count));
+      Bytes data(3 + 2 * static_cast<std::size_t>(count));
+      data[0] = 0x83;
+      data[1] = address;
+      data[2] = static_cast<std::uint8_t>(wrongCountOnRead ? wrongCountOnRead : count);
+      std::copy_n(image.begin() + 2 * (address - 1), 2 * count, data.begin() + 3);
       return test::ReplyFrame(0x30, data);
     }
     static const int kRegionFirst[] = {0, 20, 30, 38};
@@ -165,7 +168,9 @@ TEST_F(EepromScriptedTest, RestoreSucceedsAgainstASoundModule) {
       EXPECT_EQ(f[3], 4 + 16);
       EXPECT_EQ(f[7], 8);
     }
-    if (f[2] == 0x4E && f[4] == 0x71) EXPECT_EQ(f[5], 0x01);  // the scan-mode option
+    if (f[2] == 0x4E && f[4] == 0x71) {
+      EXPECT_EQ(f[5], 0x01);  // the scan-mode option
+    }
   }
   EXPECT_TRUE(sawRegion2);
 }

@@ -1,12 +1,18 @@
 #include "tests/support/scripted_module.h"
 
+#include <algorithm>
+
 #include "link/frame_sum.h"
 
 namespace kv9::test {
 
 Bytes ReplyFrame(std::uint8_t status, const Bytes& data) {
-  Bytes frame{0x02, 0x00, status, static_cast<std::uint8_t>(data.size())};
-  frame.insert(frame.end(), data.begin(), data.end());
+  Bytes frame(4 + data.size());
+  frame[0] = 0x02;
+  frame[1] = 0x00;
+  frame[2] = status;
+  frame[3] = static_cast<std::uint8_t>(data.size());
+  std::copy(data.begin(), data.end(), frame.begin() + 4);
   frame.push_back(0x03);
   frame.push_back(FrameSum(frame.data(), frame.size()));
   frame.push_back(0x0D);

@@ -9,24 +9,10 @@
 #include "boot/boot_protocol.h"
 #include "boot/boot_reply_format.h"
 #include "link/flash_wr_rx_cont.h"
+#include "link/com_number.h"
 #include "platform/message_pump.h"
 
 namespace kv9 {
-namespace {
-
-// The number of a port name "COM<n>"; 0 (no such port) when it has none.
-std::uint8_t PortNumberOf(const std::string& name) {
-  if (name.size() <= 3) return 0;
-  unsigned n = 0;
-  for (std::size_t i = 3; i < name.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
-    n = n * 10 + static_cast<unsigned>(name[i] - '0');
-    if (n > 255) return 0;
-  }
-  return static_cast<std::uint8_t>(n);
-}
-
-}  // namespace
 
 int TFlashWrRXCont::BitRateMatch() {
   BootPause(kMatchStartPauseMs);
@@ -68,7 +54,7 @@ int TFlashWrRXCont::SelectBitRate(std::uint16_t bitRate100, std::uint16_t inputF
   ClosePort();
   CommX1.SetBaudRate(brCustom);
   CommX1.SetCustomBaudRate(static_cast<std::uint32_t>(bitRate100) * 100u);
-  OpenPort(PortNumberOf(CommX1.Port()));
+  OpenPort(static_cast<std::uint8_t>(ComNumberOf(CommX1.Port())));
   return SendCmdByte(boot_reply::kAck, boot_reply::kAck);
 }
 

@@ -289,7 +289,10 @@ void TRXProgAppForm::AppendLog(const std::string& text, int force) {
 }
 
 void TRXProgAppForm::ShowMessage(const std::string& text) {
-  QMessageBox::information(this, QApplication::applicationName(), QString::fromStdString(text));
+  // A plain box: no icon, just the text and OK.
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), QString::fromStdString(text),
+                  QMessageBox::Ok, this);
+  box.exec();
 }
 
 void TRXProgAppForm::ShowError(const std::string& text) {

@@ -24,13 +24,14 @@ constexpr int kIdentityReplyLength = 17;  // five header bytes, nine text bytes,
 constexpr int kIdentityTextOffset = 5;
 constexpr int kIdentityTextLength = 9;
 
-// Logs the title and the bare hex line (only while TxLog is set), then sends
+// Logs the title (a trace line) and the bare hex line with its own force (only
+// while TxLog is set), then sends
 // the frame with flush-first so the ring is empty when the reply begins.
-void SendModuleFrame(TFlashWrRXCont& cont, const std::string& title, int force,
+void SendModuleFrame(TFlashWrRXCont& cont, const std::string& title, int hexForce,
                      const std::vector<std::uint8_t>& frame) {
   if (cont.TxLog) {
-    cont.AddLog(title, force);
-    cont.AddLog(HexTrace("", frame.data(), frame.size()), force);
+    cont.AddLog(title, 0);
+    cont.AddLog(HexTrace("", frame.data(), frame.size()), hexForce);
   }
   cont.SendBytes(frame.data(), static_cast<int>(frame.size()), 1);
 }

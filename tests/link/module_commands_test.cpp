@@ -43,8 +43,14 @@ TEST_F(ModuleCommandsTest, TitleAndBareHexLinesWhileTxLogIsSet) {
   TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
   cont.RxLog = 0;
   Open(cont, 3);
-  ASSERT_EQ(cont.ReadRomVersion(0), 1);  // forced title and hex line, no "TX: " without debug
-  EXPECT_EQ(pane_.lines, (std::vector<std::string>{"ＲＯＭのバージョン情報", "02 00 4F 02 90 00 03 E6 0D "}));
+  ASSERT_EQ(cont.ReadRomVersion(0), 1);  // only the forced hex line: the title is a trace line
+  EXPECT_EQ(pane_.lines, (std::vector<std::string>{"02 00 4F 02 90 00 03 E6 0D "}));
+  pane_.lines.clear();
+  cont.DebugLog = 1;
+  ASSERT_EQ(cont.ReadRomVersion(0), 1);
+  EXPECT_EQ(pane_.lines, (std::vector<std::string>{"ＲＯＭのバージョン情報", "02 00 4F 02 90 00 03 E6 0D ",
+                                                  "TX: 02 00 4F 02 90 00 03 E6 0D "}));
+  cont.DebugLog = 0;
   pane_.lines.clear();
   cont.DebugLog = 1;
   ASSERT_EQ(cont.TxOnOffCmd(1), 1);

@@ -299,7 +299,9 @@ class UpdateEndToEndTest : public QObject {
     StartUp(form, {ClickOpen(), AnswerMessageBox(&boxes)});
     QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 0);
     ModalDriver driver({AnswerMessageBox(&boxes)});
+    const QStringList logBefore = form.SPTMemo->Lines();
     form.TB_Write->click();
+    QCOMPARE(form.SPTMemo->Lines(), logBefore);  // the box, and nothing else
     const QString text = QStringLiteral("対応外のR/Wモジュールです。お使いのRW対応のツールをお使いください。");
     QCOMPARE(boxes, (QStringList{text, text}));
     for (const auto& frame : sim_->Received()) QVERIFY(frame.rfind("02 00 4E 0A 9B", 0) != 0);

@@ -13,7 +13,8 @@
 #   bash scripts/run.sh --real    the machine's own ports (kv9update, or kv9flash --auto)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh >/dev/null
+echo "Building kv9update, kv9flash and kv9sim (the first build takes a few minutes)..." >&2
+bash scripts/build.sh kv9update kv9flash kv9sim >/dev/null
 
 mode=auto
 case "${1:-}" in

@@ -52,6 +52,8 @@ class ComDevice {
   virtual int Write(const std::uint8_t* bytes, int count, std::uint32_t timeoutMs) = 0;
   // Returns at once with at most count bytes already received. Raises code 3.
   virtual int Read(std::uint8_t* bytes, int count) = 0;
+  // Bytes taken by Read since the device was opened (any thread may ask).
+  virtual std::uint64_t BytesRead() const = 0;
   // Bytes waiting in the driver's input queue. Raises code 10.
   virtual int InputCount() = 0;
   // Line errors counted since the last call, where the driver counts them.

@@ -115,8 +115,11 @@ class PosixComDevice final : public ComDevice {
       if (n == 0 || errno == EAGAIN) break;
       throw MakeComError(CError_ReadFailed, errno);
     }
+    bytesRead_ += static_cast<std::uint64_t>(got);
     return got;
   }
+
+  std::uint64_t BytesRead() const override { return bytesRead_.load(); }
 
   int InputCount() override {
     int n = 0;
@@ -213,6 +216,7 @@ class PosixComDevice final : public ComDevice {
 
   int fd_;
   int stopFd_;
+  std::atomic<std::uint64_t> bytesRead_{0};
   // Written by LastErrors on the user-interface thread while the event thread
   // may be reading it in WaitEvents.
   std::atomic<bool> countersSupported_{true};

@@ -194,7 +194,14 @@ void TCustomComPort::DoEvents(TComEvents events, bool deviceGone, std::uint64_t 
     if (!errors.Empty()) DoError(errors);
   }
   if (events.Contains(evRxChar) && Connected() && generation == generation_) {
-    const int count = InputCount();
+    int count = 0;
+    try {
+      count = InputCount();
+    } catch (const EComPort&) {
+      // The device vanished while this batch waited; the event thread
+      // reports that as an I/O line error of its own.
+      return;
+    }
     if (count > 0) DoRxChar(count);
   }
 }

@@ -20,30 +20,32 @@ void TComThread::Stop() {
   thread_.join();
 }
 
+bool TComThread::HandOver(TComEvents events, bool gone) {
+  TCustomComPort* port = &port_;
+  const std::uint64_t generation = generation_;
+  return pump_.HandOver([port, events, gone, generation] { port->DoEvents(events, gone, generation); },
+                        stopping_);
+}
+
 void TComThread::Run() {
   for (;;) {
-    const ComWaitResult seen = device_.WaitEvents();
+    ComWaitResult seen = device_.WaitEvents();
     if (seen.stopped || stopping_.load()) break;
-    if (!seen.events.Empty()) {
-      TCustomComPort* port = &port_;
-      const std::uint64_t generation = generation_;
-      const TComEvents events = seen.events;
-      const bool gone = seen.gone;
-      if (!pump_.HandOver([port, events, gone, generation] { port->DoEvents(events, gone, generation); },
-                           stopping_)) {
-        break;
-      }
-    }
+    const std::uint64_t readBefore = device_.BytesRead();
+    if (!seen.events.Empty() && !HandOver(seen.events, seen.gone)) break;
     // An unplugged device cannot come back on this descriptor: end the wait
     // loop instead of spinning on its hang-up. Writes will report the error.
     if (seen.gone) return;
-    // Bytes handed over but left unread would wake every poll at once.
-    if (seen.events.Contains(evRxChar)) {
+    // Bytes handed over but not taken would wake every poll at once; bytes
+    // that arrived while the batch was handled must not wait, though.
+    if (seen.events.Contains(evRxChar) && device_.BytesRead() == readBefore) {
       int left = 0;
       try {
         left = device_.InputCount();
       } catch (const EComPort&) {
-        return;  // the device failed; writes will say so
+        // The device failed under us: report it once, as an unplug is.
+        HandOver(TComEvents{evError}, true);
+        return;
       }
       if (left > 0) device_.BackOff(10);
     }

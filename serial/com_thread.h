@@ -29,6 +29,8 @@ class TComThread {
 
  private:
   void Run();
+  // Hands one batch to the user-interface thread; false when stopped meanwhile.
+  bool HandOver(TComEvents events, bool gone);
 
   TCustomComPort& port_;
   ComDevice& device_;

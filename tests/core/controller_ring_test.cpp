@@ -1,6 +1,8 @@
 // The receive ring, fed through a real pty and the port's event thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -98,6 +100,20 @@ TEST_F(RingTest, SendBytesTracesEveryByteAndFlushesFirst) {
   EXPECT_EQ(cont_.RxCount(), 0);
   EXPECT_EQ(pane_.lines.back(), "TX: 02 00 0D ");
   EXPECT_EQ(pty_.Receive(3), (std::vector<std::uint8_t>{0x02, 0x00, 0x0D}));
+}
+
+TEST_F(RingTest, DeviceVanishingWhileBytesWaitIsOneIoErrorNotAnException) {
+  cont_.DebugLog = 1;
+  cont_.RxLog = 0;
+  pty_.Send({1, 2, 3});
+  // Give the event thread time to queue the batch before the adapter goes;
+  // whichever way the race falls, the outcome below must be the same.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  pty_.Unplug();
+  int got = -1;
+  EXPECT_NO_THROW(got = cont_.WaitRxCount(300, 10));
+  EXPECT_EQ(got, 0);
+  EXPECT_EQ(std::count(pane_.lines.begin(), pane_.lines.end(), "<ComError:IO>"), 1);
 }
 
 TEST_F(RingTest, WaitRxCountTimesOutWhenTooFewBytesCome) {

@@ -85,8 +85,15 @@ void BootProgram::Receive(std::span<const std::uint8_t> bytes, Clock::time_point
     if (n == 0 || pending_.size() < n) return;
     std::vector<std::uint8_t> frame(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+    const std::uint32_t rateBefore = rate_;
     Dispatch(frame);
     if (ctx_.request != ModuleRequest::None) {
+      pending_.clear();
+      return;
+    }
+    // The UART now runs at the new rate: whatever followed in this batch was
+    // sent at the old one and reaches it only as noise.
+    if (rate_ != rateBefore) {
       pending_.clear();
       return;
     }
@@ -235,10 +242,18 @@ void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
       ctx_.lockBitsEnabled = c == 0x7A;
       Ack(kAck);
       break;
-    case 0x9F: LoaderCrc(); break;
+    case 0x9F:
     case 0x9D:
-      Ack(0x9D);
-      ctx_.request = ModuleRequest::RestartIntoFirmware;
+      // The resident loader lives in the top 16 KB: once that is erased,
+      // nothing answers its commands.
+      if (!LoaderPresent()) {
+        err = boot_error::kCommand;
+      } else if (c == 0x9F) {
+        LoaderCrc();
+      } else {
+        Ack(0x9D);
+        ctx_.request = ModuleRequest::RestartIntoFirmware;
+      }
       break;
     default: err = boot_error::kCommand; break;
   }
@@ -322,7 +337,11 @@ std::uint8_t BootProgram::Transition() {
 
 std::uint8_t BootProgram::IdCheck(std::span<const std::uint8_t> f) {
   if (f[1] != kIdCodeLength) return boot_error::kDataLength;
-  const auto expected = IdCodePiece(ctx_.options.idProtect == IdProtect::PieceA);
+  // The flash's ID code: piece A is characters 0..15 of the table, piece B
+  // characters 16..31 (cut here, not with the tool's own helper, so the two
+  // sides check each other).
+  const char* piece = IdCodeTable + (ctx_.options.idProtect == IdProtect::PieceA ? 0 : 16);
+  const std::vector<std::uint8_t> expected(piece, piece + 16);
   if (!std::equal(expected.begin(), expected.end(), f.begin() + 2)) return boot_error::kIdCode;
   idPending_ = false;
   state_ = BootState::CommandWait;
@@ -486,6 +505,12 @@ bool BootProgram::Inquiry(std::uint8_t c) {
   }
   DataReply(static_cast<std::uint8_t>(c + 0x10), d);
   return true;
+}
+
+bool BootProgram::LoaderPresent() const {
+  if (!ctx_.userArea.Contains(kLoaderAreaStart, 0x4000)) return false;
+  const auto loader = ctx_.userArea.View(kLoaderAreaStart, 0x4000);
+  return std::any_of(loader.begin(), loader.end(), [](std::uint8_t b) { return b != 0xFF; });
 }
 
 void BootProgram::LoaderCrc() {

@@ -86,6 +86,7 @@ class BootProgram {
   std::uint8_t LockBit(std::span<const std::uint8_t> f);
   bool Inquiry(std::uint8_t command);
   void LoaderCrc();
+  bool LoaderPresent() const;
 
   bool AllowedInState(std::uint8_t command) const;
 

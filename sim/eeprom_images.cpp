@@ -87,7 +87,10 @@ bool EepromImages::Write(std::uint8_t kind, std::uint8_t address,
   if (!Resolve(kind, true, &t)) return false;
   if (address < 1 || address > t.words || words.size() % 2 != 0) return false;
   const std::size_t room = t.words - (address - 1);
-  const std::size_t n = std::min(room, words.size() / 2);
+  // Words past the end of the region or image are refused, not dropped: a
+  // write sized wrongly must be seen, not half stored.
+  if (words.size() / 2 > room) return false;
+  const std::size_t n = words.size() / 2;
   std::copy_n(words.begin(), n * 2,
               ImageOf(t.which).begin() + static_cast<std::ptrdiff_t>((t.firstWord + address - 1) * 2));
   return true;

@@ -30,8 +30,8 @@ class EepromImages {
   // unknown or the words do not lie inside the image or region.
   bool Read(std::uint8_t kind, std::uint8_t address, std::uint8_t count,
             std::vector<std::uint8_t>* out) const;
-  // Writes the words that fall inside the target; words past its end are
-  // ignored. False when the kind is unknown or the first word lies outside.
+  // Writes the words into the target. False, and nothing written, when the
+  // kind is unknown or the words do not all lie inside the image or region.
   bool Write(std::uint8_t kind, std::uint8_t address, std::span<const std::uint8_t> words);
   // Renews the factory words from the defaults; with `alsoAllData` the same
   // words of the all-data image too.

@@ -117,15 +117,21 @@ void NormalFirmware::Dispatch(const std::vector<std::uint8_t>& frame) {
     Answer(kStatusBadSum, {}, false);
     return;
   }
+  // Every frame carries 0x00 after STX; anything else is not a frame of ours.
+  if (frame[1] != 0x00) {
+    Answer(kStatusBadParameter, {}, false);
+    return;
+  }
 
   std::vector<std::uint8_t> reply;
   std::uint8_t status = kStatusUnknownCommand;
   bool known = true;
   if (code == kCodeQuery && sub == 0x90) {
-    status = kStatusOk;
+    // The version query is exactly 90 00.
+    status = len == 2 && frame[5] == 0x00 ? kStatusOk : kStatusBadParameter;
     reply = TextReply(sub, romVersion_);
   } else if (code == kCodeQuery && sub == 0x93) {
-    status = kStatusOk;
+    status = len == 1 ? kStatusOk : kStatusBadParameter;
     reply = TextReply(sub, Padded(ctx_.options.modelName));
   } else if (code == kCodeQuery && sub == 0x83) {
     status = EepromRead(data, &reply);
@@ -159,7 +165,7 @@ void NormalFirmware::Dispatch(const std::vector<std::uint8_t>& frame) {
 
 std::uint8_t NormalFirmware::OperationMode(std::span<const std::uint8_t> d, std::vector<std::uint8_t>*) {
   // The operation-mode reply carries no data: seven bytes in all.
-  if (d.size() != 7) return kStatusBadParameter;
+  if (d.size() != 7 || d[4] != 0x01) return kStatusBadParameter;
   std::copy(d.begin(), d.end(), operationFlags_);
   return kStatusOk;
 }

@@ -40,7 +40,14 @@ std::vector<std::uint8_t> SimSnapshot::FlashAt(std::uint32_t address, std::size_
 
 SimModule::SimModule(SimOptions options) : options_(std::move(options)) {}
 
-SimModule::~SimModule() { Stop(); }
+SimModule::~SimModule() {
+  try {
+    Stop();
+  } catch (const std::exception& e) {
+    // A dump that cannot be written must not end the program from here.
+    std::fprintf(stderr, "kv9sim: %s\n", e.what());
+  }
+}
 
 void SimModule::SetTraceSink(std::function<void(const std::string&)> sink) { traceSink_ = std::move(sink); }
 

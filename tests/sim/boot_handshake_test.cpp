@@ -176,3 +176,24 @@ TEST_F(BootRefusals, Rx231IdCheckAcknowledgesWith06) {
 
 }  // namespace
 }  // namespace kv9::sim::test
+
+namespace kv9::sim::test {
+namespace {
+
+// A real UART switches rate at once: bytes that followed the new-rate frame
+// in the same burst were sent at the old rate and are noise to it.
+TEST_F(BootRefusals, ConfirmationSentAtTheOldRateIsNotAccepted) {
+  Line().Exchange(BootFrame(0x10, Text("7505")), 1);
+  Line().Exchange(BootFrame(0x11, {0x00}), 1);
+  Bytes burst = BootFrame(0x3F, {0x04, 0x80, 0x04, 0xB0, 0x02, 0x08, 0x04});
+  burst.push_back(0x06);  // the confirmation, still at 19200
+  EXPECT_EQ(Line().Exchange(burst, 1), Bytes{0x06});
+  EXPECT_EQ(Line().Read(1, 300ms), Bytes{});  // no second acknowledgement
+  // The module still waits for the confirmation, now at the new rate.
+  Line().SetRate(115200);
+  EXPECT_EQ(Line().Exchange({0x06}, 1), Bytes{0x06});
+  EXPECT_EQ(StatusAndError(), (Bytes{0x1F, 0x00}));
+}
+
+}  // namespace
+}  // namespace kv9::sim::test

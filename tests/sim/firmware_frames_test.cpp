@@ -1,6 +1,8 @@
 // The normal firmware's replies, byte for byte, over the real pty.
 #include "sim_test_support.h"
 
+#include "link/frame_sum.h"
+
 namespace kv9::sim::test {
 namespace {
 
@@ -118,14 +120,13 @@ TEST_F(FirmwareFrames, RegionWritesLandInTheirPartOfTheAllDataImage) {
   EXPECT_NE(before, after);
   EXPECT_EQ(sim.Snapshot().eepromFactory, factoryBefore);
 
-  // A region-2 write sized for 39 words keeps to its 8 words: region 3 is untouched.
+  // A region-2 write sized for 39 words does not fit its 8 words: it is
+  // refused and nothing of it is stored, so a wrongly sized write shows.
   Bytes d{0x83, 0x02, 0x01, 39};
   const Bytes big = words(39, 0x11);
   d.insert(d.end(), big.begin(), big.end());
-  ASSERT_EQ(Line().Exchange(ModuleFrame(0x4E, d), 8), ModuleReply(0x30, {0x83}));
-  const auto clipped = sim.Snapshot().eepromAllData;
-  EXPECT_TRUE(std::equal(big.begin(), big.begin() + 16, clipped.begin() + 60));
-  EXPECT_TRUE(std::equal(after.begin() + 76, after.end(), clipped.begin() + 76));
+  ASSERT_EQ(Line().Exchange(ModuleFrame(0x4E, d), 8), ModuleReply(0x31, {0x83}));
+  EXPECT_EQ(sim.Snapshot().eepromAllData, after);
 }
 
 TEST_F(FirmwareFrames, InitialisationRenewsOnlyTheFactoryWordsItOwns) {
@@ -179,6 +180,28 @@ TEST_F(FirmwareFrames, FirmwareAtAnotherRateAnswersThere) {
   o.firmwareRate = 115200;
   Start(o);
   EXPECT_EQ(Line(115200).Exchange(kModelQuery, 17).size(), 17u);
+}
+
+}  // namespace
+}  // namespace kv9::sim::test
+
+namespace kv9::sim::test {
+namespace {
+
+// The firmware refuses frames that differ from the fixed ones, so a tool that
+// sends a wrong byte sees status "1" rather than a reply that looks right.
+TEST_F(FirmwareFrames, FramesThatDifferFromTheFixedOnesAreRefused) {
+  Start();
+  Bytes strayByte = ModuleFrame(0x4F, {0x90, 0x00});
+  strayByte[1] = 0x55;
+  strayByte[strayByte.size() - 2] = FrameSum(strayByte.data(), strayByte.size() - 2);
+  EXPECT_EQ(Line().Exchange(strayByte, 7)[2], 0x31);
+  EXPECT_EQ(Line().Exchange(ModuleFrame(0x4F, {0x90}), 17)[2], 0x31);           // version query without its 00
+  EXPECT_EQ(Line().Exchange(ModuleFrame(0x4F, {0x93, 0x77, 0x77}), 17)[2], 0x31);  // name query with extra data
+  EXPECT_EQ(Line().Exchange(ModuleFrame(0x4E, {0x00, 0x00, 0x00, 0x08, 0x02, 0x00, 0x00}), 7),
+            ModuleReply(0x31, {}));                                              // operation mode without its 01
+  EXPECT_EQ(Line().Exchange(ModuleFrame(0x4E, {0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x00}), 7),
+            ModuleReply(0x30, {}));
 }
 
 }  // namespace

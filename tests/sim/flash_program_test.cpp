@@ -218,3 +218,22 @@ TEST_F(FlashProgram, AnUnprintableVersionIsReportedAsUnknown) {
 
 }  // namespace
 }  // namespace kv9::sim::test
+
+namespace kv9::sim::test {
+namespace {
+
+// The resident loader lives in the top 16 KB: a tool that erases it in
+// user-boot mode leaves nothing to answer the loader's two commands.
+TEST_F(FlashProgram, ErasedLoaderAnswersNeitherCrcNorRestart) {
+  StartAt(Cpu::RX231);
+  ASSERT_EQ(Line().Exchange({0x48}, 1), Bytes{0x06});
+  for (std::uint32_t a = 0xFFFFF800; a >= 0xFFFFC000; a -= 0x800) {
+    ASSERT_EQ(Line().Exchange(BootFrame(0x59, Be32(a)), 1), Bytes{0x06}) << std::hex << a;
+  }
+  ASSERT_EQ(Line().Exchange(BootFrame(0x59, Be32(0xFFFFFFFF)), 1), Bytes{0x06});
+  EXPECT_EQ(Line().Exchange({0x9F}, 2), (Bytes{0x9F | 0x80, 0x80}));
+  EXPECT_EQ(Line().Exchange({0x9D}, 2), (Bytes{0x9D | 0x80, 0x80}));
+}
+
+}  // namespace
+}  // namespace kv9::sim::test

@@ -66,6 +66,17 @@ RecordPlace TFlashWrRXCont::PlaceImageRecord(std::uint32_t address, const std::v
 
 void TFlashWrRXCont::LogLoadSummary(std::uint32_t byteCount) { AddLog(LoadSummaryLine(byteCount), 0); }
 
+int TFlashWrRXCont::FinishImageLoad(bool ok, std::uint8_t failFill, std::uint32_t byteCount) {
+  if (!ok) {
+    std::fill(ImageStream.Memory(), ImageStream.Memory() + ImageStream.Size(), failFill);
+    ImageStream.Rewind();
+    ImageLoaded = 0;
+    return 0;
+  }
+  if (byteCount != 0) LogLoadSummary(byteCount);
+  return 1;
+}
+
 void TFlashWrRXCont::LogImageCrc() { AddLog(ImageCrcLine(ImageCrc()), 0); }
 
 void TFlashWrRXCont::ShowRangeMessage() {

@@ -41,14 +41,7 @@ int TFlashWrRXCont::ParseIntelHex(const std::vector<std::string>& lines) {
     // End-of-file and every other type are passed over; later lines still count.
   }
 
-  if (!ok) {
-    std::fill(ImageStream.Memory(), ImageStream.Memory() + ImageStream.Size(), 0x00);
-    ImageStream.Rewind();
-    ImageLoaded = 0;
-    return 0;
-  }
-  if (byteCount != 0) LogLoadSummary(byteCount);
-  return 1;
+  return FinishImageLoad(ok, 0x00, byteCount);
 }
 
 }  // namespace kv9

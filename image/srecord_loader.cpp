@@ -35,14 +35,7 @@ int TFlashWrRXCont::ParseSRecords(const std::vector<std::string>& lines) {
     }
   }
 
-  if (!ok) {
-    std::fill(ImageStream.Memory(), ImageStream.Memory() + ImageStream.Size(), 0xFF);
-    ImageStream.Rewind();
-    ImageLoaded = 0;
-    return 0;
-  }
-  if (byteCount != 0) LogLoadSummary(byteCount);
-  return 1;
+  return FinishImageLoad(ok, 0xFF, byteCount);
 }
 
 }  // namespace kv9

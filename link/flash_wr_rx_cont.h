@@ -204,6 +204,9 @@ class TFlashWrRXCont {
                                std::uint32_t& byteCount);
   // The debug lines and the message box of the loaders.
   void LogLoadSummary(std::uint32_t byteCount);
+  // The end of a parse: on failure the buffer is filled with `failFill`,
+  // rewound and ImageLoaded cleared (0); on success the summary line (1).
+  int FinishImageLoad(bool ok, std::uint8_t failFill, std::uint32_t byteCount);
   void LogImageCrc();
   void ShowRangeMessage();
   // IMAGE-LOADER-DECLARATIONS-END

@@ -10,6 +10,9 @@
 namespace kv9 {
 namespace {
 
+// The program holding a port, when the serial component could tell.
+std::string PortHolderOf(const EComPort&) { return {}; }
+
 // One start tick for the whole program: a wait started from a message
 // handled during another wait restarts the tick the first one measures from.
 std::uint32_t g_waitStartTick = 0;
@@ -106,6 +109,8 @@ int TFlashWrRXCont::WaitRxCount(std::uint32_t timeoutMs, int count) {
 }
 
 int TFlashWrRXCont::OpenPort(std::uint8_t port) {
+  LastOpenReason.clear();
+  LastOpenFailure = PortOpenFailure::Other;
   ClosePort();
   RxWritePos = 0;
   RxReadPos = 0;
@@ -114,10 +119,18 @@ int TFlashWrRXCont::OpenPort(std::uint8_t port) {
     CommX1.Open();
     CommX1.SetRTS(true);
     CommX1.SetDTR(true);
-  } catch (const EComPort&) {
-    if (owner_) {
-      owner_->ShowMessage(CommX1.Port() + "がオープン出来ません!!" + "\n\n" +
-                          "  ポートを及びパラメータ設定を再確認してください。");
+  } catch (const EComPort& e) {
+    LastOpenFailure = ClassifyPortOpenError(e.WinCode);
+    LastOpenReason = PortOpenReason(CommX1.Port(), e.WinCode, PortHolderOf(e), e.what());
+    if (owner_ && !QuietOpen) {
+      std::string text = CommX1.Port() + "がオープン出来ません!!" + "\n\n" +
+                         "  ポートを及びパラメータ設定を再確認してください。";
+      // A port taken by another program or closed to this user is not a
+      // setting to check: say which.
+      if (LastOpenFailure == PortOpenFailure::InUse || LastOpenFailure == PortOpenFailure::NoPermission) {
+        text += "\n\n" + LastOpenReason;
+      }
+      owner_->ShowMessage(text);
     }
     return 0;
   }

@@ -36,6 +36,14 @@ dpkg-deb --extract "$deb" "$tree"
 desktop-file-validate "$tree/usr/share/applications/$app_id.desktop"
 appstreamcli validate --no-net "$tree/usr/share/metainfo/$app_id.metainfo.xml"
 say "desktop-file-validate and appstreamcli validate passed"
+# The generated pages hold the options of the programs' --help; the pages of
+# the two programs that open serial ports name the dialout group.
+man1="$tree/usr/share/man/man1"
+zgrep -q -- '-\\-port' "$man1/kv9flash.1.gz" || fail "kv9flash.1 lists no --port option"
+zgrep -q -- '-\\-com' "$man1/kv9sim.1.gz" || fail "kv9sim.1 lists no --com option"
+zgrep -q dialout "$man1/kv9flash.1.gz" || fail "kv9flash.1 does not name the dialout group"
+zgrep -q dialout "$man1/kv9update.1.gz" || fail "kv9update.1 does not name the dialout group"
+say "manual pages hold the options and the dialout note"
 
 # lintian warns about running as root and about some tags we accept; only
 # errors fail the check.

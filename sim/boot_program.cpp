@@ -402,8 +402,10 @@ std::uint8_t BootProgram::EraseBlock(std::span<const std::uint8_t> f) {
       Ack(kAck);
       return boot_error::kNone;
     }
+    // The address names a block: one that does not start a block is a
+    // block error, as a wrong block number is for the numbered parts.
     const auto b = p.BlockOf(address);
-    if (!b || p.eraseBlocks[*b].first != address) return boot_error::kAddress;
+    if (!b || p.eraseBlocks[*b].first != address) return boot_error::kBlockNumber;
     index = *b;
   }
   if (ctx_.locked[index]) {

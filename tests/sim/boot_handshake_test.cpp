@@ -120,6 +120,25 @@ TEST_F(BootRefusals, NewBitRateChecksFrequencyMultipliersAndRate) {
   EXPECT_EQ(sim_->Snapshot().listenRate, 19200u);  // nothing changed
 }
 
+// RX231's boot program runs from its fixed internal clock: the frequency and
+// multiplier fields are dummies and only the rate is checked against it.
+TEST_F(BootRefusals, Rx231NewBitRateChecksOnlyTheRate) {
+  line_.reset();
+  sim_.reset();
+  SimOptions o = Options();
+  o.startIn = StartIn::Boot;
+  Start(o);
+  ASSERT_NO_FATAL_FAILURE(MatchBitRate());
+  ASSERT_EQ(Line().Exchange(BootFrame(0x10, Text("8a02")), 1), Bytes{0x46});
+  // 3 Mbit/s cannot be divided out of 32 MHz, whatever the other fields say.
+  EXPECT_EQ(Line().Exchange(BootFrame(0x3F, {0x75, 0x30, 0x00, 0x00, 0x02, 0x02, 0x01}), 2), (Bytes{0xBF, 0x24}));
+  // 12 MHz × 8 × 4 would be refused by the numbered parts; here it is ignored.
+  EXPECT_EQ(Line().Exchange(BootFrame(0x3F, {0x04, 0x80, 0x04, 0xB0, 0x02, 0x08, 0x04}), 1), Bytes{0x06});
+  Line().SetRate(115200);
+  EXPECT_EQ(Line().Exchange({0x06}, 1), Bytes{0x06});
+  EXPECT_EQ(StatusAndError(), (Bytes{0x1F, 0x00}));
+}
+
 TEST_F(BootRefusals, EraseBlockInformationListsAllThirtyBlocks) {
   const Bytes r = Line().Exchange({0x26}, 244);
   ASSERT_EQ(r.size(), 244u);

@@ -44,6 +44,10 @@ void PutBe16(std::vector<std::uint8_t>& v, std::uint16_t x) {
   v.push_back(static_cast<std::uint8_t>(x));
 }
 
+bool MatchesAt(const std::vector<std::uint32_t>& rates, std::uint32_t rate) {
+  return std::find(rates.begin(), rates.end(), rate) != rates.end();
+}
+
 // The peripheral clock that the new bit rate frame's input frequency
 // (0.01 MHz, 0 = internal oscillator), multiplier count and two multipliers
 // select, or the error code that refuses them.
@@ -75,7 +79,8 @@ std::uint8_t PeripheralClock(const CpuProfile& p, std::span<const std::uint8_t> 
 
 void BootProgram::Start() {
   state_ = BootState::Matching;
-  rate_ = kStartRate;
+  const auto& rates = ctx_.options.matchRates;
+  rate_ = rates.empty() || MatchesAt(rates, kStartRate) ? kStartRate : rates.front();
   lastError_ = boot_error::kNone;
   zeros_ = 0;
   matched_ = false;
@@ -103,7 +108,13 @@ std::size_t BootProgram::FrameLength() const {
   return 1;
 }
 
-void BootProgram::Receive(std::span<const std::uint8_t> bytes, Clock::time_point now) {
+bool BootProgram::Hears(std::uint32_t rate) const {
+  if (state_ == BootState::Matching && !matched_) return MatchesAt(ctx_.options.matchRates, rate);
+  return rate == rate_;
+}
+
+void BootProgram::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate, Clock::time_point now) {
+  arrivalRate_ = rate;
   if (!pending_.empty() && now - lastByteAt_ > kFrameGap) pending_.clear();
   lastByteAt_ = now;
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
@@ -144,6 +155,11 @@ void BootProgram::DataReply(std::uint8_t code, const std::vector<std::uint8_t>& 
 }
 
 void BootProgram::Matching(std::uint8_t b) {
+  if (!matched_ && arrivalRate_ != rate_) {
+    // The host changed its rate: measuring starts again at the new one.
+    rate_ = arrivalRate_;
+    zeros_ = 0;
+  }
   if (b == 0x00) {
     if (++zeros_ >= kZerosBeforeAnswer) {
       matched_ = true;

@@ -174,7 +174,9 @@ def discover(path):
     line = Line(path, MODULE_RATES[0])
     for rate in MODULE_RATES:
         line.set_rate(rate)
-        r = line.ask(module_frame(0x4E, [0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x00]), 7, 0.3)
+        # The module answers within 1000 ms; a shorter wait could miss a
+        # slow reply and then lose it to the next rate.
+        r = line.ask(module_frame(0x4E, [0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x00]), 7)
         if len(r) == 7 and r[2] == 0x30:
             version = rom_version(line)
             check(version is not None, "no ROM version at %d bit/s" % rate)

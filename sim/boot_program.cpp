@@ -51,7 +51,8 @@ bool MatchesAt(const std::vector<std::uint32_t>& rates, std::uint32_t rate) {
 // The peripheral clock that the new bit rate frame's input frequency
 // (0.01 MHz, 0 = internal oscillator), multiplier count and two multipliers
 // select, or the error code that refuses them.
-std::uint8_t PeripheralClock(const CpuProfile& p, std::span<const std::uint8_t> fields, double* hz) {
+std::uint8_t PeripheralClock(const CpuProfile& p, std::span<const std::uint8_t> fields,
+                             double* hz) {
   const std::uint32_t freq = (std::uint32_t{fields[0]} << 8) | fields[1];
   const std::uint8_t count = fields[2];
   const std::uint8_t mult[2] = {fields[3], fields[4]};
@@ -61,7 +62,9 @@ std::uint8_t PeripheralClock(const CpuProfile& p, std::span<const std::uint8_t> 
   if (count != 2) return boot_error::kMultiplier;
   for (int i = 0; i < 2; ++i) {
     const auto& allowed = p.clockTypes[i].multipliers;
-    if (std::find(allowed.begin(), allowed.end(), mult[i]) == allowed.end()) return boot_error::kMultiplier;
+    if (std::find(allowed.begin(), allowed.end(), mult[i]) == allowed.end()) {
+      return boot_error::kMultiplier;
+    }
   }
   if (freq == 0) {
     *hz = *p.internalPeripheralHz;
@@ -69,7 +72,9 @@ std::uint8_t PeripheralClock(const CpuProfile& p, std::span<const std::uint8_t> 
   }
   for (int i = 0; i < 2; ++i) {
     const std::uint32_t f100 = freq * mult[i];
-    if (f100 < p.clockTypes[i].minMHz100 || f100 > p.clockTypes[i].maxMHz100) return boot_error::kOperatingFrequency;
+    if (f100 < p.clockTypes[i].minMHz100 || f100 > p.clockTypes[i].maxMHz100) {
+      return boot_error::kOperatingFrequency;
+    }
   }
   *hz = freq * mult[1] * 10000.0;
   return boot_error::kNone;
@@ -113,7 +118,8 @@ bool BootProgram::Hears(std::uint32_t rate) const {
   return rate == rate_;
 }
 
-void BootProgram::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate, Clock::time_point now) {
+void BootProgram::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate,
+                          Clock::time_point now) {
   arrivalRate_ = rate;
   if (!pending_.empty() && now - lastByteAt_ > kFrameGap) pending_.clear();
   lastByteAt_ = now;

@@ -39,7 +39,8 @@ bool ModuleCore::Hears(std::uint32_t rate) const {
   }
 }
 
-void ModuleCore::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate, Clock::time_point now) {
+void ModuleCore::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate,
+                         Clock::time_point now) {
   if (personality_ == Personality::Firmware) {
     firmware_.Receive(bytes, now);
   } else if (personality_ == Personality::Boot) {

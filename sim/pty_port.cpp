@@ -45,7 +45,9 @@ PtyMaster::PtyMaster(std::uint32_t initialRate) {
   slavePath_ = name;
   // Raw before publishing: a tool that opens the slave must never see a
   // cooked line (echo, CR translation) even for its first bytes.
-  if (int err = PublishRawLine(fd_.Get(), initialRate); err != 0) ThrowErrno("raw mode on pty", err);
+  if (int err = PublishRawLine(fd_.Get(), initialRate); err != 0) {
+    ThrowErrno("raw mode on pty", err);
+  }
 }
 
 bool PtyMaster::ToolRate(std::uint32_t* rate) const {

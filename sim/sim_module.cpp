@@ -234,7 +234,8 @@ void SimModule::ReadLine(Clock::time_point now) {
   ModuleContext& ctx = core_->Context();
   ctx.ratesSeen.insert(toolRate);
   const auto& allowed = options_.faults.answerRates;
-  const bool rateAllowed = allowed.empty() || std::find(allowed.begin(), allowed.end(), toolRate) != allowed.end();
+  const bool rateAllowed =
+      allowed.empty() || std::find(allowed.begin(), allowed.end(), toolRate) != allowed.end();
   if (!core_->Hears(toolRate) || !rateAllowed) {
     core_->Noise(static_cast<std::size_t>(n), toolRate);
     return;

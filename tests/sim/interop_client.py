@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A second, independent client of kv9sim: the whole default update.
 
-Written from the protocol description alone, with nothing of the tool's
+Built on the boot-mode protocol and the module's frames alone, with nothing of the tool's
 serial code: the port is set with plain tcgetattr/tcsetattr (read, modify,
 write, as glibc programs and pyserial do), frames are built here, and what
 reached the module is checked through kv9sim's dump. It starts kv9sim,

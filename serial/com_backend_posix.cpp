@@ -142,7 +142,7 @@ class PosixComDevice final : public ComDevice {
     // Queued is not sent: wait until the driver has put the bytes on the line,
     // so the caller's reply wait starts when the frame has gone. Bytes still
     // queued when the bound ran out are dropped and not counted as written,
-    // as a timed-out write on the original platform ends.
+    // as a timed-out write ends on Windows.
     const auto deadlineMs =
         static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                        deadline.time_since_epoch())

@@ -95,6 +95,7 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, co
     ~Quiet() { cont.QuietOpen = false; }
   } quiet{cont};
   cont.QuietOpen = true;
+  const TComPortHold hold(cont.CommX1);  // each port stays ours across its tries at each speed
   try {
     for (std::string entry : list) {
       ProcessMessages();

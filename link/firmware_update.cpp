@@ -142,6 +142,7 @@ int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const
 
   const auto port = static_cast<std::uint8_t>(settings.PortNumber);
   const TBaudRate moduleRate = StrToBaudRate(std::to_string(settings.BitRate));
+  const TComPortHold hold(cont.CommX1);  // the port stays ours across every reopen below
   std::exception_ptr escaped;
   bool verified = false;       // every flash stage succeeded
   std::string backupPath;      // where the EEPROM images went before the initialisation

@@ -10,9 +10,6 @@
 namespace kv9 {
 namespace {
 
-// The program holding a port, when the serial component could tell.
-std::string PortHolderOf(const EComPort&) { return {}; }
-
 // One start tick for the whole program: a wait started from a message
 // handled during another wait restarts the tick the first one measures from.
 std::uint32_t g_waitStartTick = 0;
@@ -121,7 +118,7 @@ int TFlashWrRXCont::OpenPort(std::uint8_t port) {
     CommX1.SetDTR(true);
   } catch (const EComPort& e) {
     LastOpenFailure = ClassifyPortOpenError(e.WinCode);
-    LastOpenReason = PortOpenReason(CommX1.Port(), e.WinCode, PortHolderOf(e), e.what());
+    LastOpenReason = PortOpenReason(CommX1.Port(), e.WinCode, e.Holder, e.what());
     if (owner_ && !QuietOpen) {
       std::string text = CommX1.Port() + "がオープン出来ません!!" + "\n\n" +
                          "  ポートを及びパラメータ設定を再確認してください。";

@@ -79,6 +79,7 @@ TRXProgAppForm::TRXProgAppForm(QWidget* owner) : QMainWindow(owner) {
   ConnectUpdateCommand();
   ConnectCmdMenu();
   ConnectSettingsMenu();
+  SetUpdateCommandsEnabled(false);  // until the start-up search has ended
 }
 
 TRXProgAppForm::~TRXProgAppForm() { ReleaseController(); }
@@ -305,6 +306,7 @@ void TRXProgAppForm::ShowModuleError(const std::string& text) {
 }
 
 void TRXProgAppForm::DisableUpdateCommands() {
+  updateCommandsDisabled_ = true;
   TB_Write->setEnabled(false);
   MnFarm->setEnabled(false);
   MnFarm->menuAction()->setEnabled(false);
@@ -338,11 +340,31 @@ void TRXProgAppForm::FormShow() {
   // as soon as this stretch ends and must not be used again.
   if (releaseRequested_) return;
   flashWrRXCont_->ConfirmModule(found);
+  startupRunning_ = false;
+  // The update waits for the search's verdict; discovery may have locked it.
+  if (!updateCommandsDisabled_) SetUpdateCommandsEnabled(true);
+}
+
+void TRXProgAppForm::SetUpdateCommandsEnabled(bool enabled) {
+  TB_Write->setEnabled(enabled);
+  MnFarm->setEnabled(enabled);
+  MnFarm->menuAction()->setEnabled(enabled);
+  MnProgram->setEnabled(enabled);
 }
 
 void TRXProgAppForm::closeEvent(QCloseEvent* event) {
+  // Closing in the middle of an update or of the search would hide the run
+  // while it goes on writing to the module, and its outcome and advice would
+  // never be seen: the window stays until the run has ended.
+  if (updateRunning_ || searchRunning_) {
+    event->ignore();
+    statusBar()->showMessage(updateRunning_ ? QStringLiteral("書き込み中は終了できません")
+                                            : QStringLiteral("R/Wの検索中は終了できません"),
+                             3000);
+    return;
+  }
   FormCloseQuery();
-  event->accept();  // the close is never refused
+  event->accept();
 }
 
 void TRXProgAppForm::FormCloseQuery() {

@@ -3,6 +3,7 @@
 // title, progress gauge and the log pane, the program settings record, and
 // the one link controller.
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QStringList>
 #include <QPointer>
@@ -218,6 +219,14 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   bool releaseRequested_ = false;
   bool shown_ = false;
   bool updateRunning_ = false;
+  // From construction until the start-up search has given its verdict the
+  // update commands are disabled and refused.
+  bool startupRunning_ = true;
+  bool searchRunning_ = false;
+  bool updateCommandsDisabled_ = false;
+  void SetUpdateCommandsEnabled(bool enabled);
+  // When the progress window began to show its result.
+  QElapsedTimer resultShown_;
   QPointer<TConfirm1Dlg> confirm1Dlg_;
   SoundPlayer* soundPlayer_ = nullptr;
   QString lastUpdateResult_;

@@ -61,6 +61,7 @@ kv9::PortOpenDialogResult TRXProgAppForm::RunPortOpenDialog(
 }
 
 void TRXProgAppForm::ShowSearchProgress(const std::string& caption, const std::string& banner) {
+  searchRunning_ = true;
   delete guage1Dlg_;  // a window left from an earlier search that was not closed
   guage1Dlg_ = new TGuage1Dlg(this);
   TGuage1Dlg* dlg = guage1Dlg_;
@@ -88,6 +89,7 @@ void TRXProgAppForm::SetSearchLabel(const std::string& text) {
 }
 
 void TRXProgAppForm::CloseSearchProgress() {
+  searchRunning_ = false;
   statusBar()->clearMessage();
   if (!guage1Dlg_) return;
   guage1Dlg_->close();

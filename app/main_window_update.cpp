@@ -22,7 +22,7 @@ void TRXProgAppForm::ConnectUpdateCommand() {
 
 void TRXProgAppForm::TB_WriteClick() {
   // Menu keys can reach a disabled window's actions; a run is never re-entered.
-  if (updateRunning_ || !flashWrRXCont_) return;
+  if (updateRunning_ || startupRunning_ || !flashWrRXCont_) return;
   ControllerUse use(*this);
   if (flashWrRXCont_->ModuleSupported == 1) {
     RunFirmwareUpdate();
@@ -81,12 +81,21 @@ void TRXProgAppForm::ShowUpdateResult(bool success) {
   confirm1Dlg_->Label1->setText(success ? QStringLiteral("OK") : QStringLiteral("NG"));
   confirm1Dlg_->SetLabel1Colour(success ? Qt::blue : Qt::red);
   lastUpdateResult_ = confirm1Dlg_->Label1->text();
+  resultShown_.start();
 }
 
 void TRXProgAppForm::CloseUpdateProgress() {
   if (!confirm1Dlg_) return;
   confirm1Dlg_->raise();
   kv9::ProcessMessages();
+  // The result stays readable for a moment before the window goes; the log
+  // keeps it for good.
+  constexpr qint64 kResultShownMs = 1500;
+  if (resultShown_.isValid() && resultShown_.elapsed() < kResultShownMs) {
+    kv9::WaitProcessingMessages(static_cast<std::uint32_t>(kResultShownMs - resultShown_.elapsed()));
+  }
+  resultShown_.invalidate();
+  if (!confirm1Dlg_) return;
   confirm1Dlg_->setEnabled(true);
   confirm1Dlg_->OKBtn->setEnabled(true);
   confirm1Dlg_->close();

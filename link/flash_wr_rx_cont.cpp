@@ -47,6 +47,13 @@ int TFlashWrRXCont::SendBytes(const std::uint8_t* bytes, int count, int flushFir
   if (flushFirst) RxFlush();
   if (!CommX1.Connected()) return 0;
   const int written = CommX1.Write(bytes, count);
+  // Where the driver cannot tell when the bytes have left (a pty, most USB
+  // adapters) the write returns while the frame is still on its way; the
+  // reply wait that follows counts from when it will have left.
+  const std::uint32_t rate = CommX1.EffectiveBaudRate();
+  if (rate > 0 && written > 0) {
+    replyWaitOffsetMs_ = static_cast<std::uint32_t>((std::uint64_t{static_cast<std::uint32_t>(written)} * 10000 + rate - 1) / rate);
+  }
   if (TxLog) AddLog(HexTrace("TX: ", bytes, static_cast<std::size_t>(std::max(count, 0))), 0);
   return written;
 }
@@ -88,10 +95,15 @@ void TFlashWrRXCont::CommX1Error(TCustomComPort&, TComErrors errors) {
   if (DebugLog) AddLog(ComErrorsToStr(errors), 0);
 }
 
-void TFlashWrRXCont::StartWaitTimer() { g_waitStartTick = TickCount(); }
+void TFlashWrRXCont::StartWaitTimer() {
+  g_waitStartTick = TickCount() + replyWaitOffsetMs_;
+  replyWaitOffsetMs_ = 0;
+}
 
 int TFlashWrRXCont::WaitTimerExpired(std::uint32_t ms) {
-  return TicksBetween(g_waitStartTick, TickCount()) >= ms ? 1 : 0;
+  // Signed: the start may still lie ahead while the last frame is sent.
+  const auto elapsed = static_cast<std::int32_t>(TickCount() - g_waitStartTick);
+  return elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= ms ? 1 : 0;
 }
 
 int TFlashWrRXCont::WaitRxCount(std::uint32_t timeoutMs, int count) {

@@ -58,6 +58,8 @@ class TFlashWrRXCont {
 
   // --- waits ---
   // The one program-wide wait timer (shared by every controller and wait).
+  // Started right after SendBytes, it starts when the frame will have left
+  // the line at the port's rate (10 bits a byte).
   void StartWaitTimer();
   // 1 once at least ms milliseconds passed since StartWaitTimer (wrap-safe).
   int WaitTimerExpired(std::uint32_t ms);
@@ -260,6 +262,8 @@ class TFlashWrRXCont {
 
  private:
   LinkUi* owner_;
+  // Line time of the frame SendBytes wrote last, until a wait takes it.
+  std::uint32_t replyWaitOffsetMs_ = 0;
   // Re-write mode was chosen with no port to open: discovery ends without a module.
   bool noPortChosen_ = false;
 };

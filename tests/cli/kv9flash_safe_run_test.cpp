@@ -108,6 +108,43 @@ TEST_F(Kv9flashSafeRunTest, AFailureAfterTheVerifiedWriteSaysTheFirmwareIsIn) {
                    "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。"}));
 }
 
+TEST_F(Kv9flashSafeRunTest, APacedUpdateAtTwoThousandFourHundredBitsPerSecondSucceeds) {
+  // A 262-byte programming frame takes 1092 ms on the line at 2400 bit/s,
+  // longer than the 1000 ms reply wait: the wait must count from when the
+  // frame has left.
+  std::string records;
+  char line[80];
+  for (std::uint32_t address = 0xFFFFB000; address < 0xFFFFC000; address += 16) {
+    unsigned sum = 21 + (address >> 24) + ((address >> 16) & 0xFF) + ((address >> 8) & 0xFF) + (address & 0xFF);
+    std::snprintf(line, sizeof line, "S315%08X", static_cast<unsigned>(address));
+    records += line;
+    for (unsigned k = 0; k < 16; ++k) {
+      const unsigned b = (address + k * 7) & 0xFF;
+      std::snprintf(line, sizeof line, "%02X", b);
+      records += line;
+      sum += b;
+    }
+    std::snprintf(line, sizeof line, "%02X\n", 0xFF - (sum & 0xFF));
+    records += line;
+  }
+  records += "S70500000000FA\n";
+  const std::string mot = folder_.Path() + "/small.mot";
+  std::ofstream(mot) << records;
+
+  sim::SimOptions options;
+  options.pace = true;
+  test::TracedSim sim(folder_, 3, options);
+  const auto r = test::RunChild(KV9FLASH_PATH, {"--port", "COM3", "--boot-rate", "2400", "--no-init", "--image", mot},
+                                110000);
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  const auto snap = sim->Snapshot();
+  EXPECT_TRUE(snap.ratesSeen.count(2400));
+  const std::vector<std::uint8_t> programmed = snap.FlashAt(0xFFFFB000, 4096);
+  ASSERT_EQ(programmed.size(), 4096u);
+  for (unsigned i = 0; i < 4096; ++i) ASSERT_EQ(programmed[i], ((0xFFFFB000u + i / 16 * 16) + (i % 16) * 7) & 0xFF) << i;
+}
+
 TEST_F(Kv9flashSafeRunTest, AModelNameThatIsOnlyAPrefixIsRefused) {
   sim::SimOptions options;
   options.modelName = std::string("Q5\0", 3);

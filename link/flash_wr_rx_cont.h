@@ -41,7 +41,9 @@ class TFlashWrRXCont {
 
   // --- receive ring and transmission ---
   // Writes count bytes (after RxFlush when flushFirst); returns the number the
-  // port accepted, 0 without logging when the port is closed. A port that
+  // port accepted, 0 without logging when the port is closed or the front end
+  // asked the run to stop (nothing is sent then, and from then on every reply
+  // wait ends at once: no frame went out, so no reply can come). A port that
   // fails while writing raises EComPort.
   int SendBytes(const std::uint8_t* bytes, int count, int flushFirst);
   int RxCount() const;
@@ -234,11 +236,17 @@ class TFlashWrRXCont {
   std::int32_t DebugLog = 0;
   std::int32_t TxLog = 1;
   std::int32_t RxLog = 1;
+  // The CRC the resident loader last reported (-1 before any), for the
+  // front end's summary.
+  std::int32_t LoaderCrc = -1;
 
   LinkUi* Owner() const { return owner_; }
+  // A frame was held back because the front end asked the run to stop.
+  bool Stopped() const { return stopped_; }
 
  private:
   LinkUi* owner_;
+  bool stopped_ = false;
   // Re-write mode was chosen with no port to open: discovery ends without a module.
   bool noPortChosen_ = false;
 };

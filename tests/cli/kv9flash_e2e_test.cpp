@@ -209,6 +209,18 @@ TEST_F(Kv9flashTest, VersionReadsTheModulesRomVersion) {
   const auto r = Kv9flash({"version", "--port", "COM3"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(SplitLines(r.out), kDiscovery);
+  // --tx-log alone adds the bytes sent (and the forced hex line of the version query), nothing
+  // else.
+  const Lines traced = SplitLines(Kv9flash({"version", "--port", "COM3", "--tx-log"}).out);
+  Lines untraced;
+  for (const auto& line : traced) {
+    if (line.rfind("TX: ", 0) != 0 && line != "02 00 4F 02 90 00 03 E6 0D ")
+      untraced.push_back(line);
+  }
+  EXPECT_EQ(untraced, kDiscovery);
+  EXPECT_EQ(std::count_if(traced.begin(), traced.end(),
+                          [](const std::string& l) { return l.rfind("TX: ", 0) == 0; }),
+            3);
 }
 
 // --- signals ---
@@ -228,8 +240,15 @@ std::vector<std::string> ContinueArguments(const std::string& err) {
 TEST_F(Kv9flashTest, SigintDuringProgrammingStopsAtAFrameBoundaryAndTheCommandItPrintsRecovers) {
   std::vector<std::uint8_t> flashAfterStop;
   {
-    test::TracedSim sim(folder_, 3);
+    sim::SimOptions paced;  // the line's own pace leaves the signal plenty of blocks to land in
+    paced.pace = true;
+    test::TracedSim sim(folder_, 3, paced);
     test::SpawnedChild run(KV9FLASH_PATH, {"--port", "COM3", "--no-init"});
+    // A dropped session half-way changes nothing...
+    ASSERT_TRUE(sim->WaitFor([](const sim::SimSnapshot& s) { return s.blocksReceived >= 50; },
+                             std::chrono::seconds(30)));
+    ASSERT_EQ(::kill(run.Pid(), SIGHUP), 0);
+    // ...Ctrl+C stops the run.
     ASSERT_TRUE(sim->WaitFor([](const sim::SimSnapshot& s) { return s.blocksReceived >= 100; },
                              std::chrono::seconds(30)));
     ASSERT_EQ(::kill(run.Pid(), SIGINT), 0);
@@ -282,6 +301,29 @@ TEST_F(Kv9flashTest, SigintDuringProgrammingStopsAtAFrameBoundaryAndTheCommandIt
   EXPECT_EQ(sim->Snapshot().FlashAt(0xFFFC0000, 245760),
             std::vector<std::uint8_t>(image.data, image.data + 245760));
   EXPECT_EQ(sim->Snapshot().romVersion, "V2.00.00 ");
+}
+
+TEST_F(Kv9flashTest, SigtermBeforeTheBootModeRequestEndsAtOnceAndLeavesTheModuleAlone) {
+  sim::SimOptions silent;
+  sim::FaultRule noName;
+  noName.kind = sim::FaultRule::Kind::NoReply;
+  noName.site.side = sim::FaultSite::Side::Firmware;
+  noName.site.frameCode = 0x4F;
+  noName.site.code = 0x93;
+  silent.faults.rules.push_back(noName);
+  test::TracedSim sim(folder_, 3, silent);
+  test::SpawnedChild run(KV9FLASH_PATH, {"--port", "COM3"});
+  // The model name query goes unanswered: the tool is waiting in discovery.
+  ASSERT_TRUE(
+      sim->WaitFor([](const sim::SimSnapshot& s) { return s.commandCounts.count("fw:4F:93") > 0; },
+                   std::chrono::seconds(10)));
+  ASSERT_EQ(::kill(run.Pid(), SIGTERM), 0);
+  const auto r = run.Finish(10000);
+  EXPECT_EQ(r.exitCode, 143);
+  EXPECT_EQ(r.out.find("アップデート"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "");
+  for (const auto& frame : sim.Received()) EXPECT_NE(frame.rfind("02 00 4E 0A 9B", 0), 0u) << frame;
+  EXPECT_EQ(sim->Snapshot().personality, sim::Personality::Firmware);
 }
 
 TEST_F(Kv9flashTest, AClosedOutputPipeDoesNotStopTheUpdate) {

@@ -36,6 +36,7 @@ constexpr char kHandshakeNg[] = "書込設定   : NG";
 constexpr char kCheckOk[] = "ベリファイ : OK";
 constexpr char kWriteOk[] = "ライト     : OK";
 constexpr char kWriteNg[] = "ライト     : NG";
+constexpr char kRomVersionLine[] = "ROM Verision : ";
 
 int ListPorts() {
   for (const kv9::PortEntry& entry : kv9::ReadPortTable()) {
@@ -90,34 +91,10 @@ int ShowImageInfo(const kv9::cli::CliOptions& options, kv9::cli::Console& consol
   return kExitOk;
 }
 
-int Run(const kv9::cli::CliOptions& options, kv9::cli::PortRow& row) {
+// Finds the module and runs the command on it; every line goes through `console`.
+int RunOnModule(const kv9::cli::CliOptions& options, kv9::cli::Console& console,
+                kv9::cli::PortRow& row) {
   using kv9::cli::ModuleState;
-  if (options.command == kv9::cli::Command::Ports) return ListPorts();
-
-  const bool progress = !options.quiet && ::isatty(STDERR_FILENO) != 0;
-  kv9::cli::Console console(stdout, stderr, progress);
-  kv9::cli::SetProgressOnTerminal(progress);
-  if (options.command == kv9::cli::Command::Info) return ShowImageInfo(options, console);
-
-  std::FILE* record = nullptr;
-  if (!options.logDir.empty()) {
-    std::string path, error;
-    record = kv9::cli::OpenRunRecord(options.logDir, options.port, &path, &error);
-    if (!record) {
-      console.Message("error: no run record: " + error);
-      return kExitUsage;
-    }
-    console.SetRecord(record);
-    console.RecordOnly(std::string("kv9flash ") + KV9_PRODUCT_VERSION);
-    console.RecordOnly(SettingsLine(options));
-  }
-  struct RecordCloser {
-    std::FILE* f;
-    ~RecordCloser() {
-      if (f) std::fclose(f);
-    }
-  } closer{record};
-
   kv9::cli::StdoutLogPane pane(&console, options);
   kv9::cli::TerminalUi ui(options, &console);
   kv9::TProgSettings settings = options.settings;
@@ -155,11 +132,13 @@ int Run(const kv9::cli::CliOptions& options, kv9::cli::PortRow& row) {
   // Where the module stands, followed through the sequence's own lines.
   ModuleState state = cont.ReWriteMode ? ModuleState::InBootMode : ModuleState::Untouched;
   bool programmed = false;
+  bool romRead = false;
   long reached = 0;
   auto log = [&](const std::string& text, int force) {
     kv9::AppendLogLine(&pane, options.debug, text, force);
     if (text == kHandshakeOk || text == kHandshakeNg) state = ModuleState::InBootMode;
     if (text == kWriteOk) programmed = true;
+    if (text.rfind(kRomVersionLine, 0) == 0) romRead = true;
     if (text == kWriteNg) reached = std::max(ui.BytesReached(), 0L);
     if (text == kCheckOk) {
       state = ModuleState::NewFirmware;
@@ -186,7 +165,7 @@ int Run(const kv9::cli::CliOptions& options, kv9::cli::PortRow& row) {
   summary.port = options.port;
   summary.module = row.module;
   summary.romBefore = row.romBefore;
-  if (state == ModuleState::NewFirmware && ok) summary.romAfter = ModuleText(cont.RomVersion);
+  if (romRead) summary.romAfter = ModuleText(cont.RomVersion);
   summary.programmed = programmed;
   summary.bytes =
       programmed ? kv9::cli::ProgrammedBytes(cont) : static_cast<std::uint32_t>(reached);
@@ -205,10 +184,41 @@ int Run(const kv9::cli::CliOptions& options, kv9::cli::PortRow& row) {
   }
   row.romAfter = summary.romAfter;
   row.outcome = ok ? "OK" : "NG";
-  console.RecordOnly(std::string("outcome: ") + (ok ? "OK" : "NG") +
-                     (stopSignal ? " (stopped by signal " + std::to_string(stopSignal) + ")" : ""));
   if (stopSignal && !ok) return 128 + stopSignal;
   return ok ? kExitOk : kExitFailed;
+}
+
+int Run(const kv9::cli::CliOptions& options, kv9::cli::PortRow& row) {
+  if (options.command == kv9::cli::Command::Ports) return ListPorts();
+
+  const bool progress = !options.quiet && ::isatty(STDERR_FILENO) != 0;
+  kv9::cli::Console console(stdout, stderr, progress);
+  kv9::cli::SetProgressOnTerminal(progress);
+  if (options.command == kv9::cli::Command::Info) return ShowImageInfo(options, console);
+  if (options.logDir.empty()) return RunOnModule(options, console, row);
+
+  std::string path, error;
+  std::FILE* record = kv9::cli::OpenRunRecord(options.logDir, options.port, &path, &error);
+  if (!record) {
+    console.Message("error: no run record: " + error);
+    return kExitUsage;
+  }
+  console.SetRecord(record);
+  console.RecordOnly(std::string("kv9flash ") + KV9_PRODUCT_VERSION);
+  console.RecordOnly(SettingsLine(options));
+  int status = kExitFailed;
+  try {
+    status = RunOnModule(options, console, row);
+  } catch (const std::exception& e) {
+    console.Message(std::string("error: ") + e.what());
+  }
+  const int stopSignal = kv9::cli::StopSignal();
+  console.RecordOnly(std::string("outcome: ") + (status == kExitOk ? "OK" : "NG") +
+                     " (exit status " + std::to_string(status) + ")" +
+                     (stopSignal ? ", signal " + std::to_string(stopSignal) + " received" : ""));
+  console.SetRecord(nullptr);
+  std::fclose(record);
+  return status;
 }
 
 }  // namespace

@@ -483,7 +483,7 @@ TEST_F(Kv9flashTest, InfoTellsTheCrcTheUpdateReportsAndTheRunRecordHoldsTheLog) 
           "# settings: --port COM3 --no-init (cpu code 5, ROM size 256K, boot rate 115200", 0),
       0u)
       << settings;
-  EXPECT_EQ(outcome, "# outcome: OK");
+  EXPECT_EQ(outcome, "# outcome: OK (exit status 0)");
 }
 
 }  // namespace

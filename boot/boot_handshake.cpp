@@ -16,7 +16,7 @@ namespace kv9 {
 
 int TFlashWrRXCont::BitRateMatch() {
   BootPause(kMatchStartPauseMs);
-  for (int i = 0; i < kMatchMaxZeros && RxCount() == 0; ++i) {
+  for (int i = 0; i < kMatchMaxZeros && RxCount() == 0 && !Stopped(); ++i) {
     const std::uint8_t zero = boot_cmd::kMatchZero;
     SendBytes(&zero, 1, 0);
     BootPause(kMatchZeroPauseMs);

@@ -14,6 +14,8 @@ namespace {
 // One poll round of the reply wait without restarting the timer, so a wait
 // in two stages (header, then the rest) keeps a single deadline.
 int PollRxCount(TFlashWrRXCont& c, std::uint32_t timeoutMs, int count) {
+  // A held-back frame gets no reply: no use waiting for one.
+  if (c.Stopped()) return c.RxCount() >= count ? 1 : 0;
   for (;;) {
     ProcessMessages();
     WaitMessages(10);

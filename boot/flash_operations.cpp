@@ -118,6 +118,7 @@ int TFlashWrRXCont::LoaderCrcCheck() {
   const std::uint8_t high = RxByte();
   const std::uint8_t low = RxByte();
   const std::uint16_t crc = static_cast<std::uint16_t>((high << 8) | low);
+  LoaderCrc = crc;
   AddLog("CRC Data: 0x" + Hex4(crc), 0);
   return crc == ImageCrc() ? 1 : 0;
 }

@@ -10,20 +10,24 @@
 
 namespace kv9::cli {
 
-enum class Command { Update, Version, Ports };
+enum class Command { Update, Version, Ports, Info };
 
 struct CliOptions {
   Command command = Command::Update;
-  std::string port = "COM1";
+  std::string port = "COM1";       // the first (or only) port
+  std::vector<std::string> ports;  // every port named, in order, without repeats
   bool autoCheck = false;
   bool reWrite = false;
   std::int32_t speed = 19200;  // the module's rate in re-write mode
   std::string imageFile;
-  TProgSettings settings;      // CPU, ROM size, boot rate, clock
-  UpdateOptions update;        // reset wait, factory restore, scan mode
+  TProgSettings settings;  // CPU, ROM size, boot rate, clock
+  UpdateOptions update;    // reset wait, factory restore, scan mode
   bool debug = false;
   bool txLog = false;
   bool rxLog = false;
+  bool quiet = false;    // no progress line, no closing summary
+  bool version = false;  // print the program's version and end
+  std::string logDir;    // run records go here when set
   bool help = false;
 };
 
@@ -34,5 +38,12 @@ struct ParseResult {
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args);
 const char* UsageText();
+
+// The options of the command that repeats this run's settings, for the
+// command a person runs to continue (re-write mode and its rate are the
+// caller's). Defaults are left out; the image file name is quoted for a
+// POSIX shell when it needs it.
+std::vector<std::string> SettingsArguments(const CliOptions& options);
+std::string ShellQuote(const std::string& word);
 
 }  // namespace kv9::cli

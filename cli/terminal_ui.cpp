@@ -1,32 +1,63 @@
 #include "cli/terminal_ui.h"
 
 #include <algorithm>
+#include <cstdlib>
+
+#include "cli/signals.h"
 
 namespace kv9::cli {
 
 void StdoutLogPane::AppendLine(const std::string& text) {
-  std::fprintf(out_, "%s\n", text.c_str());
-  std::fflush(out_);
+  console_->LogLine(text);
   ++lines_;
 }
 
-TerminalUi::TerminalUi(const CliOptions& options, std::FILE* err, bool progressLines)
-    : options_(options), err_(err), progressLines_(progressLines), settings_(options.settings) {}
+bool StdoutLogPane::ShowsUnforced(const std::string& text) const {
+  return (options_.txLog && text.rfind("TX: ", 0) == 0) ||
+         (options_.rxLog && text.rfind("RX: ", 0) == 0);
+}
+
+std::string ProgressText(const std::string& label, int percent, long bytes, double seconds) {
+  std::string text = label;
+  if (percent < 0) return text;
+  constexpr int kBarWidth = 20;
+  const int filled = std::clamp(percent, 0, 100) * kBarWidth / 100;
+  text += " [" + std::string(static_cast<std::size_t>(filled), '#') +
+          std::string(static_cast<std::size_t>(kBarWidth - filled), '-') + "]";
+  char tail[80];
+  std::snprintf(tail, sizeof tail, " %3d%%", percent);
+  text += tail;
+  if (bytes >= 0) {
+    std::snprintf(tail, sizeof tail, "  %ld bytes", bytes);
+    text += tail;
+    if (seconds > 0.2) {
+      std::snprintf(tail, sizeof tail, "  %.1f KB/s",
+                    static_cast<double>(bytes) / 1024.0 / seconds);
+      text += tail;
+    }
+  }
+  return text;
+}
+
+TerminalUi::TerminalUi(const CliOptions& options, Console* console)
+    : options_(options), console_(console), settings_(options.settings) {}
 
 void TerminalUi::ShowMessage(const std::string& text) {
   ++messagesShown_;
-  std::fprintf(err_, "error: %s\n", text.c_str());
+  console_->Message("error: " + text);
 }
-void TerminalUi::ShowError(const std::string& text) { std::fprintf(err_, "error: %s\n", text.c_str()); }
-void TerminalUi::ShowModuleError(const std::string& text) { std::fprintf(err_, "error: %s\n", text.c_str()); }
+void TerminalUi::ShowError(const std::string& text) { console_->Message("error: " + text); }
+void TerminalUi::ShowModuleError(const std::string& text) { console_->Message("error: " + text); }
 
-PortOpenDialogResult TerminalUi::RunPortOpenDialog(const PortOpenDialogRequest& request, std::int32_t& reWriteMode) {
+PortOpenDialogResult TerminalUi::RunPortOpenDialog(const PortOpenDialogRequest& request,
+                                                   std::int32_t& reWriteMode) {
   PortOpenDialogResult result;
   result.ok = true;
   result.autoCheck = options_.autoCheck && !options_.reWrite;
   if (options_.reWrite) reWriteMode = 1;
   static constexpr std::int32_t kRates[] = {9600, 19200, 38400, 115200};
-  result.comSpeedIndex = static_cast<int>(std::find(std::begin(kRates), std::end(kRates), options_.speed) - kRates);
+  result.comSpeedIndex =
+      static_cast<int>(std::find(std::begin(kRates), std::end(kRates), options_.speed) - kRates);
   const auto it = std::find(request.ports.begin(), request.ports.end(), options_.port);
   if (it != request.ports.end()) {
     result.selectedIndex = static_cast<int>(it - request.ports.begin());
@@ -39,36 +70,50 @@ PortOpenDialogResult TerminalUi::RunPortOpenDialog(const PortOpenDialogRequest& 
   return result;
 }
 
-void TerminalUi::ShowSearchProgress(const std::string&, const std::string& banner) { Progress(banner); }
-
-void TerminalUi::SetSearchLabel(const std::string& text) { Progress(text); }
-
-void TerminalUi::CloseSearchProgress() {
-  if (progressLines_) std::fprintf(err_, "\n");
+void TerminalUi::ShowSearchProgress(const std::string&, const std::string& banner) {
+  console_->Progress(banner);
 }
 
+void TerminalUi::SetSearchLabel(const std::string& text) { console_->Progress(text); }
+
+void TerminalUi::CloseSearchProgress() { console_->EndProgress(); }
+
 void TerminalUi::SetUpdateProgressLabel(const std::string& text) {
-  if (progressLines_ && !stage_.empty()) std::fprintf(err_, "\n");
   stage_ = text;
   percent_ = -1;
-  Progress(stage_);
+  bytes_ = -1;
+  stageStart_ = std::chrono::steady_clock::now();
+  Draw();
 }
 
 void TerminalUi::SetGauge(int percent) {
   if (percent == percent_ || stage_.empty()) return;
   percent_ = percent;
-  Progress(stage_ + " " + std::to_string(percent) + "%");
+  Draw();
+}
+
+void TerminalUi::SetAddress(const std::string& text) {
+  if (text.empty() || stage_.empty()) return;
+  // The address of the block about to be programmed: the bytes before it are done.
+  const unsigned long address = std::strtoul(text.c_str(), nullptr, 16);
+  if (address >= romStart_) bytes_ = static_cast<long>(address - romStart_);
 }
 
 void TerminalUi::CloseUpdateProgress() {
-  if (progressLines_ && !stage_.empty()) std::fprintf(err_, "\n");
   stage_.clear();
+  console_->EndProgress();
 }
 
-void TerminalUi::Progress(const std::string& text) {
-  if (!progressLines_) return;
-  std::fprintf(err_, "\r\033[K%s", text.c_str());
-  std::fflush(err_);
+bool TerminalUi::StopRequested() const {
+  if (!updating_ || stopWindowEnded_) return false;
+  return ArmStop();
+}
+
+void TerminalUi::Draw() {
+  if (!console_->ProgressOn()) return;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - stageStart_).count();
+  console_->Progress(ProgressText(stage_, percent_, bytes_, seconds));
 }
 
 }  // namespace kv9::cli

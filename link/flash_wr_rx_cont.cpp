@@ -46,6 +46,10 @@ void TFlashWrRXCont::AddLog(const std::string& text, int force) {
 int TFlashWrRXCont::SendBytes(const std::uint8_t* bytes, int count, int flushFirst) {
   if (flushFirst) RxFlush();
   if (!CommX1.Connected()) return 0;
+  if (stopped_ || (owner_ && owner_->StopRequested())) {
+    stopped_ = true;
+    return 0;
+  }
   const int written = CommX1.Write(bytes, count);
   // Where the driver cannot tell when the bytes have left (a pty, most USB
   // adapters) the write returns while the frame is still on its way; the
@@ -107,6 +111,7 @@ int TFlashWrRXCont::WaitTimerExpired(std::uint32_t ms) {
 }
 
 int TFlashWrRXCont::WaitRxCount(std::uint32_t timeoutMs, int count) {
+  if (stopped_) return RxCount() >= count ? 1 : 0;
   StartWaitTimer();
   for (;;) {
     ProcessMessages();

@@ -44,7 +44,9 @@ class TFlashWrRXCont {
 
   // --- receive ring and transmission ---
   // Writes count bytes (after RxFlush when flushFirst); returns the number the
-  // port accepted, 0 without logging when the port is closed. A port that
+  // port accepted, 0 without logging when the port is closed or the front end
+  // asked the run to stop (nothing is sent then, and from then on every reply
+  // wait ends at once: no frame went out, so no reply can come). A port that
   // fails while writing raises EComPort.
   int SendBytes(const std::uint8_t* bytes, int count, int flushFirst);
   int RxCount() const;
@@ -251,6 +253,9 @@ class TFlashWrRXCont {
   std::int32_t DebugLog = 0;
   std::int32_t TxLog = 1;
   std::int32_t RxLog = 1;
+  // The CRC the resident loader last reported (-1 before any), for the
+  // front end's summary.
+  std::int32_t LoaderCrc = -1;
 
   // Set while discovery opens port after port: it reports each port that
   // cannot be opened once, not with a box per try.
@@ -259,11 +264,14 @@ class TFlashWrRXCont {
   PortOpenFailure LastOpenFailure = PortOpenFailure::Other;
 
   LinkUi* Owner() const { return owner_; }
+  // A frame was held back because the front end asked the run to stop.
+  bool Stopped() const { return stopped_; }
 
  private:
   LinkUi* owner_;
   // Line time of the frame SendBytes wrote last, until a wait takes it.
   std::uint32_t replyWaitOffsetMs_ = 0;
+  bool stopped_ = false;
   // Re-write mode was chosen with no port to open: discovery ends without a module.
   bool noPortChosen_ = false;
 };

@@ -79,6 +79,13 @@ class LinkUi {
   // The progress gauge (0..100) and the address display of the flash steps.
   virtual void SetGauge(int percent) = 0;
   virtual void SetAddress(const std::string& text) = 0;
+
+  // Asked before every frame leaves: true when the person wants the run to
+  // end (a terminal's Ctrl+C). The frame is then not sent and the current
+  // stage fails at once, so a run never stops in the middle of a frame and
+  // still ends through its failure closing and advice. A front end that
+  // cannot be interrupted keeps the default.
+  virtual bool StopRequested() const { return false; }
 };
 
 }  // namespace kv9

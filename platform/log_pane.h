@@ -10,13 +10,16 @@ class LogPane {
   virtual int LineCount() const = 0;
   virtual void Clear() = 0;
   virtual void AppendLine(const std::string& text) = 0;  // UTF-8
+  // An unforced line the pane shows although the debug display is off (the
+  // terminal front end's byte traces on their own). None by default.
+  virtual bool ShowsUnforced(const std::string& /*text*/) const { return false; }
 };
 
 constexpr int kLogPaneMaxLines = 1000;
 
 // Appends one line under the rule shared by the main window and the
 // controller: a line with force 0 is shown only while `showUnforced` (the
-// debug display switch) is on; a pane that already holds 1000 lines is
+// debug display switch) is on or the pane asks for it; a pane that already holds 1000 lines is
 // cleared completely first, so it never grows without bound. A null pane
 // takes nothing.
 void AppendLogLine(LogPane* pane, bool showUnforced, const std::string& text, int force);

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "cli/cli_options.h"
+
+#include <gtest/gtest.h>
 
 namespace kv9::cli {
 namespace {
@@ -19,14 +19,20 @@ TEST(CliOptions, DefaultsAreTheToolsDefaults) {
 }
 
 TEST(CliOptions, EveryOptionReachesItsSetting) {
-  const auto r = ParseCommandLine({"version", "--port", "com12", "--auto", "--rewrite", "--speed", "38400",
-                                   "--image", "a.mot", "--cpu", "RX63T", "--rom-size", "1.5M", "--boot-rate",
-                                   "57600", "--freq", "12.5", "--mult1", "8", "--mult2", "4", "--reset-wait",
-                                   "1500", "--no-init", "--scan-mode", "--debug", "--tx-log", "--rx-log"});
+  const auto r = ParseCommandLine(
+      {"update",      "--port",      "com12",    "--auto",       "--rewrite", "--speed",
+       "38400",       "--image",     "a.mot",    "--cpu",        "RX63T",     "--rom-size",
+       "1.5M",        "--boot-rate", "57600",    "--freq",       "12.5",      "--mult1",
+       "8",           "--mult2",     "4",        "--reset-wait", "1500",      "--no-init",
+       "--scan-mode", "--debug",     "--tx-log", "--rx-log",     "--quiet",   "--log-dir",
+       "/var/log/kv9"});
   ASSERT_TRUE(r.options) << r.error;
   const CliOptions& o = *r.options;
-  EXPECT_EQ(o.command, Command::Version);
+  EXPECT_EQ(o.command, Command::Update);
   EXPECT_EQ(o.port, "COM12");
+  EXPECT_EQ(o.ports, std::vector<std::string>{"COM12"});
+  EXPECT_TRUE(o.quiet);
+  EXPECT_EQ(o.logDir, "/var/log/kv9");
   EXPECT_EQ(o.settings.PortNumber, 12);
   EXPECT_TRUE(o.autoCheck && o.reWrite && o.debug && o.txLog && o.rxLog);
   EXPECT_EQ(o.speed, 38400);
@@ -44,14 +50,38 @@ TEST(CliOptions, EveryOptionReachesItsSetting) {
 
 TEST(CliOptions, BadUsageIsRefusedWithAReason) {
   const std::vector<std::vector<std::string>> bad = {
-      {"--frobnicate"}, {"--port"},           {"--port", "ttyUSB0"}, {"--port", "COM0"},
-      {"--speed", "57600"}, {"--cpu", "RX210"}, {"--rom-size", "300K"}, {"--mult1", "256"},
-      {"--freq", "abc"},  {"flash"},           {"update", "ports"},   {"--reset-wait", "-1"}};
+      {"--frobnicate"},
+      {"--port"},
+      {"--port", "ttyUSB0"},
+      {"--port", "COM0"},
+      {"--speed", "57600"},
+      {"--cpu", "RX210"},
+      {"--rom-size", "300K"},
+      {"--mult1", "256"},
+      {"--freq", "abc"},
+      {"flash"},
+      {"update", "ports"},
+      {"--reset-wait", "-1"},
+      // Re-write mode sends no module command: there is no version to read.
+      {"--rewrite", "version"},
+      {"--port", "COM3,COM4", "--auto"},
+      {"--port", "COM3,"},
+      {"--log-dir"}};
   for (const auto& args : bad) {
     const auto r = ParseCommandLine(args);
     EXPECT_FALSE(r.options) << args[0];
     EXPECT_FALSE(r.error.empty()) << args[0];
   }
+}
+
+TEST(CliOptions, SeveralPortsKeepTheirOrderWithoutRepeats) {
+  const auto r =
+      ParseCommandLine({"--port", "COM3,com4", "--port", "COM10", "--port", "COM3", "info"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->ports, (std::vector<std::string>{"COM3", "COM4", "COM10"}));
+  EXPECT_EQ(r.options->port, "COM3");
+  EXPECT_EQ(r.options->settings.PortNumber, 3);
+  EXPECT_EQ(r.options->command, Command::Info);
 }
 
 }  // namespace

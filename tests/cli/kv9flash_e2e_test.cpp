@@ -3,11 +3,15 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "image/crc16.h"
 #include "platform/resources.h"
+#include "tests/cli/spawned_child.h"
 #include "tests/link/sim_fixture.h"
 #include "tests/support/child_process.h"
 
@@ -27,9 +31,13 @@ test::ChildResult Kv9flash(const std::vector<std::string>& args) {
   return test::RunChild(KV9FLASH_PATH, args, 60000);
 }
 
-const Lines kDiscovery = {"ROM Version : V1.00.00 ", "Find KV9 R/W ", "PORT   : 3", "Speed  : 19200",
-                          "Module : Q508     "};
-const Lines kStagesOk = {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : OK",
+const Lines kDiscovery = {"ROM Version : V1.00.00 ", "Find KV9 R/W ", "PORT   : 3",
+                          "Speed  : 19200", "Module : Q508     "};
+const Lines kStagesOk = {"",
+                         "書込設定   : OK",
+                         "ID照合     : OK",
+                         "イレース   : OK",
+                         "ライト     : OK",
                          "ベリファイ : OK"};
 
 Lines Concat(std::initializer_list<Lines> parts) {
@@ -48,13 +56,23 @@ TEST_F(Kv9flashTest, UpdateWithoutFactoryRestorePrintsTheForcedLinesAndProgramsT
   const auto r = Kv9flash({"--port", "COM3", "--no-init"});
   ASSERT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(SplitLines(r.out), Concat({kDiscovery, kStagesOk,
-                                       {"ROM Verision : V2.00.00 ", "アップデートが正常に終了しました。", ""}}));
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(SplitLines(r.out),
+            Concat({kDiscovery,
+                    kStagesOk,
+                    {"ROM Verision : V2.00.00 ", "アップデートが正常に終了しました。", ""}}));
+  // stderr holds only the closing summary.
+  EXPECT_EQ(SplitLines(r.err).size(), 6u) << r.err;
+  EXPECT_EQ(
+      r.err.rfind(
+          "summary: update OK\n  port     COM3\n  module   Q508\n  ROM      V1.00.00 -> V2.00.00\n",
+          0),
+      0u)
+      << r.err;
   const auto snap = sim->Snapshot();
   const ResourceBlob image = FindResource("HEXDATA", "HexData1");
   // Everything below the loader's 16 KB is the embedded image now.
-  EXPECT_EQ(snap.FlashAt(0xFFFC0000, 245760), std::vector<std::uint8_t>(image.data, image.data + 245760));
+  EXPECT_EQ(snap.FlashAt(0xFFFC0000, 245760),
+            std::vector<std::uint8_t>(image.data, image.data + 245760));
   EXPECT_EQ(snap.romVersion, "V2.00.00 ");
 }
 
@@ -62,9 +80,10 @@ TEST_F(Kv9flashTest, UpdateWithFactoryRestoreRestoresTheEeprom) {
   test::TracedSim sim(folder_, 3);
   const auto r = Kv9flash({"--port", "COM3"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(SplitLines(r.out),
-            Concat({kDiscovery, kStagesOk,
-                    {"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ", "アップデートが正常に終了しました。", ""}}));
+  EXPECT_EQ(SplitLines(r.out), Concat({kDiscovery,
+                                       kStagesOk,
+                                       {"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ",
+                                        "アップデートが正常に終了しました。", ""}}));
   const auto counts = sim->Snapshot().commandCounts;
   EXPECT_FALSE(counts.empty());
 }
@@ -81,11 +100,12 @@ TEST_F(Kv9flashTest, ProgrammingFailureGivesTheStageThreeAdviceAndExitOne) {
   test::TracedSim sim(folder_, 3, options);
   const auto r = Kv9flash({"--port", "COM3"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(SplitLines(r.out),
-            Concat({kDiscovery,
-                    {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : NG",
-                     "アップデートに失敗しました。", "", "ソフトを終了し、R/Wの電源を入れ直してください。",
-                     "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"}}));
+  EXPECT_EQ(SplitLines(r.out), Concat({kDiscovery,
+                                       {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK",
+                                        "ライト     : NG", "アップデートに失敗しました。", "",
+                                        "ソフトを終了し、R/Wの電源を入れ直してください。",
+                                        "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう"
+                                        "一度書き込みを行ってください。"}}));
   // Four blocks went through; no end-of-programming frame followed the refused fifth.
   EXPECT_EQ(sim->Snapshot().commandCounts.at("boot:50"), 5u);
   for (const auto& frame : sim.Received()) EXPECT_NE(frame.rfind("50 FF FF FF FF", 0), 0u);
@@ -100,7 +120,8 @@ TEST_F(Kv9flashTest, CheckFailureShowsNoCheckLineWithoutDebug) {
   EXPECT_EQ(SplitLines(r.out),
             Concat({kDiscovery,
                     {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : OK",
-                     "アップデートに失敗しました。", "", "ソフトを終了し、R/Wの電源を入れ直してください。",
+                     "アップデートに失敗しました。", "",
+                     "ソフトを終了し、R/Wの電源を入れ直してください。",
                      "再度ソフトを起動し、もう一度書き込みを行ってください。"}}));
 }
 
@@ -122,7 +143,8 @@ TEST_F(Kv9flashTest, ReWriteModeSendsNoModuleFrameAndStartsWithBitRateMatching) 
   EXPECT_EQ(firstRx->rfind("kv9sim: RX @19200 [1] 00", 0), 0u) << *firstRx;
   // ...and the boot-mode request never went out (the ROM version query after
   // the restart is the only module frame of the run).
-  for (const auto& line : trace) EXPECT_EQ(line.find("] 02 00 4E 0A 9B"), std::string::npos) << line;
+  for (const auto& line : trace)
+    EXPECT_EQ(line.find("] 02 00 4E 0A 9B"), std::string::npos) << line;
   EXPECT_EQ(sim->Snapshot().romVersion, "V2.00.00 ");
 }
 
@@ -149,7 +171,9 @@ TEST_F(Kv9flashTest, ModuleVanishingDuringProgrammingEndsTheRunWithoutAHang) {
   EXPECT_EQ(out[out.size() - 3], "");
   const bool waitingForReply = std::find(out.begin(), out.end(), "ライト     : NG") != out.end();
   if (waitingForReply) {
-    EXPECT_EQ(out.back(), "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。");
+    EXPECT_EQ(
+        out.back(),
+        "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。");
   } else {
     // The port failed while writing: the port's error and the stage-0 advice.
     EXPECT_EQ(out.back(), "再度ソフトを起動し、もう一度書き込みを行ってください。");
@@ -208,6 +232,281 @@ TEST_F(Kv9flashTest, VersionReadsTheModulesRomVersion) {
   const auto r = Kv9flash({"version", "--port", "COM3"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(SplitLines(r.out), kDiscovery);
+  // --tx-log alone adds the bytes sent (and the forced hex line of the version query), nothing
+  // else.
+  const Lines traced = SplitLines(Kv9flash({"version", "--port", "COM3", "--tx-log"}).out);
+  Lines untraced;
+  for (const auto& line : traced) {
+    if (line.rfind("TX: ", 0) != 0 && line != "02 00 4F 02 90 00 03 E6 0D ")
+      untraced.push_back(line);
+  }
+  EXPECT_EQ(untraced, kDiscovery);
+  EXPECT_EQ(std::count_if(traced.begin(), traced.end(),
+                          [](const std::string& l) { return l.rfind("TX: ", 0) == 0; }),
+            3);
+}
+
+// --- signals ---
+
+// Lines after "continue with: " on stderr, split into arguments (the command
+// quotes nothing here: no image file name).
+std::vector<std::string> ContinueArguments(const std::string& err) {
+  const std::string marker = "continue with: kv9flash ";
+  const auto at = err.find(marker);
+  if (at == std::string::npos) return {};
+  std::istringstream words(err.substr(at + marker.size(), err.find('\n', at) - at - marker.size()));
+  std::vector<std::string> args;
+  for (std::string w; words >> w;) args.push_back(w);
+  return args;
+}
+
+TEST_F(Kv9flashTest, SigintDuringProgrammingStopsAtAFrameBoundaryAndTheCommandItPrintsRecovers) {
+  std::vector<std::uint8_t> flashAfterStop;
+  {
+    sim::SimOptions paced;  // the line's own pace leaves the signal plenty of blocks to land in
+    paced.pace = true;
+    test::TracedSim sim(folder_, 3, paced);
+    test::SpawnedChild run(KV9FLASH_PATH, {"--port", "COM3", "--no-init"});
+    // A dropped session half-way changes nothing...
+    ASSERT_TRUE(sim->WaitFor([](const sim::SimSnapshot& s) { return s.blocksReceived >= 50; },
+                             std::chrono::seconds(30)));
+    ASSERT_EQ(::kill(run.Pid(), SIGHUP), 0);
+    // ...Ctrl+C stops the run.
+    ASSERT_TRUE(sim->WaitFor([](const sim::SimSnapshot& s) { return s.blocksReceived >= 100; },
+                             std::chrono::seconds(30)));
+    ASSERT_EQ(::kill(run.Pid(), SIGINT), 0);
+    ::kill(run.Pid(), SIGINT);  // a second Ctrl+C changes nothing
+    const auto r = run.Finish(30000);
+    ASSERT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_EQ(SplitLines(r.out),
+              Concat({kDiscovery,
+                      {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK",
+                       "ライト     : NG", "アップデートに失敗しました。", "",
+                       "ソフトを終了し、R/Wの電源を入れ直してください。",
+                       "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行"
+                       "ってください。"}}));
+    EXPECT_NE(r.err.find("summary: update NG (stopped by SIGINT)"), std::string::npos) << r.err;
+    EXPECT_EQ(ContinueArguments(r.err),
+              (std::vector<std::string>{"--port", "COM3", "--rewrite", "--speed", "19200",
+                                        "--no-init", "update"}));
+    // Every frame the module took in was whole: the last is a full programming
+    // frame (command, four address bytes, 256 data bytes, sum), nothing was noise.
+    const auto trace = sim.Trace();
+    const auto lastRx = std::find_if(trace.rbegin(), trace.rend(), [](const std::string& line) {
+      return line.rfind("kv9sim: RX @", 0) == 0;
+    });
+    ASSERT_NE(lastRx, trace.rend());
+    EXPECT_EQ(lastRx->rfind("kv9sim: RX @115200 [262] 50 ", 0), 0u) << *lastRx;
+    const auto snap = sim->Snapshot();
+    EXPECT_EQ(snap.noiseBytes, 0u);
+    EXPECT_EQ(snap.blocksProgrammed, snap.blocksReceived);
+    EXPECT_GE(snap.blocksProgrammed, 100u);
+    EXPECT_LT(snap.blocksProgrammed, 400u);
+    EXPECT_EQ(snap.personality, sim::Personality::Boot);
+    flashAfterStop = snap.flash;
+  }
+  // The advice asks for a power cycle: the module restarts in its boot
+  // program with the half-written flash. (kv9sim has no power switch; a new
+  // one started in boot mode with that flash stands for it.)
+  const std::string flashFile = folder_.Path() + "/half-written.bin";
+  std::ofstream(flashFile, std::ios::binary)
+      .write(reinterpret_cast<const char*>(flashAfterStop.data()),
+             static_cast<std::streamsize>(flashAfterStop.size()));
+  sim::SimOptions boot;
+  boot.startIn = sim::StartIn::Boot;
+  boot.flashFile = flashFile;
+  test::TracedSim sim(folder_, 3, boot);
+  const auto r =
+      Kv9flash({"--port", "COM3", "--rewrite", "--speed", "19200", "--no-init", "update"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  const ResourceBlob image = FindResource("HEXDATA", "HexData1");
+  EXPECT_EQ(sim->Snapshot().FlashAt(0xFFFC0000, 245760),
+            std::vector<std::uint8_t>(image.data, image.data + 245760));
+  EXPECT_EQ(sim->Snapshot().romVersion, "V2.00.00 ");
+}
+
+TEST_F(Kv9flashTest, SigtermBeforeTheBootModeRequestEndsAtOnceAndLeavesTheModuleAlone) {
+  sim::SimOptions silent;
+  sim::FaultRule noName;
+  noName.kind = sim::FaultRule::Kind::NoReply;
+  noName.site.side = sim::FaultSite::Side::Firmware;
+  noName.site.frameCode = 0x4F;
+  noName.site.code = 0x93;
+  silent.faults.rules.push_back(noName);
+  test::TracedSim sim(folder_, 3, silent);
+  test::SpawnedChild run(KV9FLASH_PATH, {"--port", "COM3"});
+  // The model name query goes unanswered: the tool is waiting in discovery.
+  ASSERT_TRUE(
+      sim->WaitFor([](const sim::SimSnapshot& s) { return s.commandCounts.count("fw:4F:93") > 0; },
+                   std::chrono::seconds(10)));
+  ASSERT_EQ(::kill(run.Pid(), SIGTERM), 0);
+  const auto r = run.Finish(10000);
+  EXPECT_EQ(r.exitCode, 143);
+  EXPECT_EQ(r.out.find("アップデート"), std::string::npos) << r.out;
+  EXPECT_EQ(r.err, "");
+  for (const auto& frame : sim.Received()) EXPECT_NE(frame.rfind("02 00 4E 0A 9B", 0), 0u) << frame;
+  EXPECT_EQ(sim->Snapshot().personality, sim::Personality::Firmware);
+}
+
+TEST_F(Kv9flashTest, AClosedOutputPipeDoesNotStopTheUpdate) {
+  test::TracedSim sim(folder_, 3);
+  const std::string command =
+      std::string("'") + KV9FLASH_PATH + "' --port COM3 --no-init | head -3; exit ${PIPESTATUS[0]}";
+  const auto r = test::RunChild("/bin/bash", {"-c", command}, 60000);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(SplitLines(r.out).size(), 3u);
+  EXPECT_EQ(sim->Snapshot().romVersion, "V2.00.00 ");
+}
+
+// --- the terminal ---
+
+// What a terminal shows once all bytes arrived: carriage returns, "erase to
+// the end of the line" and line feeds replayed, one cell per character.
+Lines Screen(const std::string& bytes) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::size_t row = 0, col = 0;
+  for (std::size_t i = 0; i < bytes.size();) {
+    const unsigned char b = static_cast<unsigned char>(bytes[i]);
+    if (b == '\r') {
+      col = 0, ++i;
+    } else if (b == '\n') {
+      if (++row == rows.size()) rows.emplace_back();
+      ++i;
+    } else if (b == 0x1B && i + 1 < bytes.size() && bytes[i + 1] == '[') {
+      std::size_t end = i + 2;
+      while (end < bytes.size() && !(bytes[end] >= 0x40 && bytes[end] <= 0x7E)) ++end;
+      if (end < bytes.size() && bytes[end] == 'K' && rows[row].size() > col) rows[row].resize(col);
+      i = end + 1;
+    } else {
+      const std::size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+      if (rows[row].size() < col + 1) rows[row].resize(col + 1, " ");
+      rows[row][col++] = bytes.substr(i, n);
+      i += n;
+    }
+  }
+  Lines screen;
+  for (const auto& cells : rows) {
+    std::string line;
+    for (const auto& c : cells) line += c;
+    screen.push_back(line);
+  }
+  if (!screen.empty() && screen.back().empty()) screen.pop_back();
+  return screen;
+}
+
+TEST_F(Kv9flashTest, OnATerminalTheProgressIsDrawnAndErasedLeavingTheLogAndTheSummary) {
+  sim::SimOptions paced;
+  paced.pace = true;
+  test::TracedSim sim(folder_, 3, paced);
+  test::SpawnedChild run(KV9FLASH_PATH, {"--port", "COM3", "--no-init"},
+                         test::SpawnedChild::Output::Pty);
+  const auto r = run.Finish(90000);
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0);
+  // The progress line was there while the stages ran...
+  EXPECT_NE(r.out.find("\r\x1b[Kライト中... [#"), std::string::npos);
+  EXPECT_NE(r.out.find(" bytes  "), std::string::npos);
+  // ...and the screen keeps only the log lines and the summary.
+  const Lines expected = Concat(
+      {kDiscovery,
+       kStagesOk,
+       {"ROM Verision : V2.00.00 ", "アップデートが正常に終了しました。", "", "summary: update OK",
+        "  port     COM3", "  module   Q508", "  ROM      V1.00.00 -> V2.00.00"}});
+  const Lines screen = Screen(r.out);
+  ASSERT_EQ(screen.size(), expected.size() + 2) << r.out;
+  EXPECT_EQ(Lines(screen.begin(), screen.begin() + static_cast<std::ptrdiff_t>(expected.size())),
+            expected);
+  EXPECT_TRUE(
+      std::regex_match(screen[expected.size()],
+                       std::regex("  written  107776 bytes in [0-9.]+ s \\([0-9.]+ KB/s\\)")))
+      << screen[expected.size()];
+  EXPECT_TRUE(std::regex_match(
+      screen.back(), std::regex("  CRC      module (0x[0-9A-F]{4}), image \\1 \\(match\\)")))
+      << screen.back();
+}
+
+// --- several modules, image info, run records ---
+
+TEST_F(Kv9flashTest, ThreePortsAtOnceWithOneFailingGiveTheTableAndExitOne) {
+  sim::SimOptions failing;
+  sim::FaultRule refuse;
+  refuse.kind = sim::FaultRule::Kind::ErrorReply;
+  refuse.site.code = 0x50;
+  refuse.site.occurrence = 5;
+  refuse.errorCode = 0x53;
+  failing.faults.rules.push_back(refuse);
+  test::TracedSim com3(folder_, 3), com4(folder_, 4, failing), com5(folder_, 5);
+  const auto r = Kv9flash({"--port", "COM3,COM4", "--port", "COM5", "--no-init"});
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 1);
+  const Lines out = SplitLines(r.out);
+  for (const auto& line : out)
+    EXPECT_TRUE(std::regex_search(line, std::regex("^COM[345]: "))) << line;
+  for (const char* port : {"COM3: ", "COM5: "}) {
+    EXPECT_NE(
+        std::find(out.begin(), out.end(), port + std::string("アップデートが正常に終了しました。")),
+        out.end());
+  }
+  EXPECT_NE(std::find(out.begin(), out.end(), "COM4: ライト     : NG"), out.end());
+  const Lines err = SplitLines(r.err);
+  ASSERT_GE(err.size(), 4u) << r.err;
+  EXPECT_EQ(err[err.size() - 4], "port     module     before     after      result time");
+  EXPECT_EQ(err[err.size() - 3].rfind("COM3     Q508       V1.00.00   V2.00.00   OK     ", 0), 0u)
+      << r.err;
+  EXPECT_EQ(err[err.size() - 2].rfind("COM4     Q508       V1.00.00   -          NG     ", 0), 0u)
+      << r.err;
+  EXPECT_EQ(err[err.size() - 1].rfind("COM5     Q508       V1.00.00   V2.00.00   OK     ", 0), 0u)
+      << r.err;
+  EXPECT_EQ(com3->Snapshot().romVersion, "V2.00.00 ");
+  EXPECT_EQ(com5->Snapshot().romVersion, "V2.00.00 ");
+  EXPECT_EQ(com4->Snapshot().personality, sim::Personality::Boot);
+}
+
+TEST_F(Kv9flashTest, InfoTellsTheCrcTheUpdateReportsAndTheRunRecordHoldsTheLog) {
+  const auto info = Kv9flash({"info"});
+  EXPECT_EQ(info.exitCode, 0);
+  std::smatch crc;
+  ASSERT_TRUE(std::regex_search(info.out, crc, std::regex("\nCRC       (0x[0-9A-F]{4}) ")))
+      << info.out;
+  EXPECT_NE(info.out.find("\nversion   V2.00.00 \n"), std::string::npos) << info.out;
+  EXPECT_EQ(Kv9flash({"info", "--image", folder_.Path() + "/missing.hex"}).exitCode, 2);
+
+  test::TracedSim sim(folder_, 3);
+  const std::string records = folder_.Path() + "/records";
+  const auto r = Kv9flash({"--port", "COM3", "--no-init", "--log-dir", records});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(
+      r.err.find("  CRC      module " + crc[1].str() + ", image " + crc[1].str() + " (match)"),
+      std::string::npos)
+      << r.err;
+  std::vector<std::filesystem::path> files;
+  for (const auto& e : std::filesystem::directory_iterator(records)) files.push_back(e.path());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_TRUE(std::regex_match(files[0].filename().string(),
+                               std::regex("kv9flash-[0-9]{8}-[0-9]{6}-COM3\\.log")));
+  std::ifstream in(files[0]);
+  Lines logged;
+  std::string settings, outcome;
+  const std::regex stamped("[0-9-]{10} [0-9:.]{12}  (.*)");
+  for (std::string line; std::getline(in, line);) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, stamped)) << line;
+    const std::string text = m[1];
+    if (text.rfind("# settings: ", 0) == 0)
+      settings = text;
+    else if (text.rfind("# outcome: ", 0) == 0)
+      outcome = text;
+    else if (text.rfind("# ", 0) != 0 && text.rfind("! ", 0) != 0)
+      logged.push_back(text);
+  }
+  EXPECT_EQ(logged, SplitLines(r.out));
+  EXPECT_EQ(
+      settings.rfind(
+          "# settings: --port COM3 --no-init (cpu code 5, ROM size 256K, boot rate 115200", 0),
+      0u)
+      << settings;
+  EXPECT_EQ(outcome, "# outcome: OK (exit status 0)");
 }
 
 }  // namespace

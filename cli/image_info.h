@@ -1,0 +1,19 @@
+#pragma once
+// What an image holds, told without touching a port: the area it describes,
+// where its data lies, what the update will program, the CRC the module's
+// loader must report for it and the version text at 0xFFFFBFF0.
+#include <cstdint>
+#include <string>
+
+#include "link/flash_wr_rx_cont.h"
+
+namespace kv9::cli {
+
+// Bytes the write stage programs: every 256-byte block with a byte that is
+// not 0xFF, below the user boot area.
+std::uint32_t ProgrammedBytes(TFlashWrRXCont& cont);
+
+// The info report, one item per line. `source` names the image.
+std::string ImageInfoText(TFlashWrRXCont& cont, const std::string& source);
+
+}  // namespace kv9::cli

@@ -1,0 +1,23 @@
+#pragma once
+// Several modules at once: one kv9flash process per port, all at the same
+// time. Every line a child prints goes on with "COMn: " before it (stdout to
+// stdout, stderr to stderr), and a table closes the run. SIGINT and SIGTERM
+// are passed on to every child, which then stops as a single run would.
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+
+namespace kv9::cli {
+
+// The environment variable naming the descriptor a child writes its report
+// row on (see RowReportLine).
+constexpr char kReportFdVariable[] = "KV9FLASH_REPORT_FD";
+
+// `args` is the command line without the program name; `self` the program.
+// Returns the exit status: 0 when every port succeeded, 1 when any failed,
+// 130/143 when stopped by a signal.
+int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& args,
+                    const std::string& self);
+
+}  // namespace kv9::cli

@@ -1,45 +1,15 @@
 #pragma once
-// The simulated module in-process, published in a folder of its own that
-// KV9_PORT_DIR points at, with every frame it receives recorded.
-#include <stdlib.h>
-
-#include <filesystem>
+// The simulated module in-process, published in a port folder, with every
+// frame it receives recorded.
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "serial/port_table.h"
 #include "sim/sim_module.h"
+#include "tests/support/port_folder.h"
 
 namespace kv9::test {
-
-class PortFolder {
- public:
-  PortFolder() {
-    char tmpl[] = "/tmp/kv9-link-XXXXXX";
-    path_ = ::mkdtemp(tmpl);
-    if (const char* old = ::getenv("KV9_PORT_DIR")) old_ = old, hadOld_ = true;
-    ::setenv("KV9_PORT_DIR", path_.c_str(), 1);
-    // Only the ports this test publishes: none of the machine's own.
-    PortTableSources none;
-    none.devDir = path_ + "/no-dev";
-    none.sysClassTty = path_ + "/no-sys";
-    SetPortTableSourcesForTest(&none);
-  }
-  ~PortFolder() {
-    SetPortTableSourcesForTest(nullptr);
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-    if (hadOld_) ::setenv("KV9_PORT_DIR", old_.c_str(), 1);
-    else ::unsetenv("KV9_PORT_DIR");
-  }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_, old_;
-  bool hadOld_ = false;
-};
 
 class TracedSim {
  public:

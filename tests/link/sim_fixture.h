@@ -1,0 +1,3 @@
+#pragma once
+// Kept for suites not yet moved to the shared support library.
+#include "tests/support/sim_fixture.h"

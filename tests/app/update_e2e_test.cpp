@@ -33,6 +33,7 @@
 namespace {
 
 using Steps = kv9::test::ModalSteps;
+using kv9::test::AnswerMessageBox;
 using kv9::test::ModalDriver;
 
 std::function<bool(QWidget*)> ClickOpen() {
@@ -40,16 +41,6 @@ std::function<bool(QWidget*)> ClickOpen() {
     auto* dlg = qobject_cast<TOpenCom1Dlg*>(w);
     if (!dlg) return false;
     dlg->OKBtn->click();
-    return true;
-  };
-}
-
-std::function<bool(QWidget*)> AnswerMessageBox(QStringList* texts) {
-  return [texts](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    if (!box) return false;
-    texts->append(box->text());
-    box->buttons().first()->click();
     return true;
   };
 }

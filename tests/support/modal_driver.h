@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QTimer>
 #include <QtTest>
@@ -63,5 +65,16 @@ class ModalDriver : public QObject {
   ModalSteps steps_;
   QTimer timer_;
 };
+
+// A step that answers a message box with its first button and keeps its text.
+inline std::function<bool(QWidget*)> AnswerMessageBox(QStringList* texts) {
+  return [texts](QWidget* w) {
+    auto* box = qobject_cast<QMessageBox*>(w);
+    if (!box) return false;
+    texts->append(box->text());
+    box->buttons().first()->click();
+    return true;
+  };
+}
 
 }  // namespace kv9::test

@@ -25,7 +25,6 @@
 #include "app/qt_message_pump.h"
 #include "link/eeprom_procedures.h"
 #include "platform/resources.h"
-#include "serial/port_table.h"
 #include "sim/eeprom_images.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/sim_fixture.h"
@@ -447,11 +446,6 @@ int main(int argc, char** argv) {
   app.setQuitOnLastWindowClosed(false);
   QtMessagePump pump;
   kv9::SetPump(&pump);
-  // Only the simulated module's port: none of the machine's own.
-  kv9::PortTableSources none;
-  none.devDir = "/nonexistent-dev";
-  none.sysClassTty = "/nonexistent-sys";
-  kv9::SetPortTableSourcesForTest(&none);
   UpdateEndToEndTest test;
   const int result = QTest::qExec(&test, argc, argv);
   kv9::SetPump(nullptr);

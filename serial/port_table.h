@@ -8,7 +8,8 @@
 // Explicit entries: every file named COM<n> (letter case ignored) in the
 // folder named by the environment variable KV9_PORT_DIR, normally a symlink
 // to a device node; it replaces an automatic entry of the same number. The
-// simulated module publishes its pty there.
+// simulated module publishes its pty there. With KV9_PORT_DIR_ONLY=1 the
+// automatic entries are left out.
 #include <optional>
 #include <string>
 #include <vector>

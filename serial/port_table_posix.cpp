@@ -73,6 +73,9 @@ void SetPortTableSourcesForTest(const PortTableSources* sources) {
 PortTableSources PortTableSources::FromEnvironment() {
   PortTableSources src = TestSources().value_or(PortTableSources{});
   if (const char* dir = std::getenv("KV9_PORT_DIR")) src.portDir = dir;
+  // KV9_PORT_DIR_ONLY=1 leaves the machine's own ports out, so a program a
+  // test starts sees only the ports the test published.
+  if (const char* only = std::getenv("KV9_PORT_DIR_ONLY"); only && std::string(only) == "1") src.devDir.clear();
   return src;
 }
 

@@ -3,44 +3,30 @@
 #include <QAction>
 #include <QtTest>
 
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
 #include "app/main_window.h"
 #include "app/qt_message_pump.h"
-#include "sim/sim_module.h"
+#include "tests/support/sim_fixture.h"
 
 namespace {
 
-// A module in a private port directory that KV9_PORT_DIR points at.
+// A module in a port folder of its own.
 class SimPort {
  public:
-  explicit SimPort(kv9::sim::StartIn startIn) {
-    char tmpl[] = "/tmp/kv9cmdmenu-test-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
-    ::setenv("KV9_PORT_DIR", (dir_ / "ports").c_str(), 1);
-    kv9::sim::SimOptions o;
-    o.startIn = startIn;
-    o.portDir = dir_ / "ports";
-    o.resetDelay = std::chrono::milliseconds(50);
-    sim_ = std::make_unique<kv9::sim::SimModule>(o);
-    sim_->Start();
-  }
-  ~SimPort() {
-    sim_.reset();
-    ::unsetenv("KV9_PORT_DIR");
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  int Number() const { return std::stoi(sim_->PortName().substr(3)); }
+  explicit SimPort(kv9::sim::StartIn startIn) : sim_(folder_, 5, Options(startIn)) {}
+  int Number() const { return 5; }
   kv9::sim::SimModule& Sim() { return *sim_; }
 
  private:
-  std::filesystem::path dir_;
-  std::unique_ptr<kv9::sim::SimModule> sim_;
+  static kv9::sim::SimOptions Options(kv9::sim::StartIn startIn) {
+    kv9::sim::SimOptions o;
+    o.startIn = startIn;
+    o.resetDelay = std::chrono::milliseconds(50);
+    return o;
+  }
+  kv9::test::PortFolder folder_;
+  kv9::test::TracedSim sim_;
 };
 
 void Trigger(TRXProgAppForm& form, const char* item) {

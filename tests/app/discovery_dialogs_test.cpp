@@ -6,6 +6,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -32,38 +33,15 @@
 #include "app/open_com1_dlg.h"
 #include "app/port_list_dlg.h"
 #include "app/qt_message_pump.h"
+#include "tests/support/modal_driver.h"
+#include "tests/support/port_folder.h"
 
 namespace {
 
 const QString kCaption = QStringLiteral("シリアルポートのオープン");
 const QString kCaptionReWrite = QStringLiteral("シリアルポートのオープン［再書込みモード］");
 
-// Runs `drive` from inside the exec() of the next modal dialog of type T.
-// Whatever `drive` leaves open is rejected afterwards, and when no such dialog
-// turns up within 5 s every modal dialog is rejected, so a failing test ends
-// instead of hanging in a modal loop.
-template <typename T>
-void WhenModal(std::function<void(T*)> drive) {
-  auto* timer = new QTimer;
-  auto clock = std::make_shared<QElapsedTimer>();
-  clock->start();
-  QObject::connect(timer, &QTimer::timeout, [timer, clock, drive] {
-    QWidget* modal = QApplication::activeModalWidget();
-    if (auto* dlg = qobject_cast<T*>(modal)) {
-      timer->stop();
-      timer->deleteLater();
-      QPointer<T> guard(dlg);
-      drive(dlg);
-      if (guard && guard->isVisible()) guard->reject();
-    } else if (clock->elapsed() > 5000) {
-      timer->stop();
-      timer->deleteLater();
-      qWarning("WhenModal: the expected modal dialog did not appear");
-      while (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget())) open->reject();
-    }
-  });
-  timer->start(10);
-}
+using kv9::test::WhenModal;
 
 QStringList Entries(const QListWidget* list) {
   QStringList texts;
@@ -554,8 +532,8 @@ class DiscoveryDialogsTest : public QObject {
   // --- the port listing ---
 
   void portListingShowsThePortFolderEntries() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
+    kv9::test::PortFolder folder;
+    const QDir dir(QString::fromStdString(folder.Path()));
     QVERIFY(QFile::link("/dev/null", dir.filePath("COM7")));
     QVERIFY(QFile::link("/dev/zero", dir.filePath("com12")));
     QFile plain(dir.filePath("COM200"));
@@ -564,16 +542,7 @@ class DiscoveryDialogsTest : public QObject {
     QFile other(dir.filePath("README"));
     QVERIFY(other.open(QIODevice::WriteOnly));
     other.close();
-
-    const QByteArray saved = qgetenv("KV9_PORT_DIR");
-    const bool hadSaved = qEnvironmentVariableIsSet("KV9_PORT_DIR");
-    qputenv("KV9_PORT_DIR", dir.path().toLocal8Bit());
     TPortListDlg dlg;
-    if (hadSaved) {
-      qputenv("KV9_PORT_DIR", saved);
-    } else {
-      qunsetenv("KV9_PORT_DIR");
-    }
 
     QCOMPARE(dlg.windowTitle(), QStringLiteral("ポートの確認"));
     QTableWidget* table = dlg.LVPorts;
@@ -585,15 +554,11 @@ class DiscoveryDialogsTest : public QObject {
       names << name;
       rows[name] = {table->item(row, 1)->text(), table->item(row, 2)->text()};
     }
-    QVERIFY2(rows.contains("COM7") && rows.contains("COM12") && rows.contains("COM200"),
-             qPrintable(names.join(',')));
-    QVERIFY(!rows.contains("README"));
+    // Only the folder's ports, in the port table's order: COM12, COM200, COM7.
+    QCOMPARE(names, (QStringList{"COM12", "COM200", "COM7"}));
     QCOMPARE(rows["COM7"], (QStringList{dir.filePath("COM7"), "/dev/null"}));
     QCOMPARE(rows["COM12"], (QStringList{dir.filePath("com12"), "/dev/zero"}));
     QCOMPARE(rows["COM200"], (QStringList{dir.filePath("COM200"), QString()}));
-    // In the port table's order: COM12 before COM200 before COM7.
-    QVERIFY(names.indexOf("COM12") < names.indexOf("COM200"));
-    QVERIFY(names.indexOf("COM200") < names.indexOf("COM7"));
     QVERIFY(dlg.Label1->text().contains(QString::number(table->rowCount())));
   }
 

@@ -4,10 +4,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
@@ -15,6 +13,7 @@
 #include "app/log_memo.h"
 #include "app/main_window.h"
 #include "app/qt_message_pump.h"
+#include "tests/support/modal_driver.h"
 
 namespace {
 
@@ -36,26 +35,6 @@ QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArra
   if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()) return {};
   return path;
 }
-
-// Closes every message box that comes up and keeps its text; the loaders'
-// boxes are modal and would otherwise hold the test.
-class BoxCloser : public QObject {
- public:
-  BoxCloser() {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        texts << box->text();
-        box->accept();
-      }
-    });
-    timer_.start();
-  }
-  QStringList texts;
-
- private:
-  QTimer timer_;
-};
 
 }  // namespace
 
@@ -129,9 +108,10 @@ class MainWindowDropTest : public QObject {
     QTemporaryDir dir;
     const QString path = WriteFile(dir, "image.mot", S3Line(0x00100000, "\x01"));
     TRXProgAppForm form;
-    BoxCloser closer;
+    QStringList boxes;
+    kv9::test::ModalDriver driver({kv9::test::AnswerMessageBox(&boxes)});
     form.WMDropFiles({path});
-    QCOMPARE(closer.texts, QStringList{"データが、範囲外です！！"});
+    QCOMPARE(boxes, QStringList{"データが、範囲外です！！"});
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"NG: Read ROM Data"});
     QCOMPARE(form.FlashWrRXCont()->ImageLoaded, quint8(0));
     QCOMPARE(Buffer(form).count(char(0xFF)), 262144);
@@ -142,10 +122,11 @@ class MainWindowDropTest : public QObject {
     const QString path = dir.filePath("gone.mot");
     TRXProgAppForm form;
     const QByteArray before = Buffer(form);
-    BoxCloser closer;
+    QStringList boxes;
+    kv9::test::ModalDriver driver({kv9::test::AnswerMessageBox(&boxes)});
     form.WMDropFiles({path});
-    QCOMPARE(closer.texts.size(), 1);
-    QVERIFY2(closer.texts[0].startsWith("ファイルを読み込めません: " + path), qPrintable(closer.texts[0]));
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].startsWith("ファイルを読み込めません: " + path), qPrintable(boxes[0]));
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"NG: Read ROM Data"});
     QCOMPARE(Buffer(form), before);
     QCOMPARE(form.FlashWrRXCont()->ImageLoaded, quint8(1));

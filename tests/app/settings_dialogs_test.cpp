@@ -30,28 +30,18 @@
 #include "app/qt_message_pump.h"
 #include "link/com_number.h"
 #include "link/settings_conversions.h"
-#include "tests/link/sim_fixture.h"
+#include "tests/support/modal_driver.h"
+#include "tests/support/sim_fixture.h"
 
 namespace {
 
-// Runs `act` on the next modal window of type T as soon as it is up, from
-// the nested event loop of the code that shows it. Gives up after about
-// three seconds; `seen` tells whether it ran.
+// The shared driver with the window by reference; `seen` tells whether it ran.
 template <class T>
 void WhenModal(std::function<void(T&)> act, std::shared_ptr<bool> seen = std::make_shared<bool>()) {
-  auto tries = std::make_shared<int>(300);
-  auto poll = std::make_shared<std::function<void()>>();
-  *poll = [act, seen, tries, poll] {
-    if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget())) {
-      *seen = true;
-      act(*window);
-      *poll = nullptr;  // breaks the self-reference
-      return;
-    }
-    if (--*tries > 0) QTimer::singleShot(10, *poll);
-    else *poll = nullptr;
-  };
-  QTimer::singleShot(0, *poll);
+  kv9::test::WhenModal<T>([act, seen](T* window) {
+    *seen = true;
+    act(*window);
+  });
 }
 
 // Replaces whatever a numeric edit shows with typed text, as a person would.

@@ -3,12 +3,14 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QFile>
 #include <QLabel>
 #include <QProgressBar>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -23,48 +25,21 @@
 #include "app/qt_message_pump.h"
 #include "link/eeprom_procedures.h"
 #include "platform/resources.h"
-#include "serial/port_table.h"
 #include "sim/eeprom_images.h"
-#include "tests/link/sim_fixture.h"
+#include "tests/support/modal_driver.h"
+#include "tests/support/sim_fixture.h"
 
 namespace {
 
-using Steps = std::deque<std::function<bool(QWidget*)>>;
-
-// Answers the modal windows the tool opens, in order: each step gets the
-// active modal widget and returns true once it has handled it.
-class ModalDriver : public QObject {
- public:
-  explicit ModalDriver(Steps steps) : steps_(std::move(steps)) {
-    connect(&timer_, &QTimer::timeout, this, [this] {
-      if (steps_.empty()) return;
-      QWidget* modal = QApplication::activeModalWidget();
-      if (modal && steps_.front()(modal)) steps_.pop_front();
-    });
-    timer_.start(20);
-  }
-  bool Done() const { return steps_.empty(); }
-
- private:
-  Steps steps_;
-  QTimer timer_;
-};
+using Steps = kv9::test::ModalSteps;
+using kv9::test::AnswerMessageBox;
+using kv9::test::ModalDriver;
 
 std::function<bool(QWidget*)> ClickOpen() {
   return [](QWidget* w) {
     auto* dlg = qobject_cast<TOpenCom1Dlg*>(w);
     if (!dlg) return false;
     dlg->OKBtn->click();
-    return true;
-  };
-}
-
-std::function<bool(QWidget*)> AnswerMessageBox(QStringList* texts) {
-  return [texts](QWidget* w) {
-    auto* box = qobject_cast<QMessageBox*>(w);
-    if (!box) return false;
-    texts->append(box->text());
-    box->buttons().first()->click();
     return true;
   };
 }
@@ -102,6 +77,18 @@ class WatchingForm : public TRXProgAppForm {
   }
   int steps = 0, enabledSteps = 0, progressShown = 0, progressEnabled = 0;
 };
+
+// One S-record line of `type` with an address of `addressBytes` bytes.
+QByteArray SRecord(char type, int addressBytes, quint32 address, const QByteArray& data) {
+  QByteArray bytes;
+  bytes.append(char(data.size() + addressBytes + 1));
+  for (int shift = 8 * (addressBytes - 1); shift >= 0; shift -= 8) bytes.append(char(address >> shift));
+  bytes.append(data);
+  quint32 sum = 0;
+  for (char b : bytes) sum += quint8(b);
+  bytes.append(char(0xFF - (sum & 0xFF)));
+  return QByteArray("S") + type + bytes.toHex().toUpper() + "\n";
+}
 
 const QStringList kStagesOk = {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : OK",
                                "ベリファイ : OK"};
@@ -236,8 +223,14 @@ class UpdateEndToEndTest : public QObject {
     form.FlashWrRXCont()->ImageLoaded = 0;
     form.TB_Write->click();
     QCOMPARE(LinesAfter(form, before), QStringList{"ＲＯＭデータがありません。読み込んでから再実行してください"});
-    QTest::qWait(100);
-    QCOMPARE(sim_->Received().size(), framesBefore);
+    // A frame sent afterwards on the same line marks the end: anything the
+    // click had sent would have reached the module before it.
+    kv9::TFlashWrRXCont* cont = form.FlashWrRXCont();
+    if (!cont->CommX1.Connected()) QCOMPARE(cont->OpenPort(3), 1);
+    QCOMPARE(cont->ReadRomVersion(0), 1);
+    const std::vector<std::string> frames = sim_->Received();
+    QCOMPARE(frames.size(), framesBefore + 1);
+    QCOMPARE(frames.back(), std::string("02 00 4F 02 90 00 03 E6 0D"));
     QCOMPARE(form.LastUpdateResult(), QString());
   }
 
@@ -286,6 +279,9 @@ class UpdateEndToEndTest : public QObject {
     form.TB_Write->click();
     QCOMPARE(form.SPTMemo->Lines().last(2).first(), QStringLiteral("アップデートが正常に終了しました。"));
     for (const auto& line : sim_->Trace()) QVERIFY2(line.find("] 02 00 4E 0A 9B") == std::string::npos, line.c_str());
+    const kv9::ResourceBlob image = kv9::FindResource("HEXDATA", "HexData1");
+    QVERIFY((*sim_)->Snapshot().FlashAt(0xFFFC0000, 245760) ==
+            std::vector<std::uint8_t>(image.data, image.data + 245760));
     QVERIFY(!form.TB_Write->isEnabled());
     QVERIFY(!form.MnFarm->isEnabled());
   }
@@ -347,7 +343,7 @@ class UpdateEndToEndTest : public QObject {
     QVERIFY(!form.TB_Write->isEnabled());
   }
 
-  void eepromItemsOfTheSettingsMenuLogTheirResults() {
+  void eepromItemsOfTheSettingsMenuReachTheSimulatedEeprom() {
     StartSim();
     TRXProgAppForm form;
     StartUp(form);
@@ -356,18 +352,76 @@ class UpdateEndToEndTest : public QObject {
       form.findChild<QAction*>(item)->trigger();
       return form.SPTMemo->Lines().mid(before);
     };
-    QCOMPARE(run("MnGetPower"), QStringList{"Set PowerRef : OK"});
-    QCOMPARE(run("MnInit"), QStringList{"TxInitEEPROM : OK"});
-    const QStringList factory = run("MngetInitData");
-    QCOMPARE(factory.size(), 2);
-    QCOMPARE(factory[0], QStringLiteral("EEPROM_FACTALLDATA : OK"));
-    QCOMPARE(factory[1].size(), 124 * 3);
-    QCOMPARE(run("mnSetFactInit"), QStringList{" : OK"});
+    auto putWord = [](kv9::EepromImage& image, std::size_t word, std::uint16_t value) {
+      image[2 * word] = std::uint8_t(value), image[2 * word + 1] = std::uint8_t(value >> 8);
+    };
+    const kv9::EepromImage fresh = kv9::sim::EepromImages::Defaults();
+
+    // The factory data listed is the module's factory image, byte for byte.
+    auto s = (*sim_)->Snapshot();
+    QString hex;
+    for (std::uint8_t b : s.eepromFactory) hex += QString::asprintf("%02X ", b);
+    QCOMPARE(run("MngetInitData"), (QStringList{"EEPROM_FACTALLDATA : OK", hex}));
+
+    // The reference power read back is stored, within 200..300, at word 41
+    // of the all-data image; nothing else changes.
     form.DispDebugInfo = 1;
     const QStringList power = run("MnGetPower");
+    form.DispDebugInfo = 0;
     QVERIFY(power.contains("POWER       : 243"));
-    QVERIFY(power.contains("REF POWER   : 250"));
+    QVERIFY2(power.contains("REF POWER   : 262"), qPrintable(power.join('|')));
     QCOMPARE(power.last(), QStringLiteral("Set PowerRef : OK"));
+    kv9::EepromImage expectedFactory = s.eepromFactory, expectedAllData = s.eepromAllData;
+    putWord(expectedAllData, 40, 262);
+    s = (*sim_)->Snapshot();
+    QVERIFY(s.eepromFactory == expectedFactory);
+    QVERIFY(s.eepromAllData == expectedAllData);
+
+    // Initialisation renews the factory words from the firmware's defaults.
+    QCOMPARE(run("MnInit"), QStringList{"TxInitEEPROM : OK"});
+    kv9::TakeRenewedWords(fresh, expectedFactory);
+    s = (*sim_)->Snapshot();
+    QVERIFY(s.eepromFactory == expectedFactory);
+    QVERIFY(s.eepromAllData == expectedAllData);
+
+    // Restoring the factory settings carries the renewed words into the all-data image.
+    QCOMPARE(run("mnSetFactInit"), QStringList{" : OK"});
+    kv9::TakeRenewedWords(fresh, expectedAllData);
+    s = (*sim_)->Snapshot();
+    QVERIFY(s.eepromFactory == expectedFactory);
+    QVERIFY(s.eepromAllData == expectedAllData);
+  }
+
+  void droppedSRecordFileIsWhatTheUpdateWritesToTheFlash() {
+    StartSim();
+    TRXProgAppForm form;
+    form.InitAfterUpdate = 0;
+    StartUp(form);
+    // As objcopy writes it: a header, 16-byte S3 records, an S7 termination.
+    std::vector<std::uint8_t> expected(0x3C000, 0xFF);
+    QByteArray text = SRecord('0', 2, 0, "fw.mot");
+    auto put = [&](quint32 address, int count, int seed) {
+      QByteArray data;
+      for (int i = 0; i < count; ++i) data.append(char(i * 13 + seed));
+      for (int at = 0; at < count; at += 16) text += SRecord('3', 4, address + at, data.mid(at, 16));
+      std::copy(data.begin(), data.end(), expected.begin() + (address - 0xFFFC0000));
+    };
+    put(0xFFFC0000, 512, 5);
+    put(0xFFFE1230, 100, 77);  // crosses a block boundary
+    put(0xFFFFBF80, 128, 1);   // just below the loader
+    text += SRecord('7', 4, 0xFFFC0000, {});
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fw.mot");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    form.WMDropFiles({path});
+    QCOMPARE(form.SPTMemo->Lines().last(), QStringLiteral("OK: Read ROM Data"));
+    const int before = form.SPTMemo->LineCount();
+    form.TB_Write->click();
+    QCOMPARE(LinesAfter(form, before).mid(0, 6), kStagesOk);
+    QCOMPARE(form.LastUpdateResult(), QStringLiteral("OK"));
+    QVERIFY((*sim_)->Snapshot().FlashAt(0xFFFC0000, 0x3C000) == expected);
   }
 
   void cancelInThePortDialogEndsTheToolWithoutUsingTheController() {
@@ -392,11 +446,6 @@ int main(int argc, char** argv) {
   app.setQuitOnLastWindowClosed(false);
   QtMessagePump pump;
   kv9::SetPump(&pump);
-  // Only the simulated module's port: none of the machine's own.
-  kv9::PortTableSources none;
-  none.devDir = "/nonexistent-dev";
-  none.sysClassTty = "/nonexistent-sys";
-  kv9::SetPortTableSourcesForTest(&none);
   UpdateEndToEndTest test;
   const int result = QTest::qExec(&test, argc, argv);
   kv9::SetPump(nullptr);

@@ -1,17 +1,16 @@
 #pragma once
 // The tool's controller against the simulated module over a real pty: one
-// module per test in a private port directory, a recording front end, and
-// helpers to read the frames the controller put on the line.
+// module per test in a private port folder, a recording front end, and
+// helpers to read the frames as the module received them.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "link/flash_wr_rx_cont.h"
-#include "sim/sim_module.h"
+#include "tests/support/sim_fixture.h"
 #include "tests/support/recorders.h"
 
 namespace kv9::test {
@@ -38,16 +37,15 @@ class BootWire : public ::testing::Test {
   // BootHandshake, then IdCodeStep: the boot program waits for commands.
   void ToCommandWait(int pieceA = 1);
 
-  // The bytes of every transmitted frame that starts with `prefix`, in order.
+  // Every frame the module received that starts with `prefix`, in order, as
+  // its trace shows it: frames longer than 32 bytes end after their first 32.
   std::vector<Bytes> SentFrames(const Bytes& prefix) const;
   bool Logged(const std::string& line) const;
   int LogIndex(const std::string& line) const;  // -1 when absent
-  unsigned Count(const std::string& key) const;  // the module's "boot:XX" counters
 
-  std::filesystem::path dir_;
-  std::string oldPortDir_;
-  bool hadPortDir_ = false;
-  std::unique_ptr<sim::SimModule> sim_;
+  PortFolder folder_;
+  std::unique_ptr<TracedSim> traced_;
+  sim::SimModule* sim_ = nullptr;  // the module inside traced_
   RecordingUi ui_;
   KeepAllLogPane pane_;
   std::unique_ptr<TFlashWrRXCont> cont_;

@@ -31,8 +31,6 @@ TEST(LogRule, ThousandthLineStaysAndTheNextStartsAnEmptyPane) {
   EXPECT_EQ(pane.clears, 1);
 }
 
-TEST(LogRule, NullPaneTakesNothing) { AppendLogLine(nullptr, true, "x", 1); }
-
 TEST(LogRule, ControllerAddLogFollowsItsDebugSwitch) {
   test::RecordingLogPane pane;
   TFlashWrRXCont cont(nullptr, &pane, TProgSettings{});

@@ -7,7 +7,7 @@
 #include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
 #include "sim/eeprom_images.h"
-#include "tests/link/sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 #include "tests/support/recorders.h"
 #include "tests/support/scripted_module.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "link/flash_wr_rx_cont.h"
-#include "tests/link/sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 #include "tests/support/recorders.h"
 #include "tests/support/scripted_module.h"
 

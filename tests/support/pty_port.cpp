@@ -23,33 +23,21 @@ int OpenMaster() {
 }
 }  // namespace
 
-PtyPort::PtyPort(int number, const std::string& dir) : number_(number), dir_(dir), ownsDir_(false) {
+PtyPort::PtyPort(int number, const std::string& dir) : number_(number), dir_(dir) {
   master_ = OpenMaster();
   std::filesystem::create_symlink(::ptsname(master_), dir_ + "/" + Name());
 }
 
-PtyPort::PtyPort(int number) : number_(number) {
+PtyPort::PtyPort(int number) : number_(number), folder_(std::make_unique<PortFolder>()) {
   master_ = OpenMaster();
-  char tmpl[] = "/tmp/kv9-ports-XXXXXX";
-  dir_ = ::mkdtemp(tmpl);
+  dir_ = folder_->Path();
   std::filesystem::create_symlink(::ptsname(master_), dir_ + "/" + Name());
-  if (const char* old = ::getenv("KV9_PORT_DIR")) {
-    hadPortDir_ = true;
-    oldPortDir_ = old;
-  }
-  ::setenv("KV9_PORT_DIR", dir_.c_str(), 1);
 }
 
 PtyPort::~PtyPort() {
   if (master_ >= 0) ::close(master_);
   std::error_code ec;
-  if (!ownsDir_) {
-    std::filesystem::remove(dir_ + "/" + Name(), ec);
-    return;
-  }
-  std::filesystem::remove_all(dir_, ec);
-  if (hadPortDir_) ::setenv("KV9_PORT_DIR", oldPortDir_.c_str(), 1);
-  else ::unsetenv("KV9_PORT_DIR");
+  std::filesystem::remove(dir_ + "/" + Name(), ec);
 }
 
 void PtyPort::Send(const std::vector<std::uint8_t>& bytes) {

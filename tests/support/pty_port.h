@@ -1,17 +1,19 @@
 #pragma once
 // A pseudo-terminal published as a COM port: the test holds the master side
 // (the "module"), the tool opens the slave by its COM name through the port
-// table (KV9_PORT_DIR).
+// table (a PortFolder).
 #include <string>
 #include <vector>
 #include <cstdint>
+#include <memory>
+
+#include "tests/support/port_folder.h"
 
 namespace kv9::test {
 
 class PtyPort {
  public:
-  // Publishes the slave as COM<number> in a fresh folder and points
-  // KV9_PORT_DIR at it (the previous value is restored on destruction).
+  // Publishes the slave as COM<number> in a port folder of its own.
   explicit PtyPort(int number);
   // Publishes the slave as COM<number> in an existing folder, leaving the
   // environment alone (for several ports in one folder).
@@ -38,9 +40,7 @@ class PtyPort {
   int number_;
   int master_ = -1;
   std::string dir_;
-  std::string oldPortDir_;
-  bool hadPortDir_ = false;
-  bool ownsDir_ = true;
+  std::unique_ptr<PortFolder> folder_;  // when the port has a folder of its own
 };
 
 }  // namespace kv9::test

@@ -26,7 +26,9 @@ QByteArray S3Line(quint32 address, const QByteArray& data) {
   quint32 sum = 0;
   for (char b : bytes) sum += quint8(b);
   bytes.append(char(0xFF - (sum & 0xFF)));
-  return "S3" + bytes.toHex().toUpper() + "\r\n";
+  // Each file is this one record and the termination record that ends a
+  // whole file.
+  return "S3" + bytes.toHex().toUpper() + "\r\nS70500000000FA\r\n";
 }
 
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {

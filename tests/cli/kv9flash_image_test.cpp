@@ -40,21 +40,31 @@ class Kv9flashImageTest : public ::testing::Test {
   test::PortFolder folder_;
 };
 
-TEST_F(Kv9flashImageTest, IntelHexWithLinearAddressRecordsProgramsExactlyItsBytes) {
+TEST_F(Kv9flashImageTest, FilesMadeByObjcopyProgramExactlyTheirBytes) {
   std::mt19937 gen(11);
   Bytes data(0x6000);
   for (auto& b : data) b = static_cast<std::uint8_t>(gen());
-  const std::string hex = MadeByObjcopy("app.hex", data, 0xFFFC0000, "ihex");
-  test::TracedSim sim(folder_, 3);
-
-  const auto r = Kv9flash({"--port", "COM3", "--no-init", "--image", hex});
-  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-  const auto snap = sim->Snapshot();
-  EXPECT_EQ(snap.FlashAt(0xFFFC0000, data.size()), data);
-  // The file is merged into the image the tool carries: the rest is that image.
   const ResourceBlob image = FindResource("HEXDATA", "HexData1");
-  EXPECT_EQ(snap.FlashAt(0xFFFC6000, 245760 - 0x6000),
-            Bytes(image.data + 0x6000, image.data + 245760));
+  // Intel HEX (type 04 records) is merged into the image the tool carries;
+  // S-records start from erased flash.
+  const struct {
+    const char* name;
+    const char* format;
+    Bytes rest;
+  } files[] = {
+      {"app.hex", "ihex", Bytes(image.data + 0x6000, image.data + 245760)},
+      {"app.mot", "srec --srec-forceS3", Bytes(245760 - 0x6000, 0xFF)},
+  };
+  for (const auto& file : files) {
+    SCOPED_TRACE(file.name);
+    const std::string path = MadeByObjcopy(file.name, data, 0xFFFC0000, file.format);
+    test::TracedSim sim(folder_, 3);
+    const auto r = Kv9flash({"--port", "COM3", "--no-init", "--image", path});
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    const auto snap = sim->Snapshot();
+    EXPECT_EQ(snap.FlashAt(0xFFFC0000, data.size()), data);
+    EXPECT_EQ(snap.FlashAt(0xFFFC6000, 245760 - 0x6000), file.rest);
+  }
 }
 
 TEST_F(Kv9flashImageTest, FilesAndSettingsThatWouldMisprogramAreRefusedBeforeAnyFrame) {

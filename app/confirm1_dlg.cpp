@@ -1,5 +1,6 @@
 #include "app/confirm1_dlg.h"
 
+#include <QCloseEvent>
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
@@ -44,4 +45,12 @@ void TConfirm1Dlg::SetLabel1Colour(const QColor& colour) {
   QPalette palette = Label1->palette();
   palette.setColor(QPalette::WindowText, colour);
   Label1->setPalette(palette);
+}
+
+void TConfirm1Dlg::closeEvent(QCloseEvent* event) {
+  if (!isEnabled()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
 }

@@ -14,4 +14,9 @@ class TConfirm1Dlg : public QDialog {
   QPushButton* OKBtn;
   void SetLabel1Size(int pointSize);
   void SetLabel1Colour(const QColor& colour);
+
+ protected:
+  // Disabled while the update runs: a close request from the window manager
+  // (Alt+F4) is refused then, so the outcome is seen when the run ends.
+  void closeEvent(QCloseEvent* event) override;
 };

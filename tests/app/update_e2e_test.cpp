@@ -59,11 +59,19 @@ class FailingGaugeForm : public TRXProgAppForm {
 };
 
 // Records, at every gauge step, whether the main window and the progress
-// window took input: neither may while an update runs.
+// window took input: neither may while an update runs. Halfway through the
+// write it asks both windows to close, as the title-bar box or Alt+F4 does.
 class WatchingForm : public TRXProgAppForm {
  public:
   void SetGauge(int percent) override {
     TRXProgAppForm::SetGauge(percent);
+    if (!closeTried && STTitle->text() == QStringLiteral("ライト") && percent >= 50) {
+      closeTried = true;
+      closeAccepted = close();
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == "Confirm1Dlg" && w->isVisible()) progressCloseAccepted = w->close();
+      }
+    }
     if (percent > 0) {
       ++steps;
       if (isEnabled()) ++enabledSteps;
@@ -75,6 +83,9 @@ class WatchingForm : public TRXProgAppForm {
       }
     }
   }
+  bool closeTried = false;
+  bool closeAccepted = true;
+  bool progressCloseAccepted = true;
   int steps = 0, enabledSteps = 0, progressShown = 0, progressEnabled = 0;
 };
 
@@ -303,7 +314,7 @@ class UpdateEndToEndTest : public QObject {
     for (const auto& frame : sim_->Received()) QVERIFY(frame.rfind("02 00 4E 0A 9B", 0) != 0);
   }
 
-  void windowsTakeNoInputWhileTheUpdateRuns() {
+  void windowsTakeNoInputAndStayWhileTheUpdateRuns() {
     StartSim();
     WatchingForm form;
     form.InitAfterUpdate = 0;
@@ -311,9 +322,14 @@ class UpdateEndToEndTest : public QObject {
     form.TB_Write->click();
     QVERIFY(form.steps > 100);  // erase, write and check moved the gauge
     QCOMPARE(form.enabledSteps, 0);
-    QCOMPARE(form.progressShown, form.steps);
+    QCOMPARE(form.progressShown, form.steps);  // still shown after the close request
     QCOMPARE(form.progressEnabled, 0);
+    QVERIFY(form.closeTried);
+    QVERIFY(!form.closeAccepted);
+    QVERIFY(!form.progressCloseAccepted);
+    QVERIFY(form.SPTMemo->Lines().contains(QStringLiteral("アップデートが正常に終了しました。")));
     QVERIFY(form.isEnabled());
+    QVERIFY(form.close());  // once the run has ended the window closes
   }
 
   void moduleVanishingDuringProgrammingEndsTheRunWithoutAHang() {

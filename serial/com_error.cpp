@@ -1,5 +1,7 @@
 #include "serial/com_error.h"
 
+#include <utility>
+
 namespace kv9 {
 
 const char* ComErrorText(int code) {
@@ -23,6 +25,12 @@ EComPort MakeComError(int code, int platformError) {
   if (code == CError_PortNotOpen) platformError = -1;
   if (platformError > 0) message += " (Error: " + std::to_string(platformError) + ")";
   return EComPort(code, platformError > 0 ? platformError : -1, message);
+}
+
+EComPort MakeComError(int code, int platformError, std::string systemText) {
+  EComPort error = MakeComError(code, platformError);
+  if (error.WinCode > 0) error.SystemText = std::move(systemText);
+  return error;
 }
 
 }  // namespace kv9

@@ -26,6 +26,9 @@ class EComPort : public std::runtime_error {
       : std::runtime_error(message), Code(code), WinCode(winCode) {}
   int Code;
   int WinCode;  // the platform's error number; -1 when none applies
+  // The operating system's own words for WinCode, for a log or a trace;
+  // empty where the backend does not supply them. Not part of the message.
+  std::string SystemText;
 };
 
 // The table text of a code ("Unable to open com port", ...).
@@ -34,5 +37,7 @@ const char* ComErrorText(int code);
 // Builds the error: the table text, followed by " (Error: N)" when the
 // platform supplied a number N > 0. Code 24 never carries a number.
 EComPort MakeComError(int code, int platformError = -1);
+// The same, keeping the operating system's text for the number.
+EComPort MakeComError(int code, int platformError, std::string systemText);
 
 }  // namespace kv9

@@ -9,6 +9,7 @@
 #include "cli/terminal_ui.h"
 #include "link/firmware_update.h"
 #include "link/flash_wr_rx_cont.h"
+#include "platform/ticks.h"
 #include "serial/port_table.h"
 
 namespace {
@@ -27,6 +28,9 @@ int ListPorts() {
 int Run(const kv9::cli::CliOptions& options) {
   if (options.command == kv9::cli::Command::Ports) return ListPorts();
 
+  // As the desktop tool does at start: on Windows every 10 ms poll of a
+  // reply wait would otherwise last a whole 15.6 ms timer period.
+  kv9::RaiseTimerResolution();
   kv9::cli::StdoutLogPane pane(stdout);
   kv9::cli::TerminalUi ui(options, stderr, ::isatty(STDERR_FILENO) != 0);
   kv9::TProgSettings settings = options.settings;

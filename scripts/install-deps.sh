@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth fonts-ipafont
   binutils srecord
+  mingw-w64  # scripts/build-windows.sh (Wine comes with scripts/test-windows.sh)
 )
 
 missing=()

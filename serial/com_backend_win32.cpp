@@ -115,9 +115,11 @@ class Win32ComDevice final : public ComDevice {
   }
 
   void ApplyLine(const ComLineSettings& line) override {
+    // Every field is set here, so the device's current state is not read
+    // first: a driver may fail to describe a state it did not set itself
+    // (a rate outside its table, left by another program).
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    if (!::GetCommState(h_.get(), &dcb)) throw ComError(CError_SetStateFailed, ::GetLastError());
     dcb.BaudRate = line.rate;
     dcb.ByteSize = static_cast<BYTE>(5 + static_cast<int>(line.dataBits));
     // The enumerations are in the driver's order: none, odd, even, mark,

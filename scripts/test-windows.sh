@@ -102,11 +102,14 @@ start_sim probe
 wine reg add 'HKLM\Software\Wine\Ports' /v "COM$com" /t REG_SZ /d "$KV9_PORT_DIR/COM$com" /f >/dev/null
 wineserver -k || true
 wineserver -w || true
-wine "$out/cli/kv9flash.exe" ports | tr -d '\r' >"$work/ports.txt"
+# This starts the Wine server that serves the rest of the run. It takes the
+# pty as its controlling terminal and writes a report of its objects each
+# time a simulator hangs up; that goes to a file, not into the test's output.
+wine "$out/cli/kv9flash.exe" ports 2>"$work/wineserver.log" | tr -d '\r' >"$work/ports.txt"
 if ! grep -q "^COM$com	\\\\\\\\.\\\\COM$com	" "$work/ports.txt"; then
   echo "test-windows: COM$com is not in the registry's port list:"; cat "$work/ports.txt"; exit 1
 fi
-echo "  ports: $(head -1 "$work/ports.txt" | tr '\t' ' ')"
+echo "  ports: $(grep "^COM$com" "$work/ports.txt" | tr '\t' ' ')"
 stop_sim
 
 # run_case NAME EXPECTED_EXIT [kv9sim options] -- [kv9flash arguments]

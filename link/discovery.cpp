@@ -81,6 +81,7 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, co
   if (ui) ui->ShowSearchProgress(kSearchCaption, kSearchBanner);
   ProcessMessages();
   int found = 0;
+  const TComPortHold hold(cont.CommX1);  // each port stays ours across its tries at each speed
   try {
     for (std::string entry : list) {
       ProcessMessages();

@@ -102,6 +102,7 @@ int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const
 
   const auto port = static_cast<std::uint8_t>(settings.PortNumber);
   const TBaudRate moduleRate = StrToBaudRate(std::to_string(settings.BitRate));
+  const TComPortHold hold(cont.CommX1);  // the port stays ours across every reopen below
   std::exception_ptr escaped;
   try {
     // The port at the module's own rate.

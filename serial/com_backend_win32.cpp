@@ -22,6 +22,7 @@
 
 #include "serial/com_backend.h"
 #include "serial/com_error.h"
+#include "serial/output_drain.h"
 #include "serial/port_table.h"
 
 namespace kv9 {
@@ -46,7 +47,17 @@ std::string SystemText(DWORD err) {
 }
 
 // The one mapper from GetLastError() to the component's error.
-EComPort ComError(int code, DWORD err) { return MakeComError(code, static_cast<int>(err), SystemText(err)); }
+EComPort ComError(int code, DWORD err) {
+  EComPort error = MakeComError(code, static_cast<int>(err));
+  error.SystemText = SystemText(err);
+  return error;
+}
+
+std::uint64_t SteadyMs() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
 
 // A port without modem lines (or a driver that does not offer them) answers
 // these; it is a missing feature, not a failure.
@@ -143,20 +154,19 @@ class Win32ComDevice final : public ComDevice {
     dcb.XoffLim = static_cast<WORD>(inputSize_ / 4);
     dcb.EofChar = 0;
     dcb.EvtChar = 0;
-    // The driver changes the DTR and RTS levels only when their control
-    // mode changes, so re-applying a new bit rate leaves both lines as they are.
-    switch (line.controlDtr) {
-      case dtrDisable: dcb.fDtrControl = DTR_CONTROL_DISABLE; break;
-      case dtrEnable: dcb.fDtrControl = DTR_CONTROL_ENABLE; break;
-      case dtrHandshake: dcb.fDtrControl = DTR_CONTROL_HANDSHAKE; break;
-    }
-    switch (line.controlRts) {
-      case rtsDisable: dcb.fRtsControl = RTS_CONTROL_DISABLE; break;
-      case rtsEnable: dcb.fRtsControl = RTS_CONTROL_ENABLE; break;
-      case rtsHandshake: dcb.fRtsControl = RTS_CONTROL_HANDSHAKE; break;
-      case rtsToggle: dcb.fRtsControl = RTS_CONTROL_TOGGLE; break;
-    }
+    // DTR and RTS keep the levels they have: the component raises and drops
+    // them itself (SetDTR, SetRTS). Outside the handshake modes the state
+    // names the level each line has now, so applying it, whatever a driver
+    // does with an unchanged mode, moves neither line.
+    dcb.fDtrControl = line.controlDtr == dtrHandshake ? DTR_CONTROL_HANDSHAKE
+                      : dtrOn_                         ? DTR_CONTROL_ENABLE
+                                                       : DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = line.controlRts == rtsHandshake ? RTS_CONTROL_HANDSHAKE
+                      : line.controlRts == rtsToggle  ? RTS_CONTROL_TOGGLE
+                      : rtsOn_                        ? RTS_CONTROL_ENABLE
+                                                      : RTS_CONTROL_DISABLE;
     if (!::SetCommState(h_.get(), &dcb)) throw ComError(CError_SetStateFailed, ::GetLastError());
+    rate_ = line.rate;
   }
 
   void ApplyTimeouts(const TComTimeouts& t) override {
@@ -172,11 +182,11 @@ class Win32ComDevice final : public ComDevice {
   // The driver bounds the write by the time-outs applied above; the wait here
   // carries the same bound for drivers that do not, and then cancels the
   // write and reports what went. The write completes when the driver has
-  // passed the bytes on; a driver that completes earlier (its own buffer)
-  // is waited for until its output queue is empty, within the same bound.
+  // passed the bytes on; a driver that completes earlier (into a buffer of
+  // its own) is waited for until its output queue is empty, within the same
+  // bound, and what is still queued then is discarded and not counted.
   int Write(const std::uint8_t* bytes, int count, std::uint32_t timeoutMs) override {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::uint64_t deadlineMs = SteadyMs() + timeoutMs;
     OVERLAPPED ov{};
     ov.hEvent = ioEvent_.get();
     ::ResetEvent(ov.hEvent);
@@ -194,13 +204,20 @@ class Win32ComDevice final : public ComDevice {
       if (err == ERROR_SEM_TIMEOUT || err == ERROR_OPERATION_ABORTED) return static_cast<int>(ov.InternalHigh);
       throw ComError(CError_WriteFailed, err);
     }
-    for (;;) {
+    DriverOutput out;
+    out.queued = [this] {
       COMSTAT st{};
       DWORD errors = 0;
-      if (!::ClearCommError(h_.get(), &errors, &st)) break;
+      if (!::ClearCommError(h_.get(), &errors, &st)) return -1;
       pendingErrors_.fetch_or(errors);
-      if (st.cbOutQue == 0 || Clock::now() >= deadline) break;
-      ::Sleep(1);
+      return static_cast<int>(std::min<DWORD>(st.cbOutQue, 0x7FFFFFFF));
+    };
+    out.nowMs = SteadyMs;
+    out.sleepMs = [](std::uint32_t ms) { ::Sleep(ms); };
+    const int left = WaitUntilSent(out, rate_, deadlineMs);
+    if (left > 0) {
+      ::PurgeComm(h_.get(), PURGE_TXCLEAR);
+      return std::max(0, static_cast<int>(written) - left);
     }
     return static_cast<int>(written);
   }
@@ -257,8 +274,14 @@ class Win32ComDevice final : public ComDevice {
     return errors;
   }
 
-  void SetDTR(bool on) override { Escape(on ? SETDTR : CLRDTR); }
-  void SetRTS(bool on) override { Escape(on ? SETRTS : CLRRTS); }
+  void SetDTR(bool on) override {
+    Escape(on ? SETDTR : CLRDTR);
+    dtrOn_ = on;
+  }
+  void SetRTS(bool on) override {
+    Escape(on ? SETRTS : CLRRTS);
+    rtsOn_ = on;
+  }
 
   void ReadModemStatus() override {
     DWORD lines = 0;
@@ -312,6 +335,19 @@ class Win32ComDevice final : public ComDevice {
     }
   }
 
+  bool Park() override {
+    Purge(true, true);
+    // Closing the handle would drop DTR and RTS; the kept handle does the same.
+    ::EscapeCommFunction(h_.get(), CLRDTR);
+    ::EscapeCommFunction(h_.get(), CLRRTS);
+    dtrOn_ = rtsOn_ = false;
+    ::ResetEvent(stop_.get());  // withdraw the stop request
+    maskSet_ = false;           // the ended thread cleared the mask; the next one sets it again
+    COMSTAT st{};
+    DWORD errors = 0;
+    return ::ClearCommError(h_.get(), &errors, &st) != 0;  // fails once the device is gone
+  }
+
   void RequestStop() override { ::SetEvent(stop_.get()); }
 
   void BackOff(std::uint32_t ms) override { ::WaitForSingleObject(stop_.get(), ms); }
@@ -359,7 +395,11 @@ class Win32ComDevice final : public ComDevice {
   Handle waitEvent_{NewManualResetEvent()};  // completion of the event thread's wait
   Handle ioEvent_{NewManualResetEvent()};    // completion of a read or write (user-interface thread)
   int inputSize_ = 1024;
-  bool maskSet_ = false;  // event thread only
+  std::uint32_t rate_ = 9600;  // the line's rate, for the drain's time slices
+  // The levels last given to DTR and RTS (user-interface thread only).
+  bool dtrOn_ = false;
+  bool rtsOn_ = false;
+  bool maskSet_ = false;  // event thread, or Park once it has ended
   std::atomic<std::uint64_t> bytesRead_{0};
   // Error flags that a queue-length query cleared before TakeErrors could
   // report them; any thread may add to them.

@@ -1,4 +1,7 @@
 // kv9flash run as a program against the simulated module on a real pty.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -160,6 +163,23 @@ TEST_F(Kv9flashTest, NothingFoundExitsOneWithTheTwoLines) {
   const Lines out = SplitLines(r.out);
   EXPECT_NE(std::find(out.begin(), out.end(), "R/Wモジュールが見つかりませんでした。"), out.end());
   EXPECT_NE(std::find(out.begin(), out.end(), "R/Wの接続を確認してください。"), out.end());
+}
+
+TEST_F(Kv9flashTest, APortAnotherProgramHoldsWithoutALockIsLeftAlone) {
+  test::TracedSim sim(folder_, 3);
+  // This test process is the other program: a plain open(), as a terminal
+  // program does, without flock or TIOCEXCL.
+  const int fd = ::open((folder_.Path() + "/COM3").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const auto busy = Kv9flash({"version", "--port", "COM3"});
+  EXPECT_EQ(busy.exitCode, 1);
+  EXPECT_NE(busy.err.find("error: COM3がオープン出来ません!!"), std::string::npos) << busy.err;
+  EXPECT_EQ(SplitLines(busy.out), (Lines{"R/Wモジュールが見つかりませんでした。", "R/Wの接続を確認してください。"}));
+  EXPECT_TRUE(sim->Snapshot().commandCounts.empty());  // not one frame went to the module
+  ::close(fd);
+  const auto free = Kv9flash({"version", "--port", "COM3"});
+  EXPECT_EQ(free.exitCode, 0) << free.err;
+  EXPECT_EQ(SplitLines(free.out), kDiscovery);
 }
 
 TEST_F(Kv9flashTest, UsageAndInputErrorsExitTwo) {

@@ -2,8 +2,8 @@
 # Tests the Windows program under Wine:
 #  1. installs mingw-w64 and Wine when missing, cross-builds (build-windows.sh);
 #  2. runs the Windows test suites under Wine, in a private prefix;
-#  3. starts the Linux kv9sim on a pty, makes it the Wine port COM7, and runs
-#     kv9flash.exe against it (version, update, an S-record update, a refused
+#  3. starts the Linux kv9sim on a pty, makes it the Wine port COM7, runs the
+#     Win32 port's own suite on it, and runs kv9flash.exe against it (version, update, an S-record update, a refused
 #     programming frame), checking that the log lines and exit codes are those
 #     of the Linux kv9flash against the same module, that the port is listed
 #     from the registry, and that the simulated flash holds exactly the image.
@@ -53,6 +53,7 @@ fi
 step "Windows test suites under Wine"
 failed=0
 for suite in "$out"/tests/*/*.exe; do
+  [ "$(basename "$suite")" = kv9_win_port_tests.exe ] && continue  # needs the port, below
   if wine "$suite" --gtest_brief=1 >"$out/$(basename "$suite" .exe).log" 2>&1; then
     echo "  $(basename "$suite"): $(tr -d '\r' <"$out/$(basename "$suite" .exe).log" | grep -E '^\[  PASSED  \]')"
   else
@@ -110,6 +111,11 @@ if ! grep -q "^COM$com	\\\\\\\\.\\\\COM$com	" "$work/ports.txt"; then
   echo "test-windows: COM$com is not in the registry's port list:"; cat "$work/ports.txt"; exit 1
 fi
 echo "  ports: $(grep "^COM$com" "$work/ports.txt" | tr '\t' ' ')"
+# The Win32 port itself on that port: frames both ways, reopening, exclusive use.
+if ! KV9_TEST_PORT=COM$com wine "$out/tests/windows/kv9_win_port_tests.exe" --gtest_brief=1 >"$work/port_tests.log" 2>&1; then
+  echo "  kv9_win_port_tests.exe: FAILED"; tr -d '\r' <"$work/port_tests.log" | tail -30; exit 1
+fi
+echo "  kv9_win_port_tests.exe: $(tr -d '\r' <"$work/port_tests.log" | grep -E '^\[  PASSED  \]')"
 stop_sim
 
 # run_case NAME EXPECTED_EXIT [kv9sim options] -- [kv9flash arguments]

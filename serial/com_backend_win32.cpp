@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cwctype>
 #include <chrono>
 #include <string>
 
@@ -108,9 +109,27 @@ DWORD CancelAndCollect(HANDLE h, OVERLAPPED& ov) {
   return moved;
 }
 
+// A named mutex per port that every copy of this program takes while it has
+// the port open. Windows' serial drivers refuse a second opener by
+// themselves; drivers that do not (a port served by Wine, some virtual
+// ports) then still cannot be opened twice by this program, in one process
+// or in several.
+HANDLE ClaimPortName(const std::string& portName) {
+  // The session's namespace: "Global\\" is not offered everywhere.
+  std::wstring name = L"kv9-port-" + Widen(portName);
+  for (auto& c : name) c = static_cast<wchar_t>(::towupper(c));
+  HANDLE claim = ::CreateMutexW(nullptr, FALSE, name.c_str());
+  if (claim != nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(claim);
+    ::SetLastError(ERROR_ACCESS_DENIED);  // what a driver that refuses says
+    return nullptr;
+  }
+  return claim;
+}
+
 class Win32ComDevice final : public ComDevice {
  public:
-  explicit Win32ComDevice(HANDLE h) : h_(h) {}
+  Win32ComDevice(HANDLE h, HANDLE claim) : h_(h), claim_(claim) {}
   ~Win32ComDevice() override {
     // Bytes that arrived but were never read must not greet the next opener.
     ::PurgeComm(h_.get(), PURGE_RXABORT | PURGE_TXABORT | PURGE_RXCLEAR | PURGE_TXCLEAR);
@@ -391,6 +410,7 @@ class Win32ComDevice final : public ComDevice {
   }
 
   Handle h_;
+  Handle claim_;                             // the port name's mutex, see ClaimPortName
   Handle stop_{NewManualResetEvent()};       // set once by RequestStop
   Handle waitEvent_{NewManualResetEvent()};  // completion of the event thread's wait
   Handle ioEvent_{NewManualResetEvent()};    // completion of a read or write (user-interface thread)
@@ -414,7 +434,13 @@ std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
   HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw ComError(CError_OpenFailed, ::GetLastError());
-  auto device = std::make_unique<Win32ComDevice>(h);
+  HANDLE claim = ClaimPortName(portName);
+  if (claim == nullptr) {
+    const DWORD err = ::GetLastError();
+    ::CloseHandle(h);
+    throw ComError(CError_OpenFailed, err);
+  }
+  auto device = std::make_unique<Win32ComDevice>(h, claim);
   if (!device->Ready()) throw ComError(CError_OpenFailed, ::GetLastError());
   // The next opening starts with empty queues and no stale error flags.
   device->Purge(true, true);

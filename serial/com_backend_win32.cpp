@@ -17,8 +17,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cwctype>
 #include <chrono>
+#include <cwctype>
 #include <string>
 
 #include "serial/com_backend.h"
@@ -34,16 +34,19 @@ namespace {
 std::string SystemText(DWORD err) {
   wchar_t* text = nullptr;
   const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err,
-      0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
   std::string out;
   if (n > 0 && text != nullptr) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
     out.resize(static_cast<std::size_t>(std::max(size, 0)));
-    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), out.data(), size, nullptr, nullptr);
+    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), out.data(), size, nullptr,
+                          nullptr);
   }
   if (text != nullptr) ::LocalFree(text);
-  while (!out.empty() && (out.back() == '\r' || out.back() == '\n' || out.back() == ' ')) out.pop_back();
+  while (!out.empty() && (out.back() == '\r' || out.back() == '\n' || out.back() == ' '))
+    out.pop_back();
   return out;
 }
 
@@ -94,7 +97,8 @@ class Handle {
 HANDLE NewManualResetEvent() { return ::CreateEventW(nullptr, TRUE, FALSE, nullptr); }
 
 std::wstring Widen(const std::string& text) {
-  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int size =
+      ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<std::size_t>(std::max(size, 0)), L'\0');
   ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size);
   return out;
@@ -135,7 +139,9 @@ class Win32ComDevice final : public ComDevice {
     ::PurgeComm(h_.get(), PURGE_RXABORT | PURGE_TXABORT | PURGE_RXCLEAR | PURGE_TXCLEAR);
   }
 
-  bool Ready() const { return h_.valid() && stop_.valid() && waitEvent_.valid() && ioEvent_.valid(); }
+  bool Ready() const {
+    return h_.valid() && stop_.valid() && waitEvent_.valid() && ioEvent_.valid();
+  }
 
   void ApplyBufferSizes(int inputSize, int outputSize) override {
     if (!::SetupComm(h_.get(), static_cast<DWORD>(inputSize), static_cast<DWORD>(outputSize))) {
@@ -178,8 +184,8 @@ class Win32ComDevice final : public ComDevice {
     // names the level each line has now, so applying it, whatever a driver
     // does with an unchanged mode, moves neither line.
     dcb.fDtrControl = line.controlDtr == dtrHandshake ? DTR_CONTROL_HANDSHAKE
-                      : dtrOn_                         ? DTR_CONTROL_ENABLE
-                                                       : DTR_CONTROL_DISABLE;
+                      : dtrOn_                        ? DTR_CONTROL_ENABLE
+                                                      : DTR_CONTROL_DISABLE;
     dcb.fRtsControl = line.controlRts == rtsHandshake ? RTS_CONTROL_HANDSHAKE
                       : line.controlRts == rtsToggle  ? RTS_CONTROL_TOGGLE
                       : rtsOn_                        ? RTS_CONTROL_ENABLE
@@ -220,7 +226,8 @@ class Win32ComDevice final : public ComDevice {
     if (!::GetOverlappedResult(h_.get(), &ov, &written, TRUE)) {
       const DWORD err = ::GetLastError();
       // The driver's write time-out ran out: what went is the answer.
-      if (err == ERROR_SEM_TIMEOUT || err == ERROR_OPERATION_ABORTED) return static_cast<int>(ov.InternalHigh);
+      if (err == ERROR_SEM_TIMEOUT || err == ERROR_OPERATION_ABORTED)
+        return static_cast<int>(ov.InternalHigh);
       throw ComError(CError_WriteFailed, err);
     }
     DriverOutput out;
@@ -244,7 +251,8 @@ class Win32ComDevice final : public ComDevice {
   int Read(std::uint8_t* bytes, int count) override {
     COMSTAT st{};
     DWORD errors = 0;
-    if (!::ClearCommError(h_.get(), &errors, &st)) throw ComError(CError_ReadFailed, ::GetLastError());
+    if (!::ClearCommError(h_.get(), &errors, &st))
+      throw ComError(CError_ReadFailed, ::GetLastError());
     pendingErrors_.fetch_or(errors);
     const DWORD want = std::min<DWORD>(static_cast<DWORD>(count), st.cbInQue);
     if (want == 0) return 0;
@@ -270,7 +278,8 @@ class Win32ComDevice final : public ComDevice {
   int InputCount() override {
     COMSTAT st{};
     DWORD errors = 0;
-    if (!::ClearCommError(h_.get(), &errors, &st)) throw ComError(CError_ClearComFailed, ::GetLastError());
+    if (!::ClearCommError(h_.get(), &errors, &st))
+      throw ComError(CError_ClearComFailed, ::GetLastError());
     // ClearCommError clears the error flags too; keep them for TakeErrors.
     pendingErrors_.fetch_or(errors);
     return static_cast<int>(std::min<DWORD>(st.cbInQue, 0x7FFFFFFF));
@@ -279,7 +288,8 @@ class Win32ComDevice final : public ComDevice {
   TComErrors TakeErrors(bool parityCheck) override {
     COMSTAT st{};
     DWORD flags = 0;
-    if (!::ClearCommError(h_.get(), &flags, &st)) flags = 0;  // a vanished device is reported by the event thread
+    if (!::ClearCommError(h_.get(), &flags, &st))
+      flags = 0;  // a vanished device is reported by the event thread
     flags |= pendingErrors_.exchange(0);
     TComErrors errors;
     if (flags & CE_FRAME) errors.Include(ceFrame);
@@ -413,7 +423,7 @@ class Win32ComDevice final : public ComDevice {
   Handle claim_;                             // the port name's mutex, see ClaimPortName
   Handle stop_{NewManualResetEvent()};       // set once by RequestStop
   Handle waitEvent_{NewManualResetEvent()};  // completion of the event thread's wait
-  Handle ioEvent_{NewManualResetEvent()};    // completion of a read or write (user-interface thread)
+  Handle ioEvent_{NewManualResetEvent()};  // completion of a read or write (user-interface thread)
   int inputSize_ = 1024;
   std::uint32_t rate_ = 9600;  // the line's rate, for the drain's time slices
   // The levels last given to DTR and RTS (user-interface thread only).

@@ -9,7 +9,8 @@ namespace kv9 {
 std::optional<int> ComPortNumber(const std::string& name) {
   if (name.size() < 4 || name.size() > 6) return {};
   for (int i = 0; i < 3; ++i) {
-    if (std::tolower(static_cast<unsigned char>(name[static_cast<std::size_t>(i)])) != "com"[i]) return {};
+    if (std::tolower(static_cast<unsigned char>(name[static_cast<std::size_t>(i)])) != "com"[i])
+      return {};
   }
   if (name[3] == '0') return {};
   int n = 0;

@@ -14,10 +14,11 @@ namespace kv9 {
 namespace {
 
 std::string Narrow(const wchar_t* text, std::size_t length) {
-  const int size =
-      ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0,
+                                         nullptr, nullptr);
   std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);
+  ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr,
+                        nullptr);
   return out;
 }
 
@@ -30,7 +31,8 @@ std::string Lower(std::string s) {
 // Returns false when the key does not exist (a machine without serial ports).
 bool ReadSerialComm(std::vector<PortEntry>& entries) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) != ERROR_SUCCESS) {
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
     return false;
   }
   for (DWORD index = 0;; ++index) {
@@ -39,7 +41,9 @@ bool ReadSerialComm(std::vector<PortEntry>& entries) {
     BYTE data[256 + sizeof(wchar_t)] = {};
     DWORD dataSize = 256;  // bytes; the extra room keeps the text terminated
     DWORD type = 0;
-    if (::RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type, data, &dataSize) != ERROR_SUCCESS) break;
+    if (::RegEnumValueW(key, index, valueName, &nameLength, nullptr, &type, data, &dataSize) !=
+        ERROR_SUCCESS)
+      break;
     if (type != REG_SZ) continue;
     const auto* text = reinterpret_cast<const wchar_t*>(data);
     std::size_t length = dataSize / sizeof(wchar_t);
@@ -85,7 +89,8 @@ void EnumComPorts(std::vector<std::string>& list) {
   if (!ReadSerialComm(table)) return;  // no key: the list stays as it was
   std::vector<std::string> names;
   for (auto& entry : table) names.push_back(entry.name);
-  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  std::sort(names.begin(), names.end(),
+            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
   list = std::move(names);
 }
 

@@ -110,6 +110,7 @@ class PosixComDevice final : public ComDevice {
     raw.xoffChar = line.xoffChar;
     if (int err = posix::ApplyRawLine(fd_, raw)) throw MakeComError(CError_SetStateFailed, err);
     rate_.store(line.rate);
+    ctsFlow_.store(raw.ctsFlow);
     // DTR and RTS levels are the component's to set (SetDTR, SetRTS): a new
     // rate must not touch lines the module or its cable may depend on.
   }
@@ -141,15 +142,23 @@ class PosixComDevice final : public ComDevice {
     // Queued is not sent: wait until the driver has put the bytes on the line,
     // so the caller's reply wait starts when the frame has gone. Bytes still
     // queued when the bound ran out are dropped and not counted as written,
-    // as a timed-out write on the original platform ends.
+    // as a timed-out write ends on Windows.
     const auto deadlineMs =
         static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                        deadline.time_since_epoch())
                                        .count());
-    const int left = WaitUntilSent(DriverOutputOf(fd_), rate_.load(), deadlineMs);
+    const DriverOutput out = DriverOutputOf(fd_);
+    const int left = WaitUntilSent(out, rate_.load(), deadlineMs);
     if (left > 0) {
       ::tcflush(fd_, TCOFLUSH);
       written = std::max(0, written - left);
+    } else if (out.shifting() < 0 && !ctsFlow_.load()) {
+      // A USB adapter keeps up to a few hundred bytes in its own FIFO once
+      // its queue reads empty; tcdrain waits for them where the driver can
+      // tell (and returns at once where it cannot, a pty included). Without
+      // flow control nothing can hold them, so the wait is no longer than
+      // the bytes just written take on the line.
+      ::tcdrain(fd_);
     }
     return written;
   }
@@ -302,6 +311,7 @@ class PosixComDevice final : public ComDevice {
   int fd_;
   int stopFd_;
   std::atomic<std::uint32_t> rate_{9600};
+  std::atomic<bool> ctsFlow_{false};
   std::atomic<std::uint64_t> bytesRead_{0};
   // Written by LastErrors on the user-interface thread while the event thread
   // may be reading it in WaitEvents.

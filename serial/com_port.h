@@ -95,9 +95,10 @@ class TCustomComPort {
   void EndHold();
   bool Holding() const { return holds_ > 0; }
 
-  // Writes synchronously; returns when all bytes went or the bound of
-  // WriteTotalConstant + WriteTotalMultiplier * count ms ran out, with the
-  // number written. Raises code 24 when closed, 2 when the device fails.
+  // Writes synchronously; returns when all bytes have left the driver (are
+  // on the line, not merely queued) or the bound of WriteTotalConstant +
+  // WriteTotalMultiplier * count ms ran out, with the number that went.
+  // Raises code 24 when closed, 2 when the device fails.
   int Write(const void* bytes, int count);
   // Returns at once with at most count bytes already received (possibly 0).
   // Raises code 24 when closed, 3 when the device fails.

@@ -22,6 +22,7 @@
 #include "kv9_version.h"
 #include "link/firmware_update.h"
 #include "link/flash_wr_rx_cont.h"
+#include "platform/ticks.h"
 #include "serial/port_table.h"
 
 namespace {
@@ -95,6 +96,9 @@ int ShowImageInfo(const kv9::cli::CliOptions& options, kv9::cli::Console& consol
 int RunOnModule(const kv9::cli::CliOptions& options, kv9::cli::Console& console,
                 kv9::cli::PortRow& row) {
   using kv9::cli::ModuleState;
+  // As the desktop tool does at start: on Windows every 10 ms poll of a
+  // reply wait would otherwise last a whole 15.6 ms timer period.
+  kv9::RaiseTimerResolution();
   kv9::cli::StdoutLogPane pane(&console, options);
   kv9::cli::TerminalUi ui(options, &console);
   kv9::TProgSettings settings = options.settings;

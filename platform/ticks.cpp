@@ -20,8 +20,6 @@ std::uint32_t TickCount() {
 
 void SleepMs(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-void RaiseTimerResolution() {}
-
 void SetTickSourceForTest(std::function<std::uint32_t()> source) { TestSource() = std::move(source); }
 
 }  // namespace kv9

@@ -14,8 +14,10 @@ constexpr std::uint32_t TicksBetween(std::uint32_t start, std::uint32_t now) { r
 
 void SleepMs(std::uint32_t ms);
 
-// Asks for 1 ms timer resolution. Linux timers are already that fine, so
-// this does nothing here; it exists so start-up reads the same everywhere.
+// Asks for 1 ms timer resolution (timer_resolution_<os>.cpp). Windows
+// rounds sleeps and waits up to its timer period, 15.6 ms by default, which
+// would stretch every 10 ms poll of a reply wait; Linux timers are already
+// that fine, so there it does nothing.
 void RaiseTimerResolution();
 
 // Tests replace the tick source to cross a wrap; an empty function restores

@@ -10,6 +10,7 @@ packages=(
   xvfb xauth fonts-ipafont
   binutils srecord
   dpkg-dev file lintian desktop-file-utils appstream help2man
+  mingw-w64  # scripts/build-windows.sh (Wine comes with scripts/test-windows.sh)
 )
 
 missing=()

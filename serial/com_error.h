@@ -30,6 +30,9 @@ class EComPort : public std::runtime_error {
   // For a port in use: who holds it, "<process name> (PID <n>)", as far as
   // the system tells; empty when unknown or not a busy port.
   std::string Holder;
+  // The operating system's own words for WinCode, for a log or a trace;
+  // empty where the backend does not supply them. Not part of the message.
+  std::string SystemText;
 };
 
 // The table text of a code ("Unable to open com port", ...).

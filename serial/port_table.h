@@ -1,5 +1,11 @@
 #pragma once
-// The port table: which device file each "COM<n>" name stands for on Linux.
+// The port table: which device each "COM<n>" name stands for. One file per
+// operating system fills it (port_table_posix.cpp, port_table_win32.cpp).
+//
+// On Windows it is the registry's list of serial ports
+// (HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM); the device is
+// "\\.\COM<n>" and the description the driver's device name. The rest of
+// this comment and PortTableSources describe Linux.
 //
 // Automatic entries, only for devices that exist:
 //   /dev/ttyS<k>   -> COM<k+1>   (only UARTs the kernel found hardware for)

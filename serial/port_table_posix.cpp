@@ -79,13 +79,6 @@ PortTableSources PortTableSources::FromEnvironment() {
   return src;
 }
 
-std::optional<int> ComPortNumber(const std::string& name) {
-  if (name.size() < 4 || name.size() > 6 || Lower(name.substr(0, 3)) != "com") return {};
-  auto n = SuffixNumber("x" + name.substr(3), "x");
-  if (!n || *n < 1 || *n > 255 || name[3] == '0') return {};
-  return n;
-}
-
 std::vector<PortEntry> ReadPortTable(const PortTableSources& src) {
   std::map<int, PortEntry> byNumber;
   std::error_code ec;

@@ -42,7 +42,13 @@ int ApplyRawLine(int fd, const RawLine& line) {
   t.c_cc[VMIN] = 0;
   t.c_cc[VTIME] = 0;
 
-  t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+  // The input rate bits stay 0, "same as the output rate": the kernel then
+  // derives the input speed from the output speed on every later change,
+  // including one made through the older TCSETS by another program on the
+  // same tty (Wine, for one). Input bits of BOTHER would freeze the input
+  // speed at this value under such a change, and the two directions of the
+  // line would run at different rates.
+  t.c_cflag |= BOTHER;
   t.c_ospeed = line.rate;
   t.c_ispeed = line.rate;
   if (ioctl(fd, TCSETS2, &t) != 0) return errno;

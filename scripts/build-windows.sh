@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program into build-windows/: kv9core, kv9flash.exe
+# and the Windows test suites, with Debian's mingw-w64 (installed by
+# scripts/install-deps.sh). GoogleTest is built first from Debian's
+# googletest source package, with the same compiler. No Qt, no simulator.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+out=$root/build-windows
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+launcher=()
+if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
+
+gtest=$out/googletest
+if [ ! -f "$gtest/install/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  cmake -S /usr/src/googletest -B "$gtest/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON -Dgtest_disable_pthreads=OFF \
+    -DCMAKE_INSTALL_PREFIX="$gtest/install" "${launcher[@]}" >/dev/null
+  cmake --build "$gtest/build"
+  cmake --install "$gtest/build" >/dev/null
+fi
+
+[ -f "$out/build.ninja" ] || cmake -S . -B "$out" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV9_BUILD_GUI=OFF -DKV9_TEST_DIRS="shared;windows" \
+  -DCMAKE_PREFIX_PATH="$gtest/install" -DGTest_DIR="$gtest/install/lib/cmake/GTest" "${launcher[@]}"
+cmake --build "$out" "$@"

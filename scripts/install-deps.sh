@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth fonts-ipafont
   binutils srecord
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -151,8 +151,34 @@ def written_seeds():
         put("cli_options", "args-%d" % i, b"\0".join(a.encode() for a in args))
 
 
+def loader_seeds():
+    """Image files made by srec_cat and objcopy from a small pattern."""
+    with tempfile.TemporaryDirectory() as tmp:
+        raw = os.path.join(tmp, "part.bin")
+        with open(raw, "wb") as f:
+            f.write(bytes((i * 7 + 3) & 0xFF for i in range(600)))
+        runs = [
+            ("srecord_loader", "srec_cat-s3.mot",
+             ["srec_cat", raw, "-binary", "-offset", "0xFFFC0000", "-o", "-", "-motorola", "-address-length=4"]),
+            ("srecord_loader", "srec_cat-s2.mot",
+             ["srec_cat", raw, "-binary", "-offset", "0xFFF000", "-o", "-", "-motorola", "-address-length=3"]),
+            ("srecord_loader", "objcopy.mot",
+             ["objcopy", "-I", "binary", "-O", "srec", "--srec-forceS3", "--change-addresses", "0xFFFE0000",
+              raw, "/dev/stdout"]),
+            ("intel_hex_loader", "srec_cat-linear.hex",
+             ["srec_cat", raw, "-binary", "-offset", "0xFFFC0000", "-o", "-", "-intel", "-address-length=4"]),
+            ("intel_hex_loader", "srec_cat-segment.hex",
+             ["srec_cat", raw, "-binary", "-offset", "0xF0000", "-o", "-", "-intel", "-address-length=3"]),
+            ("intel_hex_loader", "objcopy.hex",
+             ["objcopy", "-I", "binary", "-O", "ihex", "--change-addresses", "0xFFFFF000", raw, "/dev/stdout"]),
+        ]
+        for target, name, command in runs:
+            put(target, name, subprocess.run(command, check=True, capture_output=True).stdout)
+
+
 def main():
     written_seeds()
+    loader_seeds()
     if len(sys.argv) > 1:
         from_capture(capture(sys.argv[1]))
 

@@ -164,7 +164,7 @@ int TFlashWrRXCont::EraseUserArea(int userBootMode) {
     std::uint32_t address = range.first;
     for (std::uint32_t i = 0; i < range.count; ++i) {
       if (!BlockEraseAt(address)) {
-        AddLog(std::to_string(i) + "Erase 失敗 : 0x" + Hex8(i), 0);
+        AddLog(std::to_string(i) + "Erase 失敗 : 0x" + Hex8(address), 0);
         ok = 0;
         break;
       }

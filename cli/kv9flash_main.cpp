@@ -39,9 +39,20 @@ int Run(const kv9::cli::CliOptions& options) {
   auto log = [&](const std::string& text, int force) { kv9::AppendLogLine(&pane, options.debug, text, force); };
 
   if (!options.imageFile.empty()) {
+    const std::size_t messagesBefore = ui.MessagesShown();
     const int loaded = cont.LoadImageFile(options.imageFile);
     log(loaded ? "OK: Read ROM Data" : "NG: Read ROM Data", 1);
-    if (!loaded) return kExitUsage;
+    if (!loaded) {
+      // Every refusal says why on stderr, also those the window only logs.
+      if (ui.MessagesShown() == messagesBefore) ui.ShowMessage(options.imageFile + ": " + cont.ImageLoadProblem);
+      return kExitUsage;
+    }
+  }
+  // An image for another area than the settings describe is refused before
+  // any port is opened.
+  if (const std::string problem = kv9::ImageAreaProblem(cont); !problem.empty() && options.command != kv9::cli::Command::Version) {
+    ui.ShowMessage(problem);
+    return kExitUsage;
   }
 
   const int found = cont.OpenAtStartup(settings.WriteSpeedIndex);

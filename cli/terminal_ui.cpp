@@ -13,7 +13,10 @@ void StdoutLogPane::AppendLine(const std::string& text) {
 TerminalUi::TerminalUi(const CliOptions& options, std::FILE* err, bool progressLines)
     : options_(options), err_(err), progressLines_(progressLines), settings_(options.settings) {}
 
-void TerminalUi::ShowMessage(const std::string& text) { std::fprintf(err_, "error: %s\n", text.c_str()); }
+void TerminalUi::ShowMessage(const std::string& text) {
+  ++messagesShown_;
+  std::fprintf(err_, "error: %s\n", text.c_str());
+}
 void TerminalUi::ShowError(const std::string& text) { std::fprintf(err_, "error: %s\n", text.c_str()); }
 void TerminalUi::ShowModuleError(const std::string& text) { std::fprintf(err_, "error: %s\n", text.c_str()); }
 

@@ -52,6 +52,8 @@ class TerminalUi : public LinkUi {
 
   // The port the person asked for was not in the port list.
   bool PortMissing() const { return portMissing_; }
+  // How many message texts went to stderr so far.
+  std::size_t MessagesShown() const { return messagesShown_; }
   const TProgSettings& Settings() const { return settings_; }
 
  private:
@@ -60,6 +62,7 @@ class TerminalUi : public LinkUi {
   std::FILE* err_;
   bool progressLines_;
   bool portMissing_ = false;
+  std::size_t messagesShown_ = 0;
   std::string stage_;
   int percent_ = -1;
   TProgSettings settings_;

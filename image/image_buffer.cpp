@@ -25,6 +25,7 @@ void TFlashWrRXCont::InitImageBuffer() {
   ImageStream.SetSize(size);
   ImageStream.Rewind();
   ImageLoaded = 0;
+  ImageBase = RomStart;
   std::fill(ImageStream.Memory(), ImageStream.Memory() + size, 0xFF);
   ImageStream.Rewind();
 }
@@ -32,6 +33,7 @@ void TFlashWrRXCont::InitImageBuffer() {
 void TFlashWrRXCont::LoadEmbeddedImage() {
   const ResourceBlob blob = FindResource("HEXDATA", "HexData1");
   ImageStream.Write(blob.data, blob.size);
+  ImageBase = kEmbeddedImageStart;
   ImageLoaded = 1;
 }
 

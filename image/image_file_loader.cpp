@@ -4,6 +4,7 @@
 #include <string>
 
 #include "image/hex_fields.h"
+#include "image/load_tally.h"
 #include "image/loader_texts.h"
 #include "image/record_placement.h"
 #include "image/text_file_lines.h"
@@ -30,6 +31,7 @@ std::string UpperExtension(const std::string& fileName) {
 
 int TFlashWrRXCont::LoadImageFile(const std::string& fileName) {
   const std::string ext = UpperExtension(fileName);
+  ImageLoadProblem.clear();
   int result = 0;
   try {
     if (ext == ".HEX") {
@@ -37,10 +39,12 @@ int TFlashWrRXCont::LoadImageFile(const std::string& fileName) {
     } else if (ext == ".MOT") {
       result = LoadSRecordFile(fileName);
     } else {
+      ImageLoadProblem = kUnknownExtensionText;
       return 0;
     }
   } catch (const EImageFileError& e) {
     // Nothing was parsed, so buffer, ImageLoaded and the log are as before.
+    ImageLoadProblem = e.what();
     if (Owner()) Owner()->ShowMessage(e.what());
     return 0;
   }
@@ -53,12 +57,16 @@ std::int32_t TFlashWrRXCont::HexToInt(const std::string& text) const {
 }
 
 RecordPlace TFlashWrRXCont::PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data,
-                                             std::uint32_t& byteCount) {
+                                             LoadTally& tally) {
   const RecordPlace place = ClassifyRecordAddress(address, RomStart, RomEnd);
   if (place == RecordPlace::InArea) {
     WriteRecordAt(ImageStream, address - RomStart, data.data(), data.size());
-    byteCount += static_cast<std::uint32_t>(data.size());
+    tally.byteCount += static_cast<std::uint32_t>(data.size());
+    tally.unprogrammed += UnprogrammedBytes(address, data.size());
   } else if (place == RecordPlace::OutOfRange) {
+    tally.ok = false;
+    tally.stopped = true;
+    ImageLoadProblem = kOutOfRangeMessage;
     ShowRangeMessage();
   }
   return place;
@@ -66,14 +74,46 @@ RecordPlace TFlashWrRXCont::PlaceImageRecord(std::uint32_t address, const std::v
 
 void TFlashWrRXCont::LogLoadSummary(std::uint32_t byteCount) { AddLog(LoadSummaryLine(byteCount), 0); }
 
-int TFlashWrRXCont::FinishImageLoad(bool ok, std::uint8_t failFill, std::uint32_t byteCount) {
+int TFlashWrRXCont::FinishImageLoad(const LoadTally& tally, std::uint8_t failFill) {
+  bool ok = tally.ok;
+  if (ok) {
+    // Every record was sound, but the file as a whole may still not be an
+    // image: programming it would erase the module and leave it without
+    // firmware while the checks compare the module with the same gap.
+    const char* problem = nullptr;
+    std::string text;
+    if (tally.byteCount == 0) {
+      problem = kNoDataMessage;
+    } else if (!tally.terminated && !tally.countedToTheEnd) {
+      problem = kIncompleteFileMessage;
+    } else if (tally.countMismatch) {
+      text = RecordCountMessage(tally.countAnnounced, tally.countFound);
+      problem = text.c_str();
+    }
+    if (problem) {
+      ok = false;
+      ImageLoadProblem = problem;
+      if (Owner()) Owner()->ShowMessage(problem);
+    }
+  } else if (ImageLoadProblem.empty()) {
+    // A cut line gets a box; a checksum error keeps the tool's silence in the
+    // window and leaves its text for the terminal.
+    if (tally.firstTruncatedLine != 0) {
+      ImageLoadProblem = TruncatedRecordMessage(tally.firstTruncatedLine);
+      if (Owner()) Owner()->ShowMessage(ImageLoadProblem);
+    } else {
+      ImageLoadProblem = ChecksumErrorText(tally.firstChecksumLine);
+    }
+  }
   if (!ok) {
     std::fill(ImageStream.Memory(), ImageStream.Memory() + ImageStream.Size(), failFill);
     ImageStream.Rewind();
     ImageLoaded = 0;
     return 0;
   }
-  if (byteCount != 0) LogLoadSummary(byteCount);
+  ImageBase = RomStart;
+  LogLoadSummary(tally.byteCount);
+  if (tally.unprogrammed != 0) AddLog(UnprogrammedDataLine(tally.unprogrammed), 1);
   return 1;
 }
 

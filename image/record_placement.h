@@ -15,6 +15,11 @@ enum class RecordPlace { InArea, Ignored, OutOfRange };
 
 RecordPlace ClassifyRecordAddress(std::uint32_t address, std::uint32_t romStart, std::uint32_t romEnd);
 
+// Of count bytes placed from `address` on, how many the update will never
+// program: those in the resident loader's top 16 KB (0xFFFFC000 and up) and
+// those past 0xFFFFFFFF.
+std::uint32_t UnprogrammedBytes(std::uint32_t address, std::size_t count);
+
 // Writes count bytes at `offset`. A record that runs past the end extends
 // the stream; should it start beyond the end (an area chosen larger than the
 // buffer), the gap between is filled with erased bytes (0xFF) so that no

@@ -49,6 +49,15 @@ std::vector<std::string> SplitTextLines(std::string_view text) {
   return lines;
 }
 
+std::string_view RecordText(std::string_view line, bool firstLine) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (firstLine && line.substr(0, kByteOrderMark.size()) == kByteOrderMark) line.remove_prefix(kByteOrderMark.size());
+  const std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = line.find_last_not_of(" \t");
+  return line.substr(first, last - first + 1);
+}
+
 std::vector<std::string> ReadTextLines(const std::string& path) {
   // O_NONBLOCK: a FIFO must not hold the user-interface thread in open();
   // it is refused below as not a regular file.

@@ -27,6 +27,11 @@ class EImageFileError : public std::runtime_error {
 // does not start another (empty) line.
 std::vector<std::string> SplitTextLines(std::string_view text);
 
+// The record text of one line: blanks and tabs around it removed, and on
+// the first line of a file a UTF-8 byte-order mark, which some editors put
+// in front of the first record.
+std::string_view RecordText(std::string_view line, bool firstLine);
+
 // Reads a regular file of at most kMaxImageFileSize bytes and splits it into
 // lines; throws EImageFileError otherwise.
 std::vector<std::string> ReadTextLines(const std::string& path);

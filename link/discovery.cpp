@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string_view>
 
 #include "link/com_number.h"
 #include "link/flash_wr_rx_cont.h"
@@ -74,6 +75,12 @@ static int TryPortAtSpeed(TFlashWrRXCont& cont, int port, const Speed& speed, co
   return cont.CommX1.Connected() && cont.CheckLink() ? 1 : 0;
 }
 
+// A port another program holds, or this user may not open, or that has
+// no device behind it fails the same way at every rate.
+static bool FailsAtEveryRate(const TFlashWrRXCont& cont) {
+  return !cont.LastOpenReason.empty() && cont.LastOpenFailure != PortOpenFailure::Other;
+}
+
 // The search shared by ScanPorts and ScanSpeeds.
 static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, const Speed (&speeds)[4],
                   bool pumpBeforeEachSpeed) {
@@ -81,6 +88,14 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, co
   if (ui) ui->ShowSearchProgress(kSearchCaption, kSearchBanner);
   ProcessMessages();
   int found = 0;
+  // Each port that could not be opened, once, with its reason.
+  std::vector<std::string> unopened;
+  struct Quiet {
+    TFlashWrRXCont& cont;
+    ~Quiet() { cont.QuietOpen = false; }
+  } quiet{cont};
+  cont.QuietOpen = true;
+  const TComPortHold hold(cont.CommX1);  // each port stays ours across its tries at each speed
   try {
     for (std::string entry : list) {
       ProcessMessages();
@@ -88,14 +103,23 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, co
       const int port = ComNumberOf(entry);
       const std::string portLine = "Check PORT:" + std::to_string(port);
       cont.AddLog(portLine, 0);
+      std::string reason;
+      bool opened = false;  // a port that opened and did not answer is "not found"
       for (const Speed& speed : speeds) {
         if (pumpBeforeEachSpeed) ProcessMessages();
         if (TryPortAtSpeed(cont, port, speed, portLine)) {
           found = 1;
           break;
         }
+        if (cont.LastOpenReason.empty()) opened = true;
+        if (reason.empty()) reason = cont.LastOpenReason;
+        if (FailsAtEveryRate(cont)) break;
       }
       if (found) break;
+      if (!reason.empty() && !opened) {
+        cont.AddLog(reason, 1);
+        unopened.push_back(reason);
+      }
     }
     if (found) {
       cont.Settings.PortNumber = ComNumberOf(cont.CommX1.Port());
@@ -110,6 +134,11 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, co
     found = 0;
   }
   if (ui) ui->CloseSearchProgress();
+  if (!found && !unopened.empty() && ui) {
+    std::string text;
+    for (const std::string& line : unopened) text += (text.empty() ? "" : "\n") + line;
+    ui->ShowMessage(text);
+  }
   return found;
 }
 
@@ -123,11 +152,15 @@ int TFlashWrRXCont::ScanSpeeds(const std::string& portName) {
 
 int TFlashWrRXCont::IsSupportedModel(int display) {
   if (!ReadModelName(display)) return 0;
-  const std::size_t received = strnlen(ModelName.data(), 9);
-  // A reply with an empty name would compare nothing and accept any module,
-  // which could put this firmware into another model: refuse it.
-  if (received == 0) return 0;
-  return std::memcmp(ModelName.data(), kSupportedModel, received) == 0 ? 1 : 0;
+  // The whole name must be the model's: "Q508" and then only blanks or zero
+  // bytes. Comparing only what was received would take "Q" or "Q5" (a name
+  // cut by a zero byte) for this model and put this firmware into another.
+  const std::string_view model(kSupportedModel, 4);
+  if (std::string_view(ModelName.data(), model.size()) != model) return 0;
+  for (std::size_t i = model.size(); i < 9; ++i) {
+    if (ModelName[i] != ' ' && ModelName[i] != '\0') return 0;
+  }
+  return 1;
 }
 
 void TFlashWrRXCont::ShowModuleMessage() {

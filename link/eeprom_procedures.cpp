@@ -56,10 +56,11 @@ int ShowFactoryData(TFlashWrRXCont& cont, const LogLineFn& log) {
   return 1;
 }
 
-int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode) {
+int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup) {
   EepromImage factory{}, allData{}, fresh{}, check{};
   if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, factory.data())) return 0;
   if (!cont.EepromRead(kKindAllData, kFirstWordAddress, kEepromWords, allData.data())) return 0;
+  if (backup) backup(factory, allData);
   if (!cont.EepromInit(initScanMode)) return 0;
   if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, fresh.data())) return 0;
   TakeRenewedWords(fresh, factory);

@@ -39,8 +39,12 @@ std::uint16_t ClampReferencePower(std::uint16_t value);
 int SetPowerRef(TFlashWrRXCont& cont, const LogLineFn& log);
 // Lists the factory data: the OK/NG line and, on success, the 124 bytes.
 int ShowFactoryData(TFlashWrRXCont& cont, const LogLineFn& log);
+// Called with both images once they are read, before the initialisation
+// overwrites them.
+using EepromBackupFn = std::function<void(const EepromImage& factory, const EepromImage& allData)>;
+
 // Re-initialises the EEPROM and writes back the old values except the renewed
 // words; reads both images back and compares them.
-int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode);
+int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup = {});
 
 }  // namespace kv9

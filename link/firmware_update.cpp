@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "image/loader_texts.h"
+#include "link/eeprom_backup.h"
 #include "platform/message_pump.h"
 #include "platform/ticks.h"
 
@@ -42,6 +44,34 @@ const char* const kAdviceRetry = "再度ソフトを起動し、もう一度書�
 const char* const kAdviceRetryReWrite =
     "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。";
 
+const char* const kAdviceVerifiedWrite =
+    "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。"
+    "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。";
+const char* const kAdviceEepromBackup = "書き込み前のEEPROMの内容 : ";
+const char* const kBackupLabel = "EEPROM BACKUP : ";
+
+// The module rates in the order discovery tries them on one port.
+constexpr std::int32_t kModuleRates[] = {19200, 38400, 9600, 115200};
+
+// Asks for the ROM version at every module rate but the one already tried;
+// the port stays at the rate that answered, which becomes the module's.
+int ReadRomVersionAtOtherRates(TFlashWrRXCont& cont, std::uint8_t port, std::int32_t triedRate,
+                               const LogLineFn& log) {
+  for (const std::int32_t rate : kModuleRates) {
+    if (rate == triedRate) continue;
+    cont.CommX1.SetBaudRate(StrToBaudRate(std::to_string(rate)));
+    cont.OpenPort(port);
+    cont.RxFlush();
+    if (cont.ReadRomVersion(0)) {
+      cont.Settings.BitRate = rate;
+      if (LinkUi* ui = cont.Owner()) ui->CopySettingsBack(cont.Settings);
+      log("Speed  : " + std::to_string(rate), 1);
+      return 1;
+    }
+  }
+  return 0;
+}
+
 void LogAdvice(const LogLineFn& log, std::int32_t failStage) {
   if (failStage == 0) log(kAdviceCheckConnection, 1);
   log(kAdvicePowerCycle, 1);
@@ -58,6 +88,11 @@ int RunStage(TFlashWrRXCont& cont, int index, const UpdateOptions& options) {
 }
 
 }  // namespace
+
+std::string ImageAreaProblem(const TFlashWrRXCont& cont) {
+  if (cont.ImageBase == cont.RomStart) return {};
+  return ImageAreaMismatchMessage(cont.ImageBase, cont.RomStart);
+}
 
 void WaitProcessingMessages(std::uint32_t ms) {
   const std::uint32_t start = TickCount();
@@ -88,6 +123,11 @@ int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const
     log(kNoImage, 1);
     return 0;
   }
+  if (const std::string problem = ImageAreaProblem(cont); !problem.empty()) {
+    log(problem, 1);
+    if (ui) ui->ShowMessage(problem);
+    return 0;
+  }
   log("", 1);
   if (ui) {
     ui->SetMainWindowEnabled(false);
@@ -102,7 +142,10 @@ int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const
 
   const auto port = static_cast<std::uint8_t>(settings.PortNumber);
   const TBaudRate moduleRate = StrToBaudRate(std::to_string(settings.BitRate));
+  const TComPortHold hold(cont.CommX1);  // the port stays ours across every reopen below
   std::exception_ptr escaped;
+  bool verified = false;       // every flash stage succeeded
+  std::string backupPath;      // where the EEPROM images went before the initialisation
   try {
     // The port at the module's own rate.
     title("");
@@ -158,18 +201,32 @@ int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const
 
     // Restart into the new firmware and identify it.
     if (ok && options.UserBootMode) {
+      verified = true;
       cont.LoaderRestart();
       WaitProcessingMessages(static_cast<std::uint32_t>(options.ResetWaitMs));
       cont.CommX1.SetBaudRate(moduleRate);
       cont.OpenPort(port);
       cont.RxFlush();
-      if (!cont.ReadRomVersion(0)) {
+      int versionRead = cont.ReadRomVersion(0);
+      // In re-write mode the module's rate was never seen: the one chosen is
+      // a guess, and a module whose firmware talks at another rate would be
+      // reported as failed after a good write, its restore skipped.
+      if (!versionRead && cont.ReWriteMode) versionRead = ReadRomVersionAtOtherRates(cont, port, settings.BitRate, log);
+      if (!versionRead) {
         ok = 0;
         log("NG : Get ROM Version", 1);
       } else {
         ok = 1;
         if (options.InitAfterUpdate) {
-          ok = RestoreFactorySettings(cont, options.InitScanMode);
+          auto backup = [&](const EepromImage& factory, const EepromImage& allData) {
+            std::string error;
+            if (WriteEepromBackup(cont.CommX1.Port(), factory, allData, backupPath, error)) {
+              log(kBackupLabel + backupPath, 0);
+            } else {
+              log(kBackupLabel + std::string("NG ") + error, 1);
+            }
+          };
+          ok = RestoreFactorySettings(cont, options.InitScanMode, backup);
           log(ok ? "FLASH DATA : OK" : "FLASH DATA : NG", 1);
           log("", 1);
         }
@@ -206,6 +263,12 @@ int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const
       ui->DisableUpdateCommands();
     }
     LogAdvice(log, failStage);
+    // The firmware is in and checked: writing it again would only repeat
+    // the risk. Say so, and where the EEPROM as it was before is kept.
+    if (verified) {
+      log(kAdviceVerifiedWrite, 1);
+      if (!backupPath.empty()) log(kAdviceEepromBackup + backupPath, 1);
+    }
   }
   ProcessMessages();
   if (ui) {

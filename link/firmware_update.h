@@ -4,6 +4,7 @@
 // restore, with its texts, waits and advice. The desktop window and the
 // terminal front end run this same sequence; only their LinkUi differs.
 #include <cstdint>
+#include <string>
 
 #include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
@@ -26,6 +27,12 @@ struct UpdateOptions {
 // is then raised again for the toolkit's error handler.
 int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const UpdateOptions& options,
                       const LogLineFn& log, std::int32_t& failStage);
+
+// Why the image buffer cannot be programmed with the current settings: its
+// first byte belongs to another address than the ROM size setting's first
+// address (the setting changed after the image was loaded). Empty when it
+// can. Every byte would otherwise land at the wrong address.
+std::string ImageAreaProblem(const TFlashWrRXCont& cont);
 
 // Processes messages for ms milliseconds, so windows stay painted while the
 // module restarts.

@@ -106,6 +106,8 @@ int TFlashWrRXCont::WaitRxCount(std::uint32_t timeoutMs, int count) {
 }
 
 int TFlashWrRXCont::OpenPort(std::uint8_t port) {
+  LastOpenReason.clear();
+  LastOpenFailure = PortOpenFailure::Other;
   ClosePort();
   RxWritePos = 0;
   RxReadPos = 0;
@@ -114,10 +116,18 @@ int TFlashWrRXCont::OpenPort(std::uint8_t port) {
     CommX1.Open();
     CommX1.SetRTS(true);
     CommX1.SetDTR(true);
-  } catch (const EComPort&) {
-    if (owner_) {
-      owner_->ShowMessage(CommX1.Port() + "がオープン出来ません!!" + "\n\n" +
-                          "  ポートを及びパラメータ設定を再確認してください。");
+  } catch (const EComPort& e) {
+    LastOpenFailure = ClassifyPortOpenError(e.WinCode);
+    LastOpenReason = PortOpenReason(CommX1.Port(), e.WinCode, e.Holder, e.what());
+    if (owner_ && !QuietOpen) {
+      std::string text = CommX1.Port() + "がオープン出来ません!!" + "\n\n" +
+                         "  ポートを及びパラメータ設定を再確認してください。";
+      // A port taken by another program or closed to this user is not a
+      // setting to check: say which.
+      if (LastOpenFailure == PortOpenFailure::InUse || LastOpenFailure == PortOpenFailure::NoPermission) {
+        text += "\n\n" + LastOpenReason;
+      }
+      owner_->ShowMessage(text);
     }
     return 0;
   }

@@ -15,12 +15,15 @@
 
 #include "image/memory_stream.h"
 #include "image/record_placement.h"
+#include "link/port_open_reason.h"
 #include "link/prog_settings.h"
 #include "platform/link_ui.h"
 #include "platform/log_pane.h"
 #include "serial/com_port.h"
 
 namespace kv9 {
+
+struct LoadTally;
 
 constexpr int kRxRingSize = 16384;
 constexpr int kReplyBufSize = 1280;
@@ -65,7 +68,9 @@ class TFlashWrRXCont {
   // --- port ---
   // Closes the port if open, empties the ring, opens "COM<port>" and raises
   // RTS and DTR. 1 when the port is open afterwards; 0 after a message box
-  // naming the port when it could not be opened.
+  // naming the port (and, for a port in use or not permitted, why) when it
+  // could not be opened. LastOpenReason then holds the reason line; with
+  // QuietOpen set the box is left to the caller.
   int OpenPort(std::uint8_t port);
   void ClosePort();
 
@@ -197,16 +202,19 @@ class TFlashWrRXCont {
   int ParseSRecords(const std::vector<std::string>& lines);
   // The value of a hexadecimal field; other characters count 0.
   std::int32_t HexToInt(const std::string& text) const;
-  // Puts one checked data record at its address: written (count grows by
-  // its length), ignored, or refused with the range message. Returns the
-  // place it found.
-  RecordPlace PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data,
-                               std::uint32_t& byteCount);
+  // Puts one checked data record at its address: written (the tally counts
+  // its bytes), ignored, or refused with the range message (the tally is
+  // failed and stopped). Returns the place it found.
+  RecordPlace PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data, LoadTally& tally);
   // The debug lines and the message box of the loaders.
   void LogLoadSummary(std::uint32_t byteCount);
-  // The end of a parse: on failure the buffer is filled with `failFill`,
-  // rewound and ImageLoaded cleared (0); on success the summary line (1).
-  int FinishImageLoad(bool ok, std::uint8_t failFill, std::uint32_t byteCount);
+  // The end of a parse. A file that placed no data byte, ends neither with
+  // its termination record nor with a matching S5/S6 count, or has a wrong
+  // count fails with a message box. On failure the
+  // buffer is filled with `failFill`, rewound and ImageLoaded cleared (0);
+  // on success ImageBase becomes RomStart, the summary line and, when some
+  // of the data will never be programmed, a forced line saying how much (1).
+  int FinishImageLoad(const LoadTally& tally, std::uint8_t failFill);
   void LogImageCrc();
   void ShowRangeMessage();
   // IMAGE-LOADER-DECLARATIONS-END
@@ -230,10 +238,23 @@ class TFlashWrRXCont {
   std::array<char, 10> ModelName{};
   TMemoryStream ImageStream;
   std::uint8_t ImageLoaded = 0;
+  // The flash address of the buffer's first byte: 0xFFFC0000 for the image
+  // the tool carries, RomStart at the time of a file load. The update
+  // refuses to run while it differs from RomStart.
+  std::uint32_t ImageBase = 0;
+  // Why the last file load failed, for front ends that print it; empty after
+  // a good load.
+  std::string ImageLoadProblem;
   std::int32_t ReWriteMode = 0;
   std::int32_t DebugLog = 0;
   std::int32_t TxLog = 1;
   std::int32_t RxLog = 1;
+
+  // Set while discovery opens port after port: it reports each port that
+  // cannot be opened once, not with a box per try.
+  bool QuietOpen = false;
+  std::string LastOpenReason;
+  PortOpenFailure LastOpenFailure = PortOpenFailure::Other;
 
   LinkUi* Owner() const { return owner_; }
 

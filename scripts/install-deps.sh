@@ -9,6 +9,7 @@ packages=(
   libgtest-dev googletest
   xvfb xauth fonts-ipafont
   binutils srecord
+  dpkg-dev file lintian desktop-file-utils appstream help2man
   clang libclang-rt-14-dev
 )
 

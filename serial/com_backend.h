@@ -40,15 +40,23 @@ class ComDevice {
  public:
   virtual ~ComDevice() = default;
 
-  // Opens the device of a port name exclusively; raises code 1.
+  // Opens the device of a port name for this program alone: no other
+  // program, locking or not, may have it open, and none can open it while
+  // this device lives. Raises code 1 with the OS error number (in use:
+  // EBUSY or EWOULDBLOCK, with EComPort::Holder naming the holder where the
+  // system tells; EACCES/EPERM, ENOENT, ...).
   static std::unique_ptr<ComDevice> Open(const std::string& portName);
 
   virtual void ApplyBufferSizes(int inputSize, int outputSize) = 0;  // code 9
-  virtual void ApplyLine(const ComLineSettings& line) = 0;           // code 7
+  // Code 7. Leaves the DTR and RTS levels as they are (the component raises
+  // or drops them itself, only when their control setting changed); only a
+  // handshake mode hands the line to the driver. XON/XOFF as the settings say.
+  virtual void ApplyLine(const ComLineSettings& line) = 0;
   virtual void ApplyTimeouts(const TComTimeouts& timeouts) = 0;      // code 8
 
-  // Writes all bytes or as many as fit before timeoutMs ran out; returns the
-  // number written. Raises code 2.
+  // Writes all bytes and returns once they have left the driver (not merely
+  // been queued), or when timeoutMs ran out: then with the number that went,
+  // bytes still queued being discarded. Raises code 2.
   virtual int Write(const std::uint8_t* bytes, int count, std::uint32_t timeoutMs) = 0;
   // Returns at once with at most count bytes already received. Raises code 3.
   virtual int Read(std::uint8_t* bytes, int count) = 0;
@@ -63,6 +71,13 @@ class ComDevice {
   virtual void ReadModemStatus() = 0;  // code 11; a device without modem lines ignores it
   // Discards the driver's queues; errors are ignored.
   virtual void Purge(bool input, bool output) = 0;
+  // The port closes while a hold keeps the device for this program (the
+  // event thread has ended): do to the line what closing does (both queues
+  // discarded, DTR and RTS dropped) but keep the device and its exclusive
+  // use, and withdraw the stop request so a later event thread can wait on
+  // it again. Returns false when the device is no longer usable (unplugged):
+  // it is then let go instead. Errors are not raised.
+  virtual bool Park() = 0;
 
   // Event thread: blocks until bytes or line errors are there, the device is
   // gone, or RequestStop() was called. Never returns an empty result in a

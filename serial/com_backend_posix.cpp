@@ -5,6 +5,7 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -12,9 +13,12 @@
 #include <cerrno>
 #include <chrono>
 #include <termios.h>
+#include <thread>
 
 #include "serial/com_backend.h"
 #include "serial/com_error.h"
+#include "serial/device_holders_posix.h"
+#include "serial/output_drain.h"
 #include "serial/port_table.h"
 #include "serial/termios2_linux.h"
 
@@ -44,6 +48,39 @@ class FdGuard {
   int fd_;
 };
 
+// TIOCEXCL outlives the descriptor on a pty (the next open would fail with
+// EBUSY), so whoever set it clears it before letting the descriptor go.
+void ClearExclusive(int fd) { ::ioctl(fd, TIOCNXCL); }
+
+// Clears the exclusive mark on the way out of a failed opening, unless
+// another program had set it.
+class ExclusiveGuard {
+ public:
+  ExclusiveGuard(int fd, bool ours) : fd_(fd), ours_(ours) {}
+  ExclusiveGuard(const ExclusiveGuard&) = delete;
+  ExclusiveGuard& operator=(const ExclusiveGuard&) = delete;
+  ~ExclusiveGuard() {
+    if (ours_) ClearExclusive(fd_);
+  }
+  void release() { ours_ = false; }
+
+ private:
+  int fd_;
+  bool ours_;
+};
+
+std::uint64_t SteadyMs() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+// Raises code 1 for a device someone else has open; the holder is named when
+// the system shows it.
+[[noreturn]] void ThrowInUse(int err, dev_t device, int ownFd) {
+  throw MakeComError(CError_OpenFailed, err, posix::HolderText(posix::FindDeviceHolder(device, ownFd)));
+}
+
 class PosixComDevice final : public ComDevice {
  public:
   PosixComDevice(int fd, int stopFd) : fd_(fd), stopFd_(stopFd) {}
@@ -51,6 +88,7 @@ class PosixComDevice final : public ComDevice {
     // Bytes that arrived but were never read must not greet the next opener
     // (a pty keeps them across close and reopen).
     ::tcflush(fd_, TCIOFLUSH);
+    ClearExclusive(fd_);
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
     ::close(stopFd_);
@@ -71,9 +109,10 @@ class PosixComDevice final : public ComDevice {
     raw.xonChar = line.xonChar;
     raw.xoffChar = line.xoffChar;
     if (int err = posix::ApplyRawLine(fd_, raw)) throw MakeComError(CError_SetStateFailed, err);
-    // The DTR and RTS levels the settings fix; handshake modes leave them to the driver.
-    if (line.controlDtr != dtrHandshake) SetDTR(line.controlDtr == dtrEnable);
-    if (line.controlRts == rtsEnable || line.controlRts == rtsDisable) SetRTS(line.controlRts == rtsEnable);
+    rate_.store(line.rate);
+    ctsFlow_.store(raw.ctsFlow);
+    // DTR and RTS levels are the component's to set (SetDTR, SetRTS): a new
+    // rate must not touch lines the module or its cable may depend on.
   }
 
   void ApplyTimeouts(const TComTimeouts&) override {}  // reads never block; writes take their bound per call
@@ -99,6 +138,27 @@ class PosixComDevice final : public ComDevice {
       if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLOUT)) {
         throw MakeComError(CError_WriteFailed, EIO);
       }
+    }
+    // Queued is not sent: wait until the driver has put the bytes on the line,
+    // so the caller's reply wait starts when the frame has gone. Bytes still
+    // queued when the bound ran out are dropped and not counted as written,
+    // as a timed-out write ends on Windows.
+    const auto deadlineMs =
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                       deadline.time_since_epoch())
+                                       .count());
+    const DriverOutput out = DriverOutputOf(fd_);
+    const int left = WaitUntilSent(out, rate_.load(), deadlineMs);
+    if (left > 0) {
+      ::tcflush(fd_, TCOFLUSH);
+      written = std::max(0, written - left);
+    } else if (out.shifting() < 0 && !ctsFlow_.load()) {
+      // A USB adapter keeps up to a few hundred bytes in its own FIFO once
+      // its queue reads empty; tcdrain waits for them where the driver can
+      // tell (and returns at once where it cannot, a pty included). Without
+      // flow control nothing can hold them, so the wait is no longer than
+      // the bytes just written take on the line.
+      ::tcdrain(fd_);
     }
     return written;
   }
@@ -197,6 +257,22 @@ class PosixComDevice final : public ComDevice {
     }
   }
 
+  bool Park() override {
+    ::tcflush(fd_, TCIOFLUSH);
+    // Closing the last descriptor drops DTR and RTS where the line hangs up
+    // on close (HUPCL); the kept descriptor does the same by hand.
+    termios t {};
+    if (::tcgetattr(fd_, &t) == 0 && (t.c_cflag & HUPCL)) {
+      int bits = TIOCM_DTR | TIOCM_RTS;
+      ::ioctl(fd_, TIOCMBIC, &bits);
+    }
+    std::uint64_t pending = 0;
+    [[maybe_unused]] auto n = ::read(stopFd_, &pending, sizeof pending);  // withdraw the stop request
+    pollfd p{fd_, 0, 0};
+    if (::poll(&p, 1, 0) < 0) return false;
+    return (p.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+  }
+
   void RequestStop() override {
     std::uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(stopFd_, &one, sizeof one);
@@ -214,8 +290,28 @@ class PosixComDevice final : public ComDevice {
     }
   }
 
+  static DriverOutput DriverOutputOf(int fd) {
+    DriverOutput out;
+    out.queued = [fd] {
+      int n = 0;
+      return ::ioctl(fd, TIOCOUTQ, &n) == 0 ? n : -1;
+    };
+    out.shifting = [fd] {
+      // UART drivers report whether the transmitter's FIFO and shift
+      // register are empty; ptys and most USB adapters cannot tell.
+      unsigned int lsr = 0;
+      if (::ioctl(fd, TIOCSERGETLSR, &lsr) != 0) return -1;
+      return (lsr & TIOCSER_TEMT) ? 0 : 1;
+    };
+    out.nowMs = SteadyMs;
+    out.sleepMs = [](std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
+    return out;
+  }
+
   int fd_;
   int stopFd_;
+  std::atomic<std::uint32_t> rate_{9600};
+  std::atomic<bool> ctsFlow_{false};
   std::atomic<std::uint64_t> bytesRead_{0};
   // Written by LastErrors on the user-interface thread while the event thread
   // may be reading it in WaitEvents.
@@ -230,16 +326,36 @@ std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
   const std::string path = PortDevicePath(portName);
   if (path.empty()) throw MakeComError(CError_OpenFailed, ENOENT);
   FdGuard fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) throw MakeComError(CError_OpenFailed, errno);
-  // Exclusive use for this and every other program, root included.
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) throw MakeComError(CError_OpenFailed, errno);
+  if (fd.get() < 0) {
+    const int err = errno;
+    struct stat st {};
+    // EBUSY: another program opened it with TIOCEXCL; say who, if we may see it.
+    if (err == EBUSY && ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) ThrowInUse(err, st.st_rdev, -1);
+    throw MakeComError(CError_OpenFailed, err);
+  }
   if (!::isatty(fd.get())) throw MakeComError(CError_OpenFailed, ENOTTY);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) throw MakeComError(CError_OpenFailed, errno);
+  // Exclusive use, three ways: flock binds programs that lock (root
+  // included); TIOCEXCL makes every later open fail for anyone but root; and
+  // a program that opened the device earlier without either is found among
+  // the open descriptors.
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) ThrowInUse(errno, st.st_rdev, fd.get());
+  int alreadyExclusive = 0;
+  if (::ioctl(fd.get(), TIOCGEXCL, &alreadyExclusive) != 0) alreadyExclusive = 0;
+  if (::ioctl(fd.get(), TIOCEXCL) != 0) throw MakeComError(CError_OpenFailed, errno);
+  ExclusiveGuard exclusive(fd.get(), alreadyExclusive == 0);
+  {
+    const posix::DeviceHolder holder = posix::FindDeviceHolder(st.st_rdev, fd.get());
+    if (holder.pid != 0) throw MakeComError(CError_OpenFailed, EBUSY, posix::HolderText(holder));
+  }
   FdGuard stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
   if (stop.get() < 0) throw MakeComError(CError_OpenFailed, errno);
   // Raw mode before anything is read, so no byte passes through line editing.
   posix::RawLine raw;
   if (int err = posix::ApplyRawLine(fd.get(), raw)) throw MakeComError(CError_OpenFailed, err);
   ::tcflush(fd.get(), TCIFLUSH);
+  exclusive.release();
   const int stopFd = stop.release();
   auto device = std::make_unique<PosixComDevice>(fd.release(), stopFd);
   // The driver's error counters run since boot: take their values now, so the

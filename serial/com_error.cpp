@@ -18,11 +18,11 @@ const char* ComErrorText(int code) {
   }
 }
 
-EComPort MakeComError(int code, int platformError) {
+EComPort MakeComError(int code, int platformError, std::string holder) {
   std::string message = ComErrorText(code);
   if (code == CError_PortNotOpen) platformError = -1;
   if (platformError > 0) message += " (Error: " + std::to_string(platformError) + ")";
-  return EComPort(code, platformError > 0 ? platformError : -1, message);
+  return EComPort(code, platformError > 0 ? platformError : -1, message, std::move(holder));
 }
 
 }  // namespace kv9

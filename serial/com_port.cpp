@@ -73,9 +73,33 @@ void TCustomComPort::Close() {
   DoAfterClose();
 }
 
-void TCustomComPort::CreateHandle() { device_ = ComDevice::Open(port_); }
+void TCustomComPort::CreateHandle() {
+  linesApplied_ = false;
+  if (kept_ && keptPort_ == port_) {
+    device_ = std::move(kept_);
+    return;
+  }
+  kept_.reset();  // another port now: the kept device is let go
+  device_ = OpenDevice(port_);
+}
 
-void TCustomComPort::DestroyHandle() { device_.reset(); }
+std::unique_ptr<ComDevice> TCustomComPort::OpenDevice(const std::string& portName) {
+  return ComDevice::Open(portName);
+}
+
+void TCustomComPort::DestroyHandle() {
+  if (holds_ > 0 && device_ && device_->Park()) {
+    kept_ = std::move(device_);
+    keptPort_ = port_;
+  }
+  device_.reset();
+}
+
+void TCustomComPort::BeginHold() { ++holds_; }
+
+void TCustomComPort::EndHold() {
+  if (holds_ > 0 && --holds_ == 0) kept_.reset();
+}
 
 void TCustomComPort::SetupComPort() {
   ApplyBuffer();
@@ -95,11 +119,27 @@ void TCustomComPort::ApplyDCB() {
   line.outDsrFlow = flowControl_.OutDSRFlow;
   line.controlDtr = flowControl_.ControlDTR;
   line.controlRts = flowControl_.ControlRTS;
-  line.xonXoffOut = flowControl_.XonXoffOut;
-  line.xonXoffIn = flowControl_.XonXoffIn;
+  // The module's frames are binary: 0x11 and 0x13 are data, and a line that
+  // obeyed or swallowed them as XON/XOFF would stall or lose replies. The
+  // switches stay as the preset set them, but never reach the line.
+  line.xonXoffOut = false;
+  line.xonXoffIn = false;
   line.xonChar = static_cast<std::uint8_t>(flowControl_.XonChar);
   line.xoffChar = static_cast<std::uint8_t>(flowControl_.XoffChar);
   device_->ApplyLine(line);
+  // DTR and RTS take the level their control setting fixes at opening and
+  // when that setting changes, never merely because the rate or another
+  // setting was applied again: a module or cable powered or reset through
+  // them would otherwise drop. Handshake modes leave the line to the driver.
+  const bool dtrChanged = !linesApplied_ || line.controlDtr != appliedDtr_;
+  const bool rtsChanged = !linesApplied_ || line.controlRts != appliedRts_;
+  linesApplied_ = true;
+  appliedDtr_ = line.controlDtr;
+  appliedRts_ = line.controlRts;
+  if (dtrChanged && line.controlDtr != dtrHandshake) device_->SetDTR(line.controlDtr == dtrEnable);
+  if (rtsChanged && (line.controlRts == rtsEnable || line.controlRts == rtsDisable)) {
+    device_->SetRTS(line.controlRts == rtsEnable);
+  }
 }
 
 void TCustomComPort::ApplyTimeouts() {

@@ -39,7 +39,9 @@ class TComFlowControl {
  public:
   explicit TComFlowControl(TCustomComPort* owner) : owner_(owner) {}
   // Presets: fcHardware (RTS handshake + CTS), fcSoftware (XON/XOFF both
-  // ways), fcNone, fcCustom (changes nothing). An open port applies it.
+  // ways in these fields), fcNone, fcCustom (changes nothing). An open port
+  // applies it. XON/XOFF never reaches the line, though: this port carries
+  // binary frames only, where 0x11 and 0x13 are data (see ApplyDCB).
   void SetFlowControl(TFlowControl preset);
   TFlowControl GetFlowControl() const;
 
@@ -69,18 +71,34 @@ class TCustomComPort {
   virtual ~TCustomComPort();  // closes the port
 
   // Opens the device named by Port and starts the event thread; nothing when
-  // already open. Raises EComPort (code 1 when the device cannot be had, 7,
-  // 8, 9 when settings cannot be applied: the port is closed again then; 11
-  // when the modem lines cannot be read: the port stays open).
+  // already open. The device is this program's alone while open: another
+  // program that has it open, with or without a lock, makes it fail. Raises
+  // EComPort (code 1 when the device cannot be had, with the OS error number
+  // and, for a device in use, its Holder; 7, 8, 9 when settings cannot be
+  // applied: the port is closed again then; 11 when the modem lines cannot
+  // be read: the port stays open).
   void Open();
   // Stops the event thread, discards both driver queues, closes the device.
   // Nothing when closed; never raises; always ends with Connected() false.
+  // While a hold is active the device is kept for this program (DTR and RTS
+  // still drop as on a close) and the next Open of the same name takes it up.
   void Close();
   bool Connected() const { return device_ != nullptr; }
 
-  // Writes synchronously; returns when all bytes went or the bound of
-  // WriteTotalConstant + WriteTotalMultiplier * count ms ran out, with the
-  // number written. Raises code 24 when closed, 2 when the device fails.
+  // A hold keeps the port's device for this program from the next (or
+  // current) opening until the hold ends, across every Close and Open of the
+  // same name in between (a run that reopens the port at other rates): no
+  // other program can take the port in the gap. Opening another name lets
+  // the kept device go. Holds nest; the device is let go when the last one
+  // ends and the port is closed. Prefer TComPortHold.
+  void BeginHold();
+  void EndHold();
+  bool Holding() const { return holds_ > 0; }
+
+  // Writes synchronously; returns when all bytes have left the driver (are
+  // on the line, not merely queued) or the bound of WriteTotalConstant +
+  // WriteTotalMultiplier * count ms ran out, with the number that went.
+  // Raises code 24 when closed, 2 when the device fails.
   int Write(const void* bytes, int count);
   // Returns at once with at most count bytes already received (possibly 0).
   // Raises code 24 when closed, 3 when the device fails.
@@ -125,6 +143,9 @@ class TCustomComPort {
   virtual void CreateHandle();
   virtual void DestroyHandle();
   virtual void SetupComPort();
+  // Opens the device itself (CreateHandle calls it when no kept device can
+  // be taken up); tests return a device of their own here.
+  virtual std::unique_ptr<ComDevice> OpenDevice(const std::string& portName);
 
   virtual void DoAfterClose() {}
   virtual void DoAfterOpen() {}
@@ -167,8 +188,29 @@ class TCustomComPort {
   std::unique_ptr<ComDevice> device_;
   std::unique_ptr<TComThread> thread_;
   std::uint64_t generation_ = 0;  // counts openings
+
+  int holds_ = 0;
+  std::unique_ptr<ComDevice> kept_;  // closed under a hold, still ours
+  std::string keptPort_;             // the name it was opened by
+  // The DTR and RTS control settings last applied to the open device; the
+  // lines are set only when these change (or at opening).
+  bool linesApplied_ = false;
+  TDTRFlowControl appliedDtr_ = dtrDisable;
+  TRTSFlowControl appliedRts_ = rtsDisable;
 };
 
 class TComPort : public TCustomComPort {};
+
+// Holds a port for the life of the object (BeginHold / EndHold).
+class TComPortHold {
+ public:
+  explicit TComPortHold(TCustomComPort& port) : port_(port) { port_.BeginHold(); }
+  TComPortHold(const TComPortHold&) = delete;
+  TComPortHold& operator=(const TComPortHold&) = delete;
+  ~TComPortHold() { port_.EndHold(); }
+
+ private:
+  TCustomComPort& port_;
+};
 
 }  // namespace kv9

@@ -44,11 +44,48 @@ void PutBe16(std::vector<std::uint8_t>& v, std::uint16_t x) {
   v.push_back(static_cast<std::uint8_t>(x));
 }
 
+bool MatchesAt(const std::vector<std::uint32_t>& rates, std::uint32_t rate) {
+  return std::find(rates.begin(), rates.end(), rate) != rates.end();
+}
+
+// The peripheral clock that the new bit rate frame's input frequency
+// (0.01 MHz, 0 = internal oscillator), multiplier count and two multipliers
+// select, or the error code that refuses them.
+std::uint8_t PeripheralClock(const CpuProfile& p, std::span<const std::uint8_t> fields,
+                             double* hz) {
+  const std::uint32_t freq = (std::uint32_t{fields[0]} << 8) | fields[1];
+  const std::uint8_t count = fields[2];
+  const std::uint8_t mult[2] = {fields[3], fields[4]};
+  if (freq == 0 ? !p.internalPeripheralHz : (freq < p.minInputMHz100 || freq > p.maxInputMHz100)) {
+    return boot_error::kInputFrequency;
+  }
+  if (count != 2) return boot_error::kMultiplier;
+  for (int i = 0; i < 2; ++i) {
+    const auto& allowed = p.clockTypes[i].multipliers;
+    if (std::find(allowed.begin(), allowed.end(), mult[i]) == allowed.end()) {
+      return boot_error::kMultiplier;
+    }
+  }
+  if (freq == 0) {
+    *hz = *p.internalPeripheralHz;
+    return boot_error::kNone;
+  }
+  for (int i = 0; i < 2; ++i) {
+    const std::uint32_t f100 = freq * mult[i];
+    if (f100 < p.clockTypes[i].minMHz100 || f100 > p.clockTypes[i].maxMHz100) {
+      return boot_error::kOperatingFrequency;
+    }
+  }
+  *hz = freq * mult[1] * 10000.0;
+  return boot_error::kNone;
+}
+
 }  // namespace
 
 void BootProgram::Start() {
   state_ = BootState::Matching;
-  rate_ = kStartRate;
+  const auto& rates = ctx_.options.matchRates;
+  rate_ = rates.empty() || MatchesAt(rates, kStartRate) ? kStartRate : rates.front();
   lastError_ = boot_error::kNone;
   zeros_ = 0;
   matched_ = false;
@@ -76,7 +113,14 @@ std::size_t BootProgram::FrameLength() const {
   return 1;
 }
 
-void BootProgram::Receive(std::span<const std::uint8_t> bytes, Clock::time_point now) {
+bool BootProgram::Hears(std::uint32_t rate) const {
+  if (state_ == BootState::Matching && !matched_) return MatchesAt(ctx_.options.matchRates, rate);
+  return rate == rate_;
+}
+
+void BootProgram::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate,
+                          Clock::time_point now) {
+  arrivalRate_ = rate;
   if (!pending_.empty() && now - lastByteAt_ > kFrameGap) pending_.clear();
   lastByteAt_ = now;
   pending_.insert(pending_.end(), bytes.begin(), bytes.end());
@@ -117,6 +161,11 @@ void BootProgram::DataReply(std::uint8_t code, const std::vector<std::uint8_t>& 
 }
 
 void BootProgram::Matching(std::uint8_t b) {
+  if (!matched_ && arrivalRate_ != rate_) {
+    // The host changed its rate: measuring starts again at the new one.
+    rate_ = arrivalRate_;
+    zeros_ = 0;
+  }
   if (b == 0x00) {
     if (++zeros_ >= kZerosBeforeAnswer) {
       matched_ = true;
@@ -286,30 +335,13 @@ std::uint8_t BootProgram::ClockModeSelect(std::span<const std::uint8_t> f) {
 std::uint8_t BootProgram::NewBitRate(std::span<const std::uint8_t> f) {
   if (f[1] != 7) return boot_error::kDataLength;
   const std::uint32_t rate = ((std::uint32_t{f[2]} << 8) | f[3]) * 100u;
-  const std::uint32_t freq = (std::uint32_t{f[4]} << 8) | f[5];  // 0.01 MHz
-  const std::uint8_t count = f[6];
-  const std::uint8_t mult[2] = {f[7], f[8]};
   const CpuProfile& p = ctx_.profile;
   if (rate == 0) return boot_error::kBitRate;
-  if (freq == 0 ? !p.internalPeripheralHz : (freq < p.minInputMHz100 || freq > p.maxInputMHz100)) {
-    return boot_error::kInputFrequency;
-  }
-  if (count != 2) return boot_error::kMultiplier;
-  for (int i = 0; i < 2; ++i) {
-    const auto& allowed = p.clockTypes[i].multipliers;
-    if (std::find(allowed.begin(), allowed.end(), mult[i]) == allowed.end()) return boot_error::kMultiplier;
-  }
   double peripheralHz = 0;
-  if (freq == 0) {
+  if (p.clockFieldsIgnored) {
     peripheralHz = *p.internalPeripheralHz;
-  } else {
-    for (int i = 0; i < 2; ++i) {
-      const std::uint32_t f100 = freq * mult[i];
-      if (f100 < p.clockTypes[i].minMHz100 || f100 > p.clockTypes[i].maxMHz100) {
-        return boot_error::kOperatingFrequency;
-      }
-    }
-    peripheralHz = freq * mult[1] * 10000.0;
+  } else if (const std::uint8_t err = PeripheralClock(p, f.subspan(4, 5), &peripheralHz)) {
+    return err;
   }
   // The UART divides the peripheral clock by 16 × an integer: rates it
   // cannot reach closely enough are refused.
@@ -402,8 +434,10 @@ std::uint8_t BootProgram::EraseBlock(std::span<const std::uint8_t> f) {
       Ack(kAck);
       return boot_error::kNone;
     }
+    // The address names a block: one that does not start a block is a
+    // block error, as a wrong block number is for the numbered parts.
     const auto b = p.BlockOf(address);
-    if (!b || p.eraseBlocks[*b].first != address) return boot_error::kAddress;
+    if (!b || p.eraseBlocks[*b].first != address) return boot_error::kBlockNumber;
     index = *b;
   }
   if (ctx_.locked[index]) {

@@ -48,15 +48,20 @@ inline constexpr std::uint8_t kMatching = 0xFF;
 
 class BootProgram {
  public:
+  // Before any 0x00 byte has been measured the boot program reports this
+  // rate (when matching may happen at it), as the tool starts there.
   static constexpr std::uint32_t kStartRate = 19200;
-  // Bit-rate matching answers once this many 0x00 bytes have arrived.
+  // Bit-rate matching answers once this many 0x00 bytes have arrived at one rate.
   static constexpr unsigned kZerosBeforeAnswer = 3;
 
   explicit BootProgram(ModuleContext& ctx) : ctx_(ctx) {}
 
   // Power-up in boot mode: matching at the start rate, nothing selected.
   void Start();
-  void Receive(std::span<const std::uint8_t> bytes, Clock::time_point now);
+  // Until its 0x00 answer it measures bytes at any of the match rates; from
+  // then on its UART runs at one rate.
+  bool Hears(std::uint32_t rate) const;
+  void Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate, Clock::time_point now);
   void DropPartial() { pending_.clear(); }
   std::optional<Clock::time_point> PartialDeadline() const;
 
@@ -93,6 +98,7 @@ class BootProgram {
   ModuleContext& ctx_;
   BootState state_ = BootState::Matching;
   std::uint32_t rate_ = kStartRate;
+  std::uint32_t arrivalRate_ = kStartRate;  // rate of the batch being handled
   std::uint8_t lastError_ = boot_error::kNone;
   unsigned zeros_ = 0;
   bool matched_ = false;         // 0x00 answered, waiting for 0x55

@@ -88,6 +88,7 @@ const char* UsageText() {
          "  --reset-ms MS         microcontroller restart time (default 400, below 1000)\n"
          "  --power N             transmitter power the firmware measures (default 243)\n"
          "  --pace                every byte takes 10 bit times at the current rate\n"
+         "  --match-rates LIST    rates the boot program matches at (default 9600,19200)\n"
          "  --trace               log every frame with its rate to stderr\n"
          "  --dump DIR            at exit write flash, EEPROM images and summary.json to DIR\n"
          "faults (SITE is fw:SS, fw:CC:SS, boot:CC or loader:CC in hex, optionally /N for the N-th only):\n"
@@ -181,6 +182,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
       if (!ParseNumber(v, &o.faults.powerLossAtBlock) || o.faults.powerLossAtBlock == 0) {
         return fail("blocks count from 1");
       }
+    } else if (a == "--match-rates") {
+      if (!ParseRates(v, &o.matchRates)) return fail("bad rate list: " + v);
     } else if (a == "--answer-rates") {
       if (!ParseRates(v, &o.faults.answerRates)) return fail("bad rate list: " + v);
     } else {

@@ -43,11 +43,13 @@ const std::vector<std::uint8_t> kMultipliers{1, 2, 4, 8};
 constexpr AddressRange kUserBootArea{0xFF7FC000, 0xFF7FFFFF};
 
 CpuProfile MakeRx231() {
-  return CpuProfile{Cpu::RX231, "RX231", {'8', 'a', '0', '2'}, 0x46, 0x06, false, {0x00},
+  CpuProfile p{Cpu::RX231, "RX231", {'8', 'a', '0', '2'}, 0x46, 0x06, false, {0x00},
                     {{kMultipliers, 100, 5400}, {kMultipliers, 100, 3200}}, 100, 2000,
                     32000000,  // internal oscillator: input frequency 0 selects it
                     {0xFFFC0000, 0xFFFFFFFF}, kUserBootArea, {0x00100000, 0x00101FFF}, true,
                     SmallUniformBlocks()};
+  p.clockFieldsIgnored = true;
+  return p;
 }
 
 CpuProfile MakeNumbered(Cpu cpu, const char* name, std::array<std::uint8_t, 4> code) {

@@ -44,6 +44,10 @@ struct CpuProfile {
   AddressRange dataArea;
   bool eraseByAddress;  // RX231: 2048-byte blocks named by start address
   std::vector<AddressRange> eraseBlocks;  // block n is eraseBlocks[n]
+  // RX231: the boot program runs from the fixed internal clock, so the new
+  // bit rate command's input frequency and multipliers are dummies; only the
+  // rate is checked, against internalPeripheralHz.
+  bool clockFieldsIgnored = false;
 
   // Index of the erase block that holds `address`, if any.
   std::optional<std::size_t> BlockOf(std::uint32_t address) const;

@@ -31,11 +31,20 @@ std::uint32_t ModuleCore::ListenRate() const {
   }
 }
 
-void ModuleCore::Receive(std::span<const std::uint8_t> bytes, Clock::time_point now) {
+bool ModuleCore::Hears(std::uint32_t rate) const {
+  switch (personality_) {
+    case Personality::Firmware: return rate == ctx_.options.firmwareRate;
+    case Personality::Boot: return boot_.Hears(rate);
+    default: return false;
+  }
+}
+
+void ModuleCore::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate,
+                         Clock::time_point now) {
   if (personality_ == Personality::Firmware) {
     firmware_.Receive(bytes, now);
   } else if (personality_ == Personality::Boot) {
-    boot_.Receive(bytes, now);
+    boot_.Receive(bytes, rate, now);
   }
   HandleRequest(now);
 }

@@ -21,8 +21,12 @@ class ModuleCore {
  public:
   explicit ModuleCore(const SimOptions& options);
 
-  // Bytes that arrived while the tool's rate matched ListenRate().
-  void Receive(std::span<const std::uint8_t> bytes, Clock::time_point now);
+  // True when bytes sent at `rate` reach the running personality as bytes:
+  // the firmware's own rate, the boot program's current rate, or while it
+  // still matches, any rate it can measure.
+  bool Hears(std::uint32_t rate) const;
+  // Bytes that arrived at a rate the module hears (see Hears).
+  void Receive(std::span<const std::uint8_t> bytes, std::uint32_t rate, Clock::time_point now);
   // Bytes that arrived at a rate the module does not listen at: to the UART
   // they are framing errors and noise, which also spoils any frame in progress.
   void Noise(std::size_t count, std::uint32_t rate);

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "serial/termios2_linux.h"
+#include "sim/pty_line_linux.h"
 
 namespace kv9::sim {
 
@@ -44,15 +45,13 @@ PtyMaster::PtyMaster(std::uint32_t initialRate) {
   slavePath_ = name;
   // Raw before publishing: a tool that opens the slave must never see a
   // cooked line (echo, CR translation) even for its first bytes.
-  posix::RawLine line;
-  line.rate = initialRate;
-  if (int err = posix::ApplyRawLine(fd_.Get(), line); err != 0) ThrowErrno("raw mode on pty", err);
+  if (int err = PublishRawLine(fd_.Get(), initialRate); err != 0) {
+    ThrowErrno("raw mode on pty", err);
+  }
 }
 
-bool PtyMaster::ToolRates(std::uint32_t* sendRate, std::uint32_t* receiveRate) const {
-  // The slave's output speed is what the tool transmits at, its input speed
-  // what it expects to receive at.
-  return posix::ReadLineRates(fd_.Get(), sendRate, receiveRate) == 0;
+bool PtyMaster::ToolRate(std::uint32_t* rate) const {
+  return posix::ReadLineRates(fd_.Get(), rate, nullptr) == 0;
 }
 
 PortLink::PortLink(const std::filesystem::path& dir, unsigned comNumber, const std::string& target)

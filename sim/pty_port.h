@@ -21,9 +21,12 @@ class PtyMaster {
   const std::string& SlavePath() const { return slavePath_; }
   void Close() { fd_.Reset(); }
 
-  // The rates the tool set on its side (the slave's termios, as the master
-  // sees them). Returns false when they cannot be read.
-  bool ToolRates(std::uint32_t* sendRate, std::uint32_t* receiveRate) const;
+  // The one rate the tool's side runs at: the slave's output speed, as the
+  // master sees it. A UART has one rate for both directions; the input speed
+  // field is not used, because a client that sets its rate with plain
+  // tcsetattr leaves whatever input speed an earlier termios2 user stored
+  // there. Returns false when it cannot be read.
+  bool ToolRate(std::uint32_t* rate) const;
 
  private:
   UniqueFd fd_;

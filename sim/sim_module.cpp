@@ -227,35 +227,34 @@ void SimModule::ReadLine(Clock::time_point now) {
     return;
   }
   if (n == 0) return;
-  std::uint32_t toolSends = 0;
-  std::uint32_t toolReceives = 0;
-  master_->ToolRates(&toolSends, &toolReceives);
+  std::uint32_t toolRate = 0;
+  master_->ToolRate(&toolRate);
 
   std::lock_guard lock(mutex_);
   ModuleContext& ctx = core_->Context();
-  ctx.ratesSeen.insert(toolSends);
+  ctx.ratesSeen.insert(toolRate);
   const auto& allowed = options_.faults.answerRates;
-  const bool rateAllowed = allowed.empty() || std::find(allowed.begin(), allowed.end(), toolSends) != allowed.end();
-  const std::uint32_t listen = core_->ListenRate();
-  if (listen == 0 || toolSends != listen || !rateAllowed) {
-    core_->Noise(static_cast<std::size_t>(n), toolSends);
+  const bool rateAllowed =
+      allowed.empty() || std::find(allowed.begin(), allowed.end(), toolRate) != allowed.end();
+  if (!core_->Hears(toolRate) || !rateAllowed) {
+    core_->Noise(static_cast<std::size_t>(n), toolRate);
     return;
   }
   if (!options_.pace) {
-    core_->Receive({buf, static_cast<std::size_t>(n)}, now);
+    core_->Receive({buf, static_cast<std::size_t>(n)}, toolRate, now);
     return;
   }
   // The bytes take 10 bit times each to cross the line; the module reacts
   // only once the last of them has "arrived".
-  rxLineFree_ = std::max(rxLineFree_, now) + ByteTime(listen) * n;
-  input_.push_back({{buf, buf + n}, rxLineFree_});
+  rxLineFree_ = std::max(rxLineFree_, now) + ByteTime(toolRate) * n;
+  input_.push_back({{buf, buf + n}, toolRate, rxLineFree_});
 }
 
 void SimModule::DeliverDueInput(Clock::time_point now) {
   while (!input_.empty() && input_.front().due <= now) {
     const InBatch batch = std::move(input_.front());
     input_.pop_front();
-    core_->Receive(batch.bytes, batch.due);
+    core_->Receive(batch.bytes, batch.rate, batch.due);
   }
 }
 
@@ -271,9 +270,8 @@ void SimModule::CollectOutput(Clock::time_point now) {
 
 void SimModule::WriteDue(Clock::time_point now) {
   if (outbox_.empty()) return;
-  std::uint32_t toolSends = 0;
-  std::uint32_t toolReceives = 0;
-  const bool haveRates = master_->ToolRates(&toolSends, &toolReceives);
+  std::uint32_t toolRate = 0;
+  const bool haveRate = master_->ToolRate(&toolRate);
   unsigned lost = 0;
   bool wrote = false;
   while (!outbox_.empty()) {
@@ -286,7 +284,7 @@ void SimModule::WriteDue(Clock::time_point now) {
     outbox_.pop_front();
     // Nobody listening, or listening at another rate: on a real line the
     // byte is lost (or arrives as garbage the tool cannot use).
-    if (!slaveOpen_ || !haveRates || toolReceives != o.rate) {
+    if (!slaveOpen_ || !haveRate || toolRate != o.rate) {
       ++lost;
       continue;
     }
@@ -299,7 +297,7 @@ void SimModule::WriteDue(Clock::time_point now) {
     bytesLost_ += lost;
     if (auto& trace = core_->Context().trace) {
       trace("kv9sim: " + std::to_string(lost) + " byte(s) lost: tool port " +
-            (slaveOpen_ ? "at " + std::to_string(toolReceives) : std::string("closed")));
+            (slaveOpen_ ? "at " + std::to_string(toolRate) : std::string("closed")));
     }
   }
   FlushWriteBuffer();

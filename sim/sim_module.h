@@ -85,6 +85,7 @@ class SimModule {
  private:
   struct InBatch {
     std::vector<std::uint8_t> bytes;
+    std::uint32_t rate;  // the rate they were sent at
     Clock::time_point due;
   };
   struct OutByte {

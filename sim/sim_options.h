@@ -56,6 +56,9 @@ struct SimOptions {
   StartIn startIn = StartIn::Firmware;
   bool pace = false;   // every byte takes 10 bit times at the current rate
   bool trace = false;  // log every frame with its rate to stderr
+  // Rates the boot program's bit-rate matching measures 0x00 bytes at; the
+  // first 0x00 answer fixes the rate until a new one is acknowledged.
+  std::vector<std::uint32_t> matchRates{9600, 19200};
   std::chrono::milliseconds resetDelay{400};  // microcontroller restart time, under the tool's 1000 ms wait
   std::uint16_t powerValue = 243;             // measured transmitter power while the transmitter is on
   std::optional<std::filesystem::path> flashFile;  // raw image placed so it ends at 0xFFFFFFFF

@@ -35,6 +35,8 @@ sim::SimOptions BootWire::BootOptions(sim::Cpu cpu) const {
   o.startIn = sim::StartIn::Boot;
   o.portDir = dir_ / "ports";
   o.resetDelay = std::chrono::milliseconds(50);
+  // A real boot program would also match at 9600; the tool must choose 19200.
+  o.matchRates = {19200};
   return o;
 }
 

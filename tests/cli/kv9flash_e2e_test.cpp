@@ -1,4 +1,7 @@
 // kv9flash run as a program against the simulated module on a real pty.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -160,6 +163,26 @@ TEST_F(Kv9flashTest, NothingFoundExitsOneWithTheTwoLines) {
   const Lines out = SplitLines(r.out);
   EXPECT_NE(std::find(out.begin(), out.end(), "R/Wモジュールが見つかりませんでした。"), out.end());
   EXPECT_NE(std::find(out.begin(), out.end(), "R/Wの接続を確認してください。"), out.end());
+}
+
+TEST_F(Kv9flashTest, APortAnotherProgramHoldsWithoutALockIsLeftAlone) {
+  test::TracedSim sim(folder_, 3);
+  // This test process is the other program: a plain open(), as a terminal
+  // program does, without flock or TIOCEXCL.
+  const int fd = ::open((folder_.Path() + "/COM3").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const auto busy = Kv9flash({"version", "--port", "COM3"});
+  EXPECT_EQ(busy.exitCode, 1);
+  // Once, with the reason and the holder (this test program), not a box per try.
+  const std::string reason =
+      "COM3: 他のプログラムが使用中です（kv9_cli_tests (PID " + std::to_string(::getpid()) + ")）";
+  EXPECT_EQ(busy.err, "error: " + reason + "\n");
+  EXPECT_EQ(SplitLines(busy.out), (Lines{reason, "R/Wモジュールが見つかりませんでした。", "R/Wの接続を確認してください。"}));
+  EXPECT_TRUE(sim->Snapshot().commandCounts.empty());  // not one frame went to the module
+  ::close(fd);
+  const auto free = Kv9flash({"version", "--port", "COM3"});
+  EXPECT_EQ(free.exitCode, 0) << free.err;
+  EXPECT_EQ(SplitLines(free.out), kDiscovery);
 }
 
 TEST_F(Kv9flashTest, UsageAndInputErrorsExitTwo) {

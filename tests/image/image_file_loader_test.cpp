@@ -30,7 +30,8 @@ class ImageFileLoader : public LoaderTest {
 };
 
 // A record at 0x0000 tells the loaders apart: Intel HEX refuses it and
-// zeroes the buffer; as S-records the line is no record at all.
+// zeroes the buffer; as S-records the line is no record at all, so the file
+// holds no data.
 const std::vector<std::string> kZeroRecord = {":0100000001FE"};
 
 TEST_F(ImageFileLoader, ExtensionChoosesTheLoaderInAnyLetterCase) {
@@ -44,9 +45,9 @@ TEST_F(ImageFileLoader, ExtensionChoosesTheLoaderInAnyLetterCase) {
     SCOPED_TRACE(name);
     TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
     ui_.messages.clear();
-    EXPECT_EQ(cont.LoadImageFile(WriteLines(name, kZeroRecord)), 1);
+    EXPECT_EQ(cont.LoadImageFile(WriteLines(name, kZeroRecord)), 0);
     EXPECT_EQ(cont.ImageStream.Memory()[0], 0xFF);
-    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(ui_.messages, std::vector<std::string>{"ファイルに書き込むデータがありません。ファイルを確認してください。"});
   }
 }
 

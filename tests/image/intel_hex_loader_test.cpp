@@ -23,19 +23,66 @@ TEST_F(IntelHexLoader, RecordAtZeroShowsTheMessageAndLeavesAllZeroBytes) {
   EXPECT_EQ(pane_.lines, std::vector<std::string>{CrcText(Crc16(zeros.data(), zeros.size()))});
 }
 
-TEST_F(IntelHexLoader, RecordsWithBitsEightToNineteenSetAreIgnoredAndTheOldImageStays) {
-  LoadEmbedded();
+TEST_F(IntelHexLoader, ObjcopyFileWithLinearAddressRecordsProgramsExactlyThatData) {
+  LoadEmbedded();  // merged: bytes the file does not cover keep the embedded image
   const Bytes before = Buffer();
-  cont_.ImageLoaded = 0;
-  // Segment 0xFFF0: base 0xFFF00, so offsets 0x00..0xFF land on 0xFFF00..0xFFFFF.
-  const std::string path = WriteLines("image.hex", {IntelHexSegment(0xFFF0), IntelHexText(0, 0x0000, {9, 9}),
-                                                    IntelHexText(0, 0x00F0, {7}), IntelHexText(1, 0, {})});
-  EXPECT_EQ(cont_.LoadImageFile(path), 1);
-  EXPECT_EQ(cont_.ImageLoaded, 1);
-  EXPECT_EQ(Buffer(), before);
+  const Bytes data = RandomBytes(0x9000, 7);
+  const std::string bin = WriteBytes("image.bin", data);
+  const std::string hex = (dir_ / "image.hex").string();
+  Run("objcopy -I binary -O ihex --change-addresses 0xFFFC0000 '" + bin + "' '" + hex + "'");
+
+  ASSERT_EQ(cont_.LoadImageFile(hex), 1);
   EXPECT_TRUE(ui_.messages.empty());
-  // No byte was written, so no summary line; the CRC line always comes.
-  EXPECT_EQ(pane_.lines, std::vector<std::string>{CrcText(Crc16(before.data(), 245760))});
+  Bytes expected = before;
+  std::copy(data.begin(), data.end(), expected.begin());
+  EXPECT_EQ(Buffer(), expected);
+  EXPECT_EQ(pane_.lines.front(), "プログラムデータ読み込み終了[36864Bytes]");
+  EXPECT_EQ(cont_.ImageBase, 0xFFFC0000u);
+}
+
+TEST_F(IntelHexLoader, SegmentAndLinearBasesBlankLinesAndAByteOrderMark) {
+  // 0xFFFF:0x0010 is 0xFFFF0 + 0x10 = 0x100000 (20-bit), refused as ever; a
+  // linear base 0xFFFC plus offset 0x0010 is 0xFFFC0010.
+  const std::vector<std::string> lines = {"\xEF\xBB\xBF" + IntelHexText(4, 0, {0xFF, 0xFC}), "",
+                                          "  " + IntelHexText(0, 0x0010, {1, 2, 3}) + " ", "",
+                                          IntelHexText(1, 0, {})};
+  ASSERT_EQ(cont_.LoadImageFile(WriteLines("image.hex", lines)), 1);
+  EXPECT_EQ(Bytes(cont_.ImageStream.Memory() + 0x0F, cont_.ImageStream.Memory() + 0x14),
+            (Bytes{0xFF, 1, 2, 3, 0xFF}));
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+// Files that hold no image, or not all of one: refused with a message and
+// an all-zero buffer, so nothing of them can be programmed.
+TEST_F(IntelHexLoader, FilesThatAreNoCompleteImageAreRefused) {
+  const std::string noData = "ファイルに書き込むデータがありません。ファイルを確認してください。";
+  struct Refused {
+    const char* name;
+    std::vector<std::string> lines;
+    std::string message;
+  };
+  const Refused cases[] = {
+      {"end-of-file record only", {IntelHexText(1, 0, {})}, noData},
+      {"only records the loader passes over",
+       {IntelHexSegment(0xFFF0), IntelHexText(0, 0x0000, {9, 9}), IntelHexText(1, 0, {})}, noData},
+      {"no end-of-file record",
+       {IntelHexText(4, 0, {0xFF, 0xFC}), IntelHexText(0, 0, {1, 2})},
+       "ファイルが途中で終わっています（終了レコードがありません）。ファイルを確認してください。"},
+      {"record line cut short",
+       {IntelHexText(4, 0, {0xFF, 0xFC}), IntelHexText(0, 0, {1, 2, 3, 4}).substr(0, 13), IntelHexText(1, 0, {})},
+       "2行目のレコードが途中で切れています。ファイルを確認してください。"},
+  };
+  for (const Refused& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
+    cont.LoadEmbeddedImage();
+    ui_.messages.clear();
+    EXPECT_EQ(cont.LoadImageFile(WriteLines("case.hex", c.lines)), 0);
+    EXPECT_EQ(ui_.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(cont.ImageLoaded, 0);
+    const std::uint8_t* p = cont.ImageStream.Memory();
+    EXPECT_EQ(std::count(p, p + cont.ImageStream.Size(), 0), 262144);
+  }
 }
 
 struct Case {
@@ -73,13 +120,15 @@ TEST_F(IntelHexLoader, FailurePathsEndWithAnAllZeroBuffer) {
   }
 }
 
-TEST_F(IntelHexLoader, OversizedAndUnknownRecordsArePassedOverWithoutAChecksumTest) {
+TEST_F(IntelHexLoader, UnknownTypesArePassedOverButAnOversizedDataRecordFails) {
   LoadEmbedded();
-  const std::string path = WriteLines(
-      "image.hex", {":81000000ZZ", ":0400000500000000F7", ":02000004FFFF00", IntelHexText(1, 0, {}, 0x12)});
-  EXPECT_EQ(cont_.LoadImageFile(path), 1);
-  EXPECT_TRUE(ui_.messages.empty());
-  EXPECT_EQ(cont_.ImageLoaded, 1);
+  const std::string base = IntelHexText(4, 0, {0xFF, 0xFC});
+  const std::string data = IntelHexText(0, 0, {1});
+  EXPECT_EQ(cont_.LoadImageFile(WriteLines("ok.hex", {base, ":0400000500000000F7", ":0400000300000000F9", data,
+                                                      IntelHexText(1, 0, {})})),
+            1);
+  EXPECT_EQ(cont_.LoadImageFile(WriteLines("big.hex", {base, ":81000000ZZ", data, IntelHexText(1, 0, {})})), 0);
+  EXPECT_EQ(cont_.ImageLoaded, 0);
 }
 
 }  // namespace

@@ -49,8 +49,20 @@ TEST(SRecordLine, DecodesS2AddressesAndRejectsWhatIsNoRecord) {
   EXPECT_EQ(s2.data, (std::vector<std::uint8_t>{0xAA, 0x55}));
 
   EXPECT_FALSE(ParseSRecordLine("S2060FFF00AA55ED").checksumOk);
-  for (const char* line : {"s30BFFFC00FA50CF63829583E3", "S1130000", "S00F000068656C6C6F", "S5030006F6", "", "S"})
+  for (const char* line : {"s30BFFFC00FA50CF63829583E3", "S00F000068656C6C6F", "S40300", "", "S"})
     EXPECT_EQ(ParseSRecordLine(line).kind, SRecord::Kind::Ignored) << line;
+  // S1 data is counted but never placed; S5 carries the count; S9 ends the file.
+  EXPECT_EQ(ParseSRecordLine("S1050000AABB95").kind, SRecord::Kind::OtherData);
+  const SRecord count = ParseSRecordLine("S5030006F6");
+  EXPECT_EQ(count.kind, SRecord::Kind::RecordCount);
+  EXPECT_TRUE(count.Valid());
+  EXPECT_EQ(count.address, 6u);
+  EXPECT_TRUE(ParseSRecordLine("S9030000FC").Valid());
+  EXPECT_EQ(ParseSRecordLine("S70500000000FA").kind, SRecord::Kind::Termination);
+  // A line that ends before its count says: the missing digits are no zeros.
+  const SRecord cut = ParseSRecordLine("S3FFFFFC0500");
+  EXPECT_TRUE(cut.truncated);
+  EXPECT_FALSE(cut.Valid());
 
   // Counts that leave no room for address and checksum: malformed, even when
   // the checksum field happens to fit.
@@ -81,9 +93,16 @@ TEST(IntelHexLine, DecodesDataAndSegmentRecordsAndPassesOverTheRest) {
 
   // The first character is never looked at.
   EXPECT_TRUE(ParseIntelHexLine("X020000021200EA").checksumOk);
-  EXPECT_EQ(ParseIntelHexLine(":00000001FF").kind, IntelHexRecord::Kind::Ignored);
+  EXPECT_EQ(ParseIntelHexLine(":00000001FF").kind, IntelHexRecord::Kind::EndOfFile);
+  EXPECT_TRUE(ParseIntelHexLine(":00000001FF").Valid());
+  const IntelHexRecord linear = ParseIntelHexLine(":02000004FFFCFF");
+  EXPECT_EQ(linear.kind, IntelHexRecord::Kind::LinearAddress);
+  EXPECT_TRUE(linear.Valid());
+  EXPECT_EQ(linear.segment, 0xFFFCu);
   EXPECT_EQ(ParseIntelHexLine(":0400000500000000F7").kind, IntelHexRecord::Kind::Ignored);
-  EXPECT_EQ(ParseIntelHexLine(":81000000").kind, IntelHexRecord::Kind::Ignored);  // n > 128
+  // n > 128: more than the record buffer takes, a data record that cannot be loaded.
+  EXPECT_TRUE(ParseIntelHexLine(":81000000").oversized);
+  EXPECT_TRUE(ParseIntelHexLine(":10010000214601360121470136007EFE09D219").truncated);
 }
 
 TEST(RecordPlacement, AreaBitsEightToNineteenAndTheRest) {

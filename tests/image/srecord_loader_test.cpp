@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "image/crc16.h"
+#include "image/text_file_lines.h"
 #include "loader_fixture.h"
 
 namespace kv9::test {
@@ -10,6 +11,12 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 const char* const kRange = "データが、範囲外です！！";
+const char* const kNoData = "ファイルに書き込むデータがありません。ファイルを確認してください。";
+const char* const kIncomplete =
+    "ファイルが途中で終わっています（終了レコードがありません）。ファイルを確認してください。";
+const std::string kEnd = "S70500000000FA";
+const std::string kUnprogrammed16K =
+    "書き込まれないデータ[16384Bytes]（ローダ領域 0xFFFFC000～0xFFFFFFFF、または 0xFFFFFFFF を越える部分）";  // termination record, start address 0
 
 class SRecordLoader : public LoaderTest {};
 
@@ -22,7 +29,8 @@ TEST_F(SRecordLoader, ObjcopyS3FileOfRandomDataProgramsExactlyThatData) {
   ASSERT_EQ(cont_.LoadImageFile(mot), 1);
   EXPECT_EQ(cont_.ImageLoaded, 1);
   EXPECT_EQ(Buffer(), data);
-  EXPECT_EQ(pane_.lines, (std::vector<std::string>{"プログラムデータ読み込み終了[262144Bytes]",
+  // The top 16 KB hold the resident loader, which the update never programs.
+  EXPECT_EQ(pane_.lines, (std::vector<std::string>{"プログラムデータ読み込み終了[262144Bytes]", kUnprogrammed16K,
                                                    CrcText(Crc16(data.data(), 245760))}));
   EXPECT_TRUE(ui_.messages.empty());
 }
@@ -31,13 +39,13 @@ TEST_F(SRecordLoader, SrecCatFileWithLongestS3RecordsAndHeaderLinesProgramsExact
   const Bytes data = RandomBytes(262144, 2);
   const std::string bin = WriteBytes("image.bin", data);
   const std::string mot = (dir_ / "image.mot").string();
-  // 250 data bytes per record: the most an S3 count can describe. S0 and S5
-  // lines come with it and are passed over.
+  // 250 data bytes per record: the most an S3 count can describe. An S0
+  // line comes with it, and an S5 count instead of a termination record.
   Run("srec_cat '" + bin + "' -binary -offset 0xFFFC0000 -o '" + mot + "' -motorola -address-length=4 -obs=250");
 
   ASSERT_EQ(cont_.LoadImageFile(mot), 1);
   EXPECT_EQ(Buffer(), data);
-  ASSERT_EQ(pane_.lines.size(), 2u);
+  ASSERT_EQ(pane_.lines.size(), 3u);
   EXPECT_EQ(pane_.lines[0], "プログラムデータ読み込み終了[262144Bytes]");
 }
 
@@ -102,8 +110,6 @@ std::vector<Case> Cases() {
        0, 0, {}, true, nullptr},
       {"lines after a malformed count are still read",
        {"S304FFFC0000FC", SRecordText(3, 0x00100000, kB)}, 0, 1, {}, true, nullptr},
-      {"record without data is well formed and writes nothing",
-       {SRecordText(3, 0xFFFC0000, {})}, 1, 0, {0xFF}, true, nullptr},
       {"CR LF line ends and blank lines",
        {SRecordText(3, 0xFFFC0000, kA) + "\r", "", SRecordText(3, 0xFFFC0004, kB) + "\r"}, 1, 0,
        {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0xFF}, false, "プログラムデータ読み込み終了[6Bytes]"},
@@ -119,7 +125,9 @@ TEST_F(SRecordLoader, HandMadeFiles) {
     ui_.messages.clear();
     pane_.lines.clear();
 
-    EXPECT_EQ(cont.LoadImageFile(WriteLines("case.mot", c.lines)), c.result);
+    std::vector<std::string> lines = c.lines;
+    lines.push_back(kEnd);
+    EXPECT_EQ(cont.LoadImageFile(WriteLines("case.mot", lines)), c.result);
     EXPECT_EQ(cont.ImageLoaded, c.result);
     EXPECT_EQ(ui_.messages, std::vector<std::string>(c.rangeMessages, kRange));
     const std::uint8_t* p = cont.ImageStream.Memory();
@@ -142,25 +150,85 @@ TEST_F(SRecordLoader, HandMadeFiles) {
   }
 }
 
-TEST_F(SRecordLoader, RecordRunningPastTheEndExtendsTheBuffer) {
+TEST_F(SRecordLoader, RecordRunningPastTheEndExtendsTheBufferAndSaysWhatIsNeverProgrammed) {
   const Bytes tail = RandomBytes(16, 4);
-  ASSERT_EQ(cont_.LoadImageFile(WriteLines("tail.mot", {SRecordText(3, 0xFFFFFFF8, tail)})), 1);
+  ASSERT_EQ(cont_.LoadImageFile(WriteLines("tail.mot", {SRecordText(3, 0xFFFFFFF8, tail), kEnd})), 1);
   ASSERT_EQ(cont_.ImageStream.Size(), 262144u + 8);
   EXPECT_EQ(Bytes(cont_.ImageStream.Memory() + 262136, cont_.ImageStream.Memory() + 262152), tail);
-  EXPECT_EQ(pane_.lines.front(), "プログラムデータ読み込み終了[16Bytes]");
+  // All 16 bytes lie in the loader's 16 KB or past 0xFFFFFFFF.
+  EXPECT_EQ(pane_.lines[0], "プログラムデータ読み込み終了[16Bytes]");
+  EXPECT_EQ(pane_.lines[1], "書き込まれないデータ[16Bytes]（ローダ領域 0xFFFFC000～0xFFFFFFFF、または 0xFFFFFFFF を越える部分）");
+}
+
+// Files that hold no image, or not all of one, never reach the buffer: the
+// load fails with a message, whatever the records said so far.
+TEST_F(SRecordLoader, FilesThatAreNoCompleteImageAreRefused) {
+  const Bytes data = RandomBytes(8192, 5);
+  const std::string bin = WriteBytes("image.bin", data);
+  const std::string whole = (dir_ / "whole.mot").string();
+  Run("objcopy -I binary -O srec --srec-forceS3 --change-addresses 0xFFFC0000 '" + bin + "' '" + whole + "'");
+  const std::vector<std::string> records = ReadTextLines(whole);
+  ASSERT_GT(records.size(), 10u);
+  const std::vector<std::string> firstPart(records.begin(), records.begin() + static_cast<long>(records.size() * 2 / 5));
+  std::string cutLine = records[5].substr(0, 12);  // "S3..FFFC00.." alone
+
+  struct Refused {
+    const char* name;
+    std::vector<std::string> lines;
+    std::string message;
+  };
+  const Refused cases[] = {
+      {"empty file", {}, kNoData},
+      {"header and termination only", {"S00600004844521B", kEnd}, kNoData},
+      {"S1 records only", {"S1050000AABB95", "S9030000FC"}, kNoData},
+      {"lower-case s3", {"s" + SRecordText(3, 0xFFFC0000, kA).substr(1), kEnd}, kNoData},
+      {"first 40 % of an objcopy file", firstPart, kIncomplete},
+      {"record line cut short", {records[0], records[1], cutLine, kEnd},
+       "3行目のレコードが途中で切れています。ファイルを確認してください。"},
+      {"S5 count differs from the data records",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0xFFFC0004, kB), "S5030001FB", kEnd},
+       "レコード数が一致しません（S5/S6: 1、データレコード: 2）。ファイルを確認してください。"},
+  };
+  for (const Refused& c : cases) {
+    SCOPED_TRACE(c.name);
+    TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
+    cont.LoadEmbeddedImage();
+    ui_.messages.clear();
+    EXPECT_EQ(cont.LoadImageFile(WriteLines("case.mot", c.lines)), 0);
+    EXPECT_EQ(cont.ImageLoaded, 0);
+    EXPECT_EQ(ui_.messages, std::vector<std::string>{c.message});
+    EXPECT_EQ(cont.ImageLoadProblem, c.message);
+    const std::uint8_t* p = cont.ImageStream.Memory();
+    EXPECT_EQ(std::count(p, p + cont.ImageStream.Size(), 0xFF), 262144);
+  }
+  // 5000 random bytes named .mot: what looks like a record fails its checksum.
+  EXPECT_EQ(cont_.LoadImageFile(WriteBytes("junk.mot", RandomBytes(5000, 6))), 0);
+  EXPECT_EQ(cont_.ImageLoaded, 0);
+  EXPECT_FALSE(cont_.ImageLoadProblem.empty());
+}
+
+TEST_F(SRecordLoader, ByteOrderMarkBlanksAndLinesAfterTheTerminationDoNotChangeTheImage) {
+  const std::vector<std::string> lines = {"\xEF\xBB\xBF" + SRecordText(3, 0xFFFC0000, kA),
+                                          "  " + SRecordText(3, 0xFFFC0004, kB) + " \t", kEnd,
+                                          SRecordText(3, 0x00100000, kB), "garbage"};
+  ASSERT_EQ(cont_.LoadImageFile(WriteLines("bom.mot", lines)), 1);
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(Bytes(cont_.ImageStream.Memory(), cont_.ImageStream.Memory() + 7),
+            (Bytes{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0xFF}));
+  EXPECT_EQ(pane_.lines.front(), "プログラムデータ読み込み終了[6Bytes]");
 }
 
 TEST_F(SRecordLoader, FailureAfterASuccessClearsTheLoadedImage) {
-  ASSERT_EQ(cont_.LoadImageFile(WriteLines("good.mot", {SRecordText(3, 0xFFFC0000, kA)})), 1);
+  ASSERT_EQ(cont_.LoadImageFile(WriteLines("good.mot", {SRecordText(3, 0xFFFC0000, kA), kEnd})), 1);
   ASSERT_EQ(cont_.ImageLoaded, 1);
-  EXPECT_EQ(cont_.LoadImageFile(WriteLines("bad.mot", {SRecordText(3, 0xFFFC0000, kA, -1, 0)})), 0);
+  EXPECT_EQ(cont_.LoadImageFile(WriteLines("bad.mot", {SRecordText(3, 0xFFFC0000, kA, -1, 0), kEnd})), 0);
   EXPECT_EQ(cont_.ImageLoaded, 0);
   EXPECT_TRUE(BufferIsAll(0xFF));
 }
 
 TEST_F(SRecordLoader, DebugLinesStayHiddenWithTheDebugDisplayOff) {
   cont_.DebugLog = 0;
-  ASSERT_EQ(cont_.LoadImageFile(WriteLines("good.mot", {SRecordText(3, 0xFFFC0000, kA)})), 1);
+  ASSERT_EQ(cont_.LoadImageFile(WriteLines("good.mot", {SRecordText(3, 0xFFFC0000, kA), kEnd})), 1);
   EXPECT_TRUE(pane_.lines.empty());
 }
 

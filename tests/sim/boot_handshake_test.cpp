@@ -120,6 +120,55 @@ TEST_F(BootRefusals, NewBitRateChecksFrequencyMultipliersAndRate) {
   EXPECT_EQ(sim_->Snapshot().listenRate, 19200u);  // nothing changed
 }
 
+// RX231's boot program runs from its fixed internal clock: the frequency and
+// multiplier fields are dummies and only the rate is checked against it.
+TEST_F(BootRefusals, Rx231NewBitRateChecksOnlyTheRate) {
+  line_.reset();
+  sim_.reset();
+  SimOptions o = Options();
+  o.startIn = StartIn::Boot;
+  Start(o);
+  ASSERT_NO_FATAL_FAILURE(MatchBitRate());
+  ASSERT_EQ(Line().Exchange(BootFrame(0x10, Text("8a02")), 1), Bytes{0x46});
+  // 3 Mbit/s cannot be divided out of 32 MHz, whatever the other fields say.
+  EXPECT_EQ(Line().Exchange(BootFrame(0x3F, {0x75, 0x30, 0x00, 0x00, 0x02, 0x02, 0x01}), 2), (Bytes{0xBF, 0x24}));
+  // 12 MHz × 8 × 4 would be refused by the numbered parts; here it is ignored.
+  EXPECT_EQ(Line().Exchange(BootFrame(0x3F, {0x04, 0x80, 0x04, 0xB0, 0x02, 0x08, 0x04}), 1), Bytes{0x06});
+  Line().SetRate(115200);
+  EXPECT_EQ(Line().Exchange({0x06}, 1), Bytes{0x06});
+  EXPECT_EQ(StatusAndError(), (Bytes{0x1F, 0x00}));
+}
+
+// Matching measures the 0x00 bytes at whatever rate they come and keeps that
+// rate until a new one is acknowledged; --match-rates narrows the choice.
+TEST_F(BootRefusals, MatchesAt9600AndTalksThereUntilTheNewRate) {
+  line_.reset();
+  sim_.reset();
+  SimOptions o = Options();
+  o.startIn = StartIn::Boot;
+  SimModule& sim = Start(o);
+  ASSERT_NO_FATAL_FAILURE(MatchBitRate(9600));
+  EXPECT_EQ(sim.Snapshot().listenRate, 9600u);
+  // Once matched, 19200 is noise.
+  Line().SetRate(19200);
+  EXPECT_TRUE(Line().Exchange(BootFrame(0x10, Text("8a02")), 1, 300ms).empty());
+  Line().SetRate(9600);
+  EXPECT_EQ(Line().Exchange(BootFrame(0x10, Text("8a02")), 1), Bytes{0x46});
+  EXPECT_EQ(Line().Exchange(BootFrame(0x3F, {0x04, 0x80, 0x00, 0x00, 0x02, 0x02, 0x01}), 1), Bytes{0x06});
+  Line().SetRate(115200);
+  EXPECT_EQ(Line().Exchange({0x06}, 1), Bytes{0x06});
+  EXPECT_EQ(sim.Snapshot().ratesSeen, (std::set<std::uint32_t>{9600, 19200, 115200}));
+
+  line_.reset();
+  sim_.reset();
+  o.matchRates = {19200};
+  SimModule& narrow = Start(o);
+  Line(9600).Send({0x00, 0x00, 0x00, 0x00, 0x00});
+  EXPECT_TRUE(Line().Read(1, 300ms).empty());
+  EXPECT_TRUE(narrow.WaitFor([](const SimSnapshot& s) { return s.noiseBytes == 5; }, 1000ms));
+  ASSERT_NO_FATAL_FAILURE(MatchBitRate(19200));
+}
+
 TEST_F(BootRefusals, EraseBlockInformationListsAllThirtyBlocks) {
   const Bytes r = Line().Exchange({0x26}, 244);
   ASSERT_EQ(r.size(), 244u);

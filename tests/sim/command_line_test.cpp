@@ -20,6 +20,7 @@ TEST(CommandLine, DefaultsComeFromTheEnvironment) {
   EXPECT_EQ(o.modelName, "Q508");
   EXPECT_EQ(o.comNumber, 0u);
   EXPECT_FALSE(o.pace);
+  EXPECT_EQ(o.matchRates, (std::vector<std::uint32_t>{9600, 19200}));
   EXPECT_EQ(Parse({}, &o, &err, ""), ParseOutcome::Error);
 }
 
@@ -30,7 +31,7 @@ TEST(CommandLine, EveryOption) {
                    "--start-in", "boot", "--pace", "--trace", "--dump", "/tmp/d", "--reset-ms", "300",
                    "--no-reply", "fw:90", "--error-reply", "boot:50/3=53", "--bad-sum", "fw:4F:83/2",
                    "--disconnect-at-block", "5", "--power-loss-at-block", "9", "--bad-crc",
-                   "--answer-rates", "19200,115200", "--port-dir", "/x"},
+                   "--answer-rates", "19200,115200", "--match-rates", "19200", "--port-dir", "/x"},
                   &o, &err),
             ParseOutcome::Run)
       << err;
@@ -63,6 +64,7 @@ TEST(CommandLine, EveryOption) {
   EXPECT_EQ(o.faults.powerLossAtBlock, 9u);
   EXPECT_TRUE(o.faults.badLoaderCrc);
   EXPECT_EQ(o.faults.answerRates, (std::vector<std::uint32_t>{19200, 115200}));
+  EXPECT_EQ(o.matchRates, (std::vector<std::uint32_t>{19200}));
 }
 
 TEST(CommandLine, RefusesWhatItCannotHonour) {
@@ -76,6 +78,7 @@ TEST(CommandLine, RefusesWhatItCannotHonour) {
   EXPECT_EQ(Parse({"--no-reply", "xx:50"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--error-reply", "boot:50"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--disconnect-at-block", "0"}, &o, &err), ParseOutcome::Error);
+  EXPECT_EQ(Parse({"--match-rates", "9600,"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--frobnicate"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--com"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--help"}, &o, &err), ParseOutcome::Help);

@@ -2,7 +2,9 @@
 // its port, the port link, and the kv9sim program itself.
 #include "sim_test_support.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <termios.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +34,30 @@ TEST_F(LineBehaviour, SilentAtAWrongRateAndAnswersAtTheRightOne) {
   const SimSnapshot s = sim.Snapshot();
   EXPECT_EQ(s.commandCounts.at("fw:4F:90"), 1u);
   EXPECT_EQ(s.ratesSeen, (std::set<std::uint32_t>{9600, 19200, 38400}));
+}
+
+// A UART has one rate: the module goes by the speed the tool's side sends
+// at, so a client that sets it with glibc's cfsetspeed + tcsetattr is heard
+// and answered even when an earlier termios2 user left another input speed.
+TEST_F(LineBehaviour, PlainTcsetattrClientIsHeardAndAnswered) {
+  Start(Options());
+  {
+    // Published with one speed: no separate input speed bits.
+    const int fd = ::open(sim_->LinkPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(fd, &t), 0);
+    EXPECT_EQ(t.c_cflag & CIBAUD, 0u);
+    EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B19200));
+    ::close(fd);
+  }
+  TestLine& line = Line(9600);  // termios2: both speeds 9600, input speed kept in CIBAUD
+  termios t{};
+  ASSERT_EQ(::tcgetattr(line.Fd(), &t), 0);
+  ASSERT_EQ(::cfsetspeed(&t, B19200), 0);
+  ASSERT_EQ(::tcsetattr(line.Fd(), TCSANOW, &t), 0);
+  EXPECT_EQ(line.Exchange(kRomVersionQuery, 17), kRomVersionReply);
+  EXPECT_EQ(sim_->Snapshot().bytesLost, 0u);
 }
 
 TEST_F(LineBehaviour, NewRateConfirmationAtTheOldRateIsNoise) {

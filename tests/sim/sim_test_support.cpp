@@ -170,9 +170,9 @@ void SimTest::RequestBootMode(std::uint32_t firmwareRate) {
   line.SetRate(19200);
 }
 
-void SimTest::MatchBitRate() {
+void SimTest::MatchBitRate(std::uint32_t rate) {
   TestLine& line = Line();
-  line.SetRate(19200);
+  line.SetRate(rate);
   line.Discard();
   Bytes got;
   for (int i = 0; i < 30 && got.empty(); ++i) {

@@ -71,8 +71,8 @@ class SimTest : public ::testing::Test {
 
   // Boot-mode request at the firmware rate, then waits until the boot program runs.
   void RequestBootMode(std::uint32_t firmwareRate = 19200);
-  // Bit-rate matching at 19200: 0x00 bytes until the 0x00 answer, then 0x55/0xE6.
-  void MatchBitRate();
+  // Bit-rate matching: 0x00 bytes at `rate` until the 0x00 answer, then 0x55/0xE6.
+  void MatchBitRate(std::uint32_t rate = 19200);
   // From boot program start to the programming/erasure command wait, with the
   // new rate `bootRate`. Returns the reply to the state transition.
   std::uint8_t HandshakeToCommandWait(Cpu cpu, std::uint32_t bootRate = 115200);

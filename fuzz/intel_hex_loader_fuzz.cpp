@@ -1,10 +1,10 @@
-// The Intel HEX loader on whole files. Invariant: a load succeeds exactly
-// when every data and segment record is valid and no data record lies
-// outside the image area, and the image then holds exactly the bytes of
-// the valid data records at their addresses (segment base applied; a later
-// record over an earlier one wins) over what the buffer held (erased here);
-// a failed load leaves it all 0x00. The model is built from the record
-// parser and the placement rule, so what is tested is the loader's walk.
+// The Intel HEX loader on whole files. Invariant: a load that succeeds had
+// only sound records, no data outside the image area, and the image then
+// holds exactly the bytes of the data records at their addresses (the base
+// of the last type 02 or 04 record applied; a later record over an earlier
+// one wins) over what the buffer held (erased here); a failed load leaves
+// it all 0x00. The model is built from the record parser and the placement
+// rule, so what is tested is the loader's own walk over the file.
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -22,22 +22,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kv9::TFlashWrRXCont& c = kv9::fuzz::FreshController();
 
   kv9::fuzz::ImageModel model(c, 0xFF);
-  std::uint32_t segmentBase = 0;
-  for (const std::string& line : lines) {
-    const kv9::IntelHexRecord r = kv9::ParseIntelHexLine(line);
-    if (r.kind == kv9::IntelHexRecord::Kind::Segment) {
-      if (r.checksumOk) {
-        segmentBase = r.segment * 16;
-      } else {
-        model.ok = false;
-      }
-    } else if (r.kind == kv9::IntelHexRecord::Kind::Data) {
-      if (!r.checksumOk) {
-        model.ok = false;
-        continue;
-      }
-      if (!model.Place(r.address + segmentBase, r.data)) break;
+  std::uint32_t base = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string_view text = kv9::RecordText(lines[i], i == 0);
+    if (text.empty()) continue;
+    const kv9::IntelHexRecord r = kv9::ParseIntelHexLine(text);
+    if (r.kind == kv9::IntelHexRecord::Kind::Ignored) continue;
+    if (!r.Valid()) {
+      model.ok = false;
+      continue;
     }
+    if (r.kind == kv9::IntelHexRecord::Kind::Segment) base = r.segment * 16;
+    if (r.kind == kv9::IntelHexRecord::Kind::LinearAddress) base = r.segment << 16;
+    if (r.kind == kv9::IntelHexRecord::Kind::Data && !model.Place(base + r.address, r.data)) break;
   }
 
   const int loaded = c.ParseIntelHex(lines);

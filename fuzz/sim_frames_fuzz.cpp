@@ -47,10 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned kind = header >> 6;
     const Personality before = core.Current();
     const std::size_t sentBefore = core.Context().out.size();
-    if (kind == 3) {
-      core.Noise(n, 9600);
+    // The tool sends at the rate the module listens at (19200 while it
+    // restarts, when nothing listens); noise is bytes at another rate.
+    const std::uint32_t rate = core.ListenRate() ? core.ListenRate() : 19200;
+    if (kind == 3 || !core.Hears(rate)) {
+      core.Noise(n, kind == 3 ? 1200 : rate);
     } else {
-      core.Receive(piece, now);
+      core.Receive(piece, rate, now);
     }
     const auto& out = core.Context().out;
     for (std::size_t i = sentBefore; i < out.size(); ++i) {

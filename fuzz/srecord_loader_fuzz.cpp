@@ -1,10 +1,10 @@
-// The S-record loader on whole files. Invariant: a load succeeds exactly
-// when every data record of the file is valid and none lies outside the
-// image area, and the image then holds exactly the bytes of the file's
-// valid records at their addresses (a later record over an earlier one
-// wins) with every other byte erased (0xFF); a failed load leaves it all
-// 0xFF. The model is built from the record parser and the placement rule,
-// so what is tested is the loader's own walk over the file.
+// The S-record loader on whole files. Invariant: a load that succeeds had
+// only sound records up to its termination record, none outside the image
+// area, and the image then holds exactly the bytes of the file's S2/S3
+// records at their addresses (a later record over an earlier one wins)
+// with every other byte erased (0xFF); a failed load leaves it all 0xFF.
+// The model is built from the record parser and the placement rule, so what
+// is tested is the loader's own walk over the file.
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -22,14 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kv9::TFlashWrRXCont& c = kv9::fuzz::FreshController();
 
   kv9::fuzz::ImageModel model(c, 0xFF);
-  for (const std::string& line : lines) {
-    const kv9::SRecord r = kv9::ParseSRecordLine(line);
-    if (r.kind != kv9::SRecord::Kind::Data) continue;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const kv9::SRecord r = kv9::ParseSRecordLine(kv9::RecordText(lines[i], i == 0));
+    if (r.kind == kv9::SRecord::Kind::Ignored) continue;
     if (!r.Valid()) {
       model.ok = false;
       continue;
     }
-    if (!model.Place(r.address, r.data)) break;
+    if (r.kind == kv9::SRecord::Kind::Termination) break;  // the rest is not part of the image
+    if (r.kind == kv9::SRecord::Kind::Data && !model.Place(r.address, r.data)) break;
   }
 
   const int loaded = c.ParseSRecords(lines);

@@ -11,6 +11,7 @@ packages=(
   binutils srecord
   dpkg-dev file lintian desktop-file-utils appstream help2man
   mingw-w64  # scripts/build-windows.sh (Wine comes with scripts/test-windows.sh)
+  clang libclang-rt-14-dev
 )
 
 missing=()

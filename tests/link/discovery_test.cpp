@@ -216,8 +216,10 @@ TEST_F(DiscoveryTest, ModelNameComparisonCoversOnlyTheReceivedCharacters) {
   ASSERT_EQ(cont_.OpenPort(5), 1);
   cont_.CommX1.SetBaudRate(br19200);
   auto check = [&](const std::string& text) {
-    name.assign(text.begin(), text.end());
-    name.resize(9, 0);
+    peer.WithScript([&] {
+      name.assign(text.begin(), text.end());
+      name.resize(9, 0);
+    });
     return cont_.IsSupportedModel(0);
   };
   EXPECT_EQ(check("Q508     "), 1);

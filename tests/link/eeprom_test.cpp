@@ -176,13 +176,13 @@ TEST_F(EepromScriptedTest, RestoreSucceedsAgainstASoundModule) {
 }
 
 TEST_F(EepromScriptedTest, ReadBackDifferingInOneByteFails) {
-  module_.corruptLastAllDataRead = true;
+  peer_.WithScript([&] { module_.corruptLastAllDataRead = true; });
   EXPECT_EQ(RestoreFactorySettings(cont_, 0), 0);
-  EXPECT_EQ(module_.allDataReads, 2);  // the final read-back was the one that differed
+  peer_.WithScript([&] { EXPECT_EQ(module_.allDataReads, 2); });  // the final read-back was the one that differed
 }
 
 TEST_F(EepromScriptedTest, ReadEchoingTheWrongCountFailsAndLeavesTheDestination) {
-  module_.wrongCountOnRead = 61;
+  peer_.WithScript([&] { module_.wrongCountOnRead = 61; });
   EepromImage image;
   image.fill(0xEE);
   EXPECT_EQ(cont_.EepromRead(254, 1, 62, image.data()), 0);
@@ -205,7 +205,7 @@ TEST_F(EepromScriptedTest, RegionWritesCarryTheirTitles) {
   }
   EXPECT_EQ(titles, (Lines{"EEPROM_RDWR_CMD TX: ", "EEPROM_RDWR_CMD2 TX: ", "EEPROM_RDWR_CMD3 TX: ",
                            "EEPROM_RDWR_CMD4 TX: "}));
-  EXPECT_EQ(module_.allData, image);
+  peer_.WithScript([&] { EXPECT_EQ(module_.allData, image); });
 }
 
 }  // namespace

@@ -27,6 +27,11 @@ ScriptedModule::~ScriptedModule() {
   thread_.join();
 }
 
+void ScriptedModule::WithScript(const std::function<void()>& access) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  access();
+}
+
 std::vector<Bytes> ScriptedModule::Frames() {
   std::lock_guard<std::mutex> lock(mutex_);
   return frames_;
@@ -42,11 +47,12 @@ void ScriptedModule::Run() {
     if (pending.size() < 4 || pending.size() < static_cast<std::size_t>(pending[3]) + 7) continue;
     Bytes frame(pending.begin(), pending.begin() + pending[3] + 7);
     pending.erase(pending.begin(), pending.begin() + pending[3] + 7);
+    Bytes reply;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       frames_.push_back(frame);
+      reply = script_(frame);
     }
-    Bytes reply = script_(frame);
     if (!reply.empty()) port_.Send(reply);
   }
 }

@@ -26,6 +26,11 @@ class ScriptedModule {
   ScriptedModule(PtyPort& port, std::function<Bytes(const Bytes& frame)> script);
   ~ScriptedModule();
   std::vector<Bytes> Frames();
+  // Runs `access` while the script cannot run. The script runs on the
+  // peer's thread, so a test that changes what it answers, or reads what it
+  // counted, does so through here: the pty between them orders the bytes
+  // but is no synchronisation the language knows.
+  void WithScript(const std::function<void()>& access);
 
  private:
   void Run();

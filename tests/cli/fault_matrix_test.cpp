@@ -1,0 +1,398 @@
+// The fault matrix: every fault kv9sim can inject, at each update stage it
+// can reach, through kv9flash against the kv9sim program. For each: exit 1,
+// the stage's line and the advice for that stage, no success line, the run
+// ended on its own (bounded); then a second run recovers the module and its
+// flash, read back through kv9sim's dump, equals the embedded image.
+//
+// Recovery follows the advice ("power the R/W off and on, then write
+// again"). A power cycle is kv9sim started anew on the flash the first one
+// dumped, with no fault: a module whose flash holds a whole firmware (the
+// old one untouched, or the new one complete) starts that firmware and is
+// updated normally; one with a partly erased or written flash stays in boot
+// mode and is re-written (--rewrite). A power loss restarts the same module
+// in boot mode by itself, so that one is re-written without a new kv9sim.
+//
+// The matrix is printed as a table. Rows run two at a time; each run is
+// bounded by a deadline (a hang is a failure).
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+#include "platform/resources.h"
+#include "tests/support/child_process.h"
+
+extern char** environ;
+
+namespace kv9 {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kRunDeadlineMs = 90000;
+constexpr int kSimDeadlineMs = 20000;
+
+const char* const kStageOk[] = {"書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : OK",
+                                "ベリファイ : OK"};
+const char* const kStageNg[] = {"書込設定   : NG", "ID照合     : NG", "イレース   : NG", "ライト     : NG",
+                                nullptr /* the check's NG is a debug line */};
+const char* const kSucceeded = "アップデートが正常に終了しました。";
+const char* const kFailed = "アップデートに失敗しました。";
+const char* const kAdviceCheckConnection = "R/Wの接続、設定を確認してください。";
+const char* const kAdvicePowerCycle = "ソフトを終了し、R/Wの電源を入れ直してください。";
+const char* const kAdviceRetry = "再度ソフトを起動し、もう一度書き込みを行ってください。";
+const char* const kAdviceRetryReWrite =
+    "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。";
+const char* const kAdviceVerifiedWrite =
+    "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。"
+    "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。";
+const char* const kAdviceEepromBackup = "書き込み前のEEPROMの内容 : ";
+
+Lines SplitLines(const std::string& text) {
+  Lines lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The tool programs the image up to the module's resident loader, whose
+// 16 KB at the top of the flash stay the module's own.
+constexpr std::size_t kProgrammedBytes = 262144 - 16384;
+
+Bytes ProgrammedPart(const Bytes& flash) {
+  return Bytes(flash.begin(), flash.begin() + static_cast<std::ptrdiff_t>(std::min(flash.size(), kProgrammedBytes)));
+}
+
+Bytes ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// kv9sim as a program: started, waited for until its ready line, stopped
+// with SIGTERM (it then writes its dump), all against deadlines.
+class SimProcess {
+ public:
+  explicit SimProcess(const std::vector<std::string>& args) {
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    std::vector<char*> argv{const_cast<char*>(KV9SIM_PATH)};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, KV9SIM_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    out_ = out[0];
+  }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+  ~SimProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) ::close(out_);
+  }
+
+  // True once the ready line arrived.
+  bool WaitReady() {
+    std::string text;
+    while (text.find('\n') == std::string::npos) {
+      if (!ReadSome(&text)) return false;
+    }
+    return text.find("ready on") != std::string::npos;
+  }
+
+  // SIGTERM, then the end of its output (it exits) within the deadline.
+  bool Stop() {
+    if (pid_ <= 0) return false;
+    ::kill(pid_, SIGTERM);
+    std::string rest;
+    while (ReadSome(&rest)) {
+    }
+    int status = 0;
+    if (!eof_) return false;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+
+ private:
+  // Reads what the program printed; false at its end or at the deadline.
+  bool ReadSome(std::string* into) {
+    if (out_ < 0 || eof_) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd p{out_, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
+    char buf[512];
+    const ssize_t n = ::read(out_, buf, sizeof buf);
+    if (n <= 0) {
+      eof_ = true;
+      return false;
+    }
+    into->append(buf, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int out_ = -1;
+  bool eof_ = false;
+  std::chrono::steady_clock::time_point deadline_ =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kSimDeadlineMs);
+};
+
+enum Stage { kHandshake = 0, kIdCheck, kErase, kWrite, kVerify, kRomVersion, kFactoryData };
+const char* const kStageNames[] = {"書込設定", "ID照合", "イレース", "ライト", "ベリファイ", "ROM version",
+                                   "FLASH DATA"};
+
+struct Row {
+  std::vector<std::string> fault;  // kv9sim options
+  Stage stage;
+  const char* stepLine = nullptr;  // a forced line of the failing step before the stage's
+};
+
+// Every fault option at each stage of an update it can make fail. The
+// boot-mode request is a firmware frame; the stages after it are the boot
+// program's (device 0x10, new bit rate 0x3F, state transition 0x40, erase
+// 0x59, programming 0x50, loader CRC 0x9F); after the restart the ROM
+// version (its second query: discovery made the first) and the EEPROM
+// writes of the factory restore.
+const Row kRows[] = {
+    {{"--no-reply", "fw:4E:9B"}, kHandshake},
+    {{"--error-reply", "fw:4E:9B=31"}, kHandshake},
+    {{"--no-reply", "boot:10"}, kHandshake},
+    {{"--error-reply", "boot:10=21"}, kHandshake},
+    {{"--no-reply", "boot:3F"}, kHandshake, "NG: 新ビットレート選択"},
+    {{"--error-reply", "boot:3F=24"}, kHandshake, "NG: 新ビットレート選択"},
+    {{"--no-reply", "boot:40"}, kIdCheck},
+    {{"--error-reply", "boot:40=80"}, kIdCheck},
+    {{"--no-reply", "boot:59/3"}, kErase},
+    {{"--error-reply", "boot:59/3=51"}, kErase},
+    {{"--no-reply", "boot:50/5"}, kWrite},
+    {{"--error-reply", "boot:50/5=53"}, kWrite},
+    {{"--disconnect-at-block", "5"}, kWrite},
+    {{"--power-loss-at-block", "5"}, kWrite},
+    {{"--no-reply", "boot:9F"}, kVerify},
+    {{"--error-reply", "boot:9F=80"}, kVerify},
+    {{"--bad-crc"}, kVerify},
+    {{"--no-reply", "fw:4F:90/2"}, kRomVersion},
+    {{"--error-reply", "fw:4E:83=31"}, kFactoryData},
+};
+
+Lines Discovery(unsigned com) {
+  return {"ROM Version : V1.00.00 ", "Find KV9 R/W ", "PORT   : " + std::to_string(com), "Speed  : 19200",
+          "Module : Q508     "};
+}
+
+// The whole stdout of an update that fails at `stage`.
+Lines ExpectedFailure(unsigned com, const Row& row) {
+  const Stage stage = row.stage;
+  Lines l = Discovery(com);
+  l.push_back("");
+  const int passed = stage <= kVerify ? stage : 5;
+  for (int i = 0; i < passed; ++i) l.push_back(kStageOk[i]);
+  if (row.stepLine) l.push_back(row.stepLine);
+  if (stage < kVerify) l.push_back(kStageNg[stage]);
+  if (stage == kRomVersion) l.push_back("NG : Get ROM Version");
+  if (stage == kFactoryData) {
+    l.insert(l.end(), {"FLASH DATA : NG", "", "ROM Verision : V2.00.00 "});
+  }
+  l.insert(l.end(), {kFailed, ""});
+  // The advice: the failed stage's (none of the flash stages failed after
+  // the restart, so those get the connection advice too).
+  const int failStage = stage <= kVerify ? stage : 0;
+  if (failStage == 0) l.push_back(kAdviceCheckConnection);
+  l.push_back(kAdvicePowerCycle);
+  l.push_back(failStage == kWrite ? kAdviceRetryReWrite : kAdviceRetry);
+  // After a verified write the firmware is in, and the run says so; the
+  // factory restore had saved the EEPROM first and names the file.
+  if (stage > kVerify) l.push_back(kAdviceVerifiedWrite);
+  if (stage == kFactoryData) l.push_back(std::string(kAdviceEepromBackup) + "<file>");
+  return l;
+}
+
+// The saved EEPROM's file name carries the time; the line is kept up to its
+// folder, which must be the one given to kv9flash.
+void MaskBackupFile(Lines& out, const fs::path& dataHome) {
+  const std::string prefix = std::string(kAdviceEepromBackup) + dataHome.string() + "/";
+  for (auto& line : out) {
+    if (line.rfind(prefix, 0) == 0) line = std::string(kAdviceEepromBackup) + "<file>";
+  }
+}
+
+struct Outcome {
+  bool exitOne = false, stageLine = false, advice = false, noSuccess = false, bounded = false;
+  bool wholeOutput = false;  // stdout exactly as expected, line by line
+  std::string recovery;
+  bool recovered = false;
+  std::string detail;  // what went wrong, for the failure message
+};
+
+bool Contains(const Lines& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+test::ChildResult Kv9flash(unsigned com, std::vector<std::string> extra) {
+  std::vector<std::string> args{"--port", "COM" + std::to_string(com)};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return test::RunChild(KV9FLASH_PATH, args, kRunDeadlineMs);
+}
+
+class FaultMatrix {
+ public:
+  FaultMatrix(fs::path dir, Bytes image, Bytes factory)
+      : dir_(std::move(dir)), image_(std::move(image)), factory_(std::move(factory)) {}
+
+  Outcome Run(const Row& row, unsigned com) {
+    Outcome o;
+    const fs::path first = dir_ / ("row" + std::to_string(com)) / "faulty";
+    const fs::path second = dir_ / ("row" + std::to_string(com)) / "recovered";
+    std::vector<std::string> simArgs{"--com", std::to_string(com), "--dump", first.string()};
+    simArgs.insert(simArgs.end(), row.fault.begin(), row.fault.end());
+    auto sim = std::make_unique<SimProcess>(simArgs);
+    if (!sim->WaitReady()) return Fail(o, "kv9sim did not start");
+
+    const auto r = Kv9flash(com, {});
+    Lines out = SplitLines(r.out);
+    MaskBackupFile(out, dir_ / "data");
+    const Lines expected = ExpectedFailure(com, row);
+    o.bounded = !r.timedOut;
+    o.exitOne = r.exitCode == 1;
+    o.noSuccess = !Contains(out, kSucceeded);
+    const int failStage = row.stage <= kVerify ? row.stage : 0;
+    const std::string stageLine = row.stage < kVerify       ? kStageNg[row.stage]
+                                  : row.stage == kVerify    ? kStageOk[kWrite]
+                                  : row.stage == kRomVersion ? "NG : Get ROM Version"
+                                                             : "FLASH DATA : NG";
+    o.stageLine = Contains(out, stageLine) && (row.stage != kVerify || !Contains(out, kStageOk[kVerify]));
+    const std::ptrdiff_t adviceLines =
+        (failStage == 0 ? 3 : 2) + (row.stage > kVerify ? 1 : 0) + (row.stage == kFactoryData ? 1 : 0);
+    const Lines adviceTail(expected.end() - adviceLines, expected.end());
+    o.advice = out.size() >= adviceTail.size() &&
+               Lines(out.end() - static_cast<std::ptrdiff_t>(adviceTail.size()), out.end()) == adviceTail;
+    o.wholeOutput = out == expected;
+    if (!o.wholeOutput) o.detail += "stdout was:\n" + r.out + "stderr was:\n" + r.err;
+
+    if (row.fault[0] == "--power-loss-at-block") {
+      // The module restarted in boot mode by itself: re-written at once.
+      o.recovery = "same module, --rewrite";
+      const auto again = Kv9flash(com, {"--rewrite", "--speed", "19200"});
+      if (again.exitCode != 0) return Fail(o, "re-write failed:\n" + again.out + again.err);
+      if (!sim->Stop()) return Fail(o, "kv9sim did not stop");
+      o.recovered = ProgrammedPart(ReadFile(first / "flash.bin")) == image_;
+      return o;
+    }
+    if (!sim->Stop()) return Fail(o, "kv9sim did not stop");
+    const Bytes left = ReadFile(first / "flash.bin");
+    if (left.size() != factory_.size()) return Fail(o, "no flash dump");
+    // The power cycle: a module with a whole firmware starts it.
+    const bool wholeFirmware = ProgrammedPart(left) == image_ || left == factory_;
+    o.recovery = wholeFirmware ? "power cycle, update" : "power cycle, --rewrite";
+    std::vector<std::string> cycled{"--com", std::to_string(com), "--dump", second.string(), "--flash",
+                                    (first / "flash.bin").string()};
+    if (!wholeFirmware) cycled.insert(cycled.end(), {"--start-in", "boot"});
+    sim = std::make_unique<SimProcess>(cycled);
+    if (!sim->WaitReady()) return Fail(o, "power-cycled kv9sim did not start");
+    const auto again =
+        wholeFirmware ? Kv9flash(com, {}) : Kv9flash(com, {"--rewrite", "--speed", "19200"});
+    if (again.exitCode != 0) return Fail(o, "recovery run failed:\n" + again.out + again.err);
+    if (!sim->Stop()) return Fail(o, "power-cycled kv9sim did not stop");
+    o.recovered = ProgrammedPart(ReadFile(second / "flash.bin")) == image_;
+    return o;
+  }
+
+ private:
+  static Outcome& Fail(Outcome& o, const std::string& why) {
+    o.detail += why + "\n";
+    return o;
+  }
+
+  fs::path dir_;
+  Bytes image_;
+  Bytes factory_;
+};
+
+std::string Mark(bool ok) { return ok ? "yes" : "NO"; }
+
+TEST(FaultMatrixTest, EveryFaultAtEveryStageFailsCleanlyAndTheModuleRecovers) {
+  char tmpl[] = "/tmp/kv9-matrix-XXXXXX";
+  const fs::path dir = ::mkdtemp(tmpl);
+  // Only the ports published here: kv9flash sees them through the port folder.
+  ::setenv("KV9_PORT_DIR", dir.c_str(), 1);
+  // The factory restore saves the module's EEPROM under here, not in $HOME.
+  ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  const ResourceBlob blob = FindResource("HEXDATA", "HexData1");
+  const Bytes image = ProgrammedPart(Bytes(blob.data, blob.data + blob.size));
+
+  // The flash a module leaves the factory with, to tell an untouched one.
+  Bytes factory;
+  {
+    SimProcess sim({"--com", "99", "--dump", (dir / "factory").string()});
+    ASSERT_TRUE(sim.WaitReady());
+    ASSERT_TRUE(sim.Stop());
+    factory = ReadFile(dir / "factory" / "flash.bin");
+    ASSERT_EQ(factory.size(), blob.size);
+  }
+
+  constexpr std::size_t kRowCount = sizeof kRows / sizeof kRows[0];
+  std::vector<Outcome> outcomes(kRowCount);
+  FaultMatrix matrix(dir, image, factory);
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    for (std::size_t i = next++; i < kRowCount; i = next++) {
+      outcomes[i] = matrix.Run(kRows[i], static_cast<unsigned>(10 + i));
+    }
+  };
+  std::thread a(worker), b(worker);
+  a.join();
+  b.join();
+
+  std::printf("\n%-34s | %-11s | exit 1 | stage line | advice | no success | bounded | %-22s | flash = image\n",
+              "fault", "stage", "recovery");
+  for (std::size_t i = 0; i < kRowCount; ++i) {
+    std::string fault;
+    for (const auto& a : kRows[i].fault) fault += (fault.empty() ? "" : " ") + a;
+    const Outcome& o = outcomes[i];
+    std::printf("%-34s | %-11s | %-6s | %-10s | %-6s | %-10s | %-7s | %-22s | %s\n", fault.c_str(),
+                kStageNames[kRows[i].stage], Mark(o.exitOne).c_str(), Mark(o.stageLine).c_str(),
+                Mark(o.advice).c_str(), Mark(o.noSuccess).c_str(), Mark(o.bounded).c_str(), o.recovery.c_str(),
+                Mark(o.recovered).c_str());
+  }
+  std::printf("(stage names in Japanese occupy two columns per character, so their cells run wide)\n"
+              "--bad-sum has no row: no update stage reads a summed reply. The module's replies are\n"
+              "judged by their status byte only, and the boot program's summed data replies come from\n"
+              "the inquiries and the memory-read check, which kv9flash's update does not use.\n");
+  std::fflush(stdout);
+
+  for (std::size_t i = 0; i < kRowCount; ++i) {
+    const Outcome& o = outcomes[i];
+    SCOPED_TRACE(kRows[i].fault[0] + (kRows[i].fault.size() > 1 ? " " + kRows[i].fault[1] : ""));
+    EXPECT_TRUE(o.exitOne && o.stageLine && o.advice && o.noSuccess && o.bounded && o.wholeOutput && o.recovered)
+        << o.detail;
+  }
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace kv9

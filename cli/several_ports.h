@@ -3,10 +3,12 @@
 // time. Every line a child prints goes on with "COMn: " before it (stdout to
 // stdout, stderr to stderr), and a table closes the run. SIGINT and SIGTERM
 // are passed on to every child, which then stops as a single run would.
+// The Windows build (several_ports_win32.cpp) refuses several ports.
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/run_report.h"
 
 namespace kv9::cli {
 
@@ -14,10 +16,13 @@ namespace kv9::cli {
 // row on (see RowReportLine).
 constexpr char kReportFdVariable[] = "KV9FLASH_REPORT_FD";
 
-// `args` is the command line without the program name; `self` the program.
-// Returns the exit status: 0 when every port succeeded, 1 when any failed,
-// 130/143 when stopped by a signal.
-int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& args,
-                    const std::string& self);
+// `args` is the command line without the program name. Returns the exit
+// status: 0 when every port succeeded, 1 when any failed, 130/143 when
+// stopped by a signal, 2 when several ports are not available.
+int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& args);
+
+// In a child of RunSeveralPorts: hands this run's row to the parent for its
+// table. Does nothing in a run of its own.
+void ReportRowToParent(const PortRow& row);
 
 }  // namespace kv9::cli

@@ -4,7 +4,7 @@
 #  2. runs the Windows test suites under Wine, in a private prefix;
 #  3. starts the Linux kv9sim on a pty, makes it the Wine port COM7, runs the
 #     Win32 port's own suite on it, and runs kv9flash.exe against it (version, update, an S-record update, a refused
-#     programming frame), checking that the log lines and exit codes are those
+#     programming frame, several ports refused), checking that the log lines and exit codes are those
 #     of the Linux kv9flash against the same module, that the port is listed
 #     from the registry, and that the simulated flash holds exactly the image.
 set -euo pipefail
@@ -186,4 +186,14 @@ same_flash image "$work/image.expected"
 
 # The fifth programming frame is refused: stage NG, the advice, exit 1.
 run_case write-refused 1 --error-reply boot:50/5=53 -- update
+
+# Several ports at once are refused before any port is opened.
+rc=0
+wine "$out/cli/kv9flash.exe" --port COM$com --port COM8 update >"$work/several.out" 2>"$work/several.raw" || rc=$?
+tr -d '\r' <"$work/several.raw" >"$work/several.err"
+if [ $rc -ne 2 ] || [ -s "$work/several.out" ] ||
+   [ "$(cat "$work/several.err")" != "error: several ports at once are not available in the Windows build" ]; then
+  echo "test-windows: several ports: exit $rc, expected 2 and the refusal:"; cat "$work/several.err"; exit 1
+fi
+echo "  several ports: exit 2, refused"
 step "passed"

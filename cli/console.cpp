@@ -1,9 +1,10 @@
 #include "cli/console.h"
 
-#include <sys/time.h>
-
+#include <chrono>
 #include <cstdint>
 #include <ctime>
+
+#include "cli/host_os.h"
 
 namespace kv9::cli {
 namespace {
@@ -34,14 +35,17 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
 }
 
 std::string TimeStamp() {
-  timeval tv{};
-  ::gettimeofday(&tv, nullptr);
-  tm local{};
-  ::localtime_r(&tv.tv_sec, &local);
-  char text[40];
+  using std::chrono::system_clock;
+  const system_clock::time_point now = system_clock::now();
+  const std::time_t seconds = system_clock::to_time_t(now);
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      now - system_clock::from_time_t(seconds))
+                      .count();
+  const std::tm local = LocalTime(seconds);
+  char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
                 local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(tv.tv_usec / 1000));
+                static_cast<int>(ms % 1000));
   return text;
 }
 

@@ -1,8 +1,6 @@
 // kv9flash: the one-click update, the module's ROM version, the port list and
 // what an image holds, from a terminal, on the same controller and sequence
 // as the desktop tool.
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +10,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/console.h"
+#include "cli/host_os.h"
 #include "cli/image_info.h"
 #include "cli/run_record.h"
 #include "cli/run_report.h"
@@ -65,14 +64,6 @@ std::string SettingsLine(const kv9::cli::CliOptions& o) {
                 static_cast<double>(s.InputFreqMHz), s.Multiplier1, s.Multiplier2,
                 o.update.ResetWaitMs);
   return line + rest;
-}
-
-// The row a several-port parent reads (see several_ports.h).
-void ReportRow(const kv9::cli::PortRow& row) {
-  const char* fd = std::getenv(kv9::cli::kReportFdVariable);
-  if (!fd) return;
-  const std::string line = kv9::cli::RowReportLine(row) + "\n";
-  [[maybe_unused]] const ssize_t n = ::write(std::atoi(fd), line.data(), line.size());
 }
 
 int ShowImageInfo(const kv9::cli::CliOptions& options, kv9::cli::Console& console) {
@@ -207,7 +198,7 @@ int RunOnModule(const kv9::cli::CliOptions& options, kv9::cli::Console& console,
 int Run(const kv9::cli::CliOptions& options, kv9::cli::PortRow& row) {
   if (options.command == kv9::cli::Command::Ports) return ListPorts();
 
-  const bool progress = !options.quiet && ::isatty(STDERR_FILENO) != 0;
+  const bool progress = !options.quiet && kv9::cli::StderrIsTerminal();
   kv9::cli::Console console(stdout, stderr, progress);
   kv9::cli::SetProgressOnTerminal(progress);
   if (options.command == kv9::cli::Command::Info) return ShowImageInfo(options, console);
@@ -261,7 +252,7 @@ int main(int argc, char** argv) {
   kv9::cli::InstallSignalHandlers();
   if (options.ports.size() > 1 && (options.command == kv9::cli::Command::Update ||
                                    options.command == kv9::cli::Command::Version)) {
-    return kv9::cli::RunSeveralPorts(options, args, "/proc/self/exe");
+    return kv9::cli::RunSeveralPorts(options, args);
   }
   kv9::cli::PortRow row;
   row.port = options.port;
@@ -273,6 +264,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "error: %s\n", e.what());
     status = kExitFailed;
   }
-  ReportRow(row);
+  kv9::cli::ReportRowToParent(row);
   return status;
 }

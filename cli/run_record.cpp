@@ -1,12 +1,11 @@
 #include "cli/run_record.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+
+#include "cli/host_os.h"
 
 namespace kv9::cli {
 
@@ -19,15 +18,13 @@ std::FILE* OpenRunRecord(const std::string& folder, const std::string& port, std
     return nullptr;
   }
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
+  const std::tm local = LocalTime(now);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   const std::string base = folder + "/kv9flash-" + stamp + "-" + port;
   for (int n = 1; n < 1000; ++n) {
     *path = base + (n == 1 ? std::string() : "-" + std::to_string(n)) + ".log";
-    const int fd = ::open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd >= 0) return ::fdopen(fd, "w");
+    if (std::FILE* file = CreateNewFile(*path)) return file;
     if (errno != EEXIST) break;
   }
   *error = "cannot create " + *path + ": " + std::strerror(errno);

@@ -8,6 +8,9 @@
 //   run to stop, which it does before its next frame (see LinkUi::
 //   StopRequested), ending through its failure closing and advice. Further
 //   signals change nothing.
+// On Windows (signals_win32.cpp) the console's events play these parts:
+// Ctrl+C and Ctrl+Break are SIGINT; closing the console, logging off and
+// shutting down are SIGTERM. There is no SIGPIPE or SIGHUP to ignore.
 namespace kv9::cli {
 
 void InstallSignalHandlers();

@@ -4,7 +4,7 @@
 #  2. runs the Windows test suites under Wine, in a private prefix;
 #  3. starts the Linux kv9sim on a pty, makes it the Wine port COM7, runs the
 #     Win32 port's own suite on it, and runs kv9flash.exe against it (version, update, an S-record update, a refused
-#     programming frame), checking that the log lines and exit codes are those
+#     programming frame, two ports at once), checking that the log lines and exit codes are those
 #     of the Linux kv9flash against the same module, that the port is listed
 #     from the registry, and that the simulated flash holds exactly the image.
 set -euo pipefail
@@ -71,12 +71,17 @@ mkdir -p "$work/ports"
 export KV9_PORT_DIR=$work/ports
 com=7
 sim_pid=""
+com2=8
+sim2_pid=""
 stop_sim() {
-  if [ -n "$sim_pid" ]; then
-    kill -TERM "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
-    sim_pid=""
-  fi
+  local pid
+  for pid in "$sim_pid" "$sim2_pid"; do
+    [ -n "$pid" ] || continue
+    kill -TERM "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  sim_pid=""
+  sim2_pid=""
 }
 trap stop_sim EXIT
 
@@ -95,12 +100,28 @@ start_sim() {
   echo "test-windows: kv9sim did not start"; cat "$work/$name.sim.err"; exit 1
 }
 
+# start_second_sim NAME [kv9sim options]: another module, on COM$com2.
+start_second_sim() {
+  local name=$1
+  shift
+  "$native/sim/kv9sim" --com $com2 --port-dir "$KV9_PORT_DIR" --dump "$work/$name" "$@" \
+    >"$work/$name.sim.out" 2>"$work/$name.sim.err" &
+  sim2_pid=$!
+  for _ in $(seq 100); do
+    grep -q "ready on" "$work/$name.sim.out" 2>/dev/null && return 0
+    kill -0 "$sim2_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "test-windows: the second kv9sim did not start"; cat "$work/$name.sim.err"; exit 1
+}
+
 # Wine's own port table: a COM entry under Wine\Ports becomes a device and a
 # SERIALCOMM value at the next start of the Wine server. It points at the
 # link the simulator publishes, so every fresh simulator is the same port.
 step "mapping COM$com to the simulator's pty"
 start_sim probe
 wine reg add 'HKLM\Software\Wine\Ports' /v "COM$com" /t REG_SZ /d "$KV9_PORT_DIR/COM$com" /f >/dev/null
+wine reg add 'HKLM\Software\Wine\Ports' /v "COM$com2" /t REG_SZ /d "$KV9_PORT_DIR/COM$com2" /f >/dev/null
 wineserver -k || true
 wineserver -w || true
 # This starts the Wine server that serves the rest of the run. It takes the
@@ -186,4 +207,53 @@ same_flash image "$work/image.expected"
 
 # The fifth programming frame is refused: stage NG, the advice, exit 1.
 run_case write-refused 1 --error-reply boot:50/5=53 -- update
+
+# Two modules at once, the second refusing its fifth programming frame: each
+# port's lines (COM7: ..., COM8: ...) and the table's rows but their times as
+# on Linux, exit 1, and the first module holds the image.
+run_several() {
+  local side rc
+  for side in linux win; do
+    start_sim "several.$side"
+    start_second_sim "several8.$side" --error-reply boot:50/5=53
+    rc=0
+    if [ $side = linux ]; then
+      "$native/cli/kv9flash" --port "COM$com" --port "COM$com2" update \
+        >"$work/several.linux.out" 2>"$work/several.linux.err" || rc=$?
+    else
+      wine "$out/cli/kv9flash.exe" --port "COM$com" --port "COM$com2" update \
+        >"$work/several.win.raw" 2>"$work/several.win.rawerr" || rc=$?
+      tr -d '\r' <"$work/several.win.raw" >"$work/several.win.out"
+      tr -d '\r' <"$work/several.win.rawerr" >"$work/several.win.err"
+    fi
+    echo $rc >"$work/several.$side.rc"
+    stop_sim
+  done
+  local bad=0 p
+  for side in linux win; do
+    if [ "$(cat "$work/several.$side.rc")" != 1 ]; then
+      echo "  several: $side exited $(cat "$work/several.$side.rc"), expected 1"; bad=1
+    fi
+    grep -E "^COM($com|$com2) +" "$work/several.$side.err" | sed -E 's/ +[0-9.]+ s$//' >"$work/several.$side.table" || true
+  done
+  for p in "COM$com" "COM$com2"; do
+    grep "^$p: " "$work/several.linux.out" >"$work/several.linux.$p" || true
+    grep "^$p: " "$work/several.win.out" >"$work/several.win.$p" || true
+    if [ ! -s "$work/several.linux.$p" ] || ! diff -u "$work/several.linux.$p" "$work/several.win.$p"; then
+      echo "  several: $p's log lines differ from the Linux build"; bad=1
+    fi
+  done
+  # The children's CR LF is the parent's own end of line, not a CR more.
+  if grep -q $'\r\r' "$work/several.win.raw" "$work/several.win.rawerr"; then
+    echo "  several: lines end in CR CR LF"; bad=1
+  fi
+  if [ "$(wc -l <"$work/several.linux.table")" != 2 ] ||
+     ! diff -u "$work/several.linux.table" "$work/several.win.table"; then
+    echo "  several: the table differs from the Linux build"; bad=1
+  fi
+  if [ $bad -ne 0 ]; then echo "  kv9flash.exe stderr:"; cat "$work/several.win.err"; exit 1; fi
+  same_flash several "$native/generated/resources/hexdata1.bin"
+  echo "  several: exit 1, $(wc -l <"$work/several.win.out") log lines of both ports and the table's rows as on Linux"
+}
+run_several
 step "passed"

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/message_pump.h"
-#include "pty_port.h"
+#include "watchdog.h"
 
 namespace kv9 {
 namespace {

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "cli/run_report.h"
@@ -88,8 +90,8 @@ bool Spawn(Child& c, const std::vector<std::string>& args, const std::string& se
 
 }  // namespace
 
-int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& args,
-                    const std::string& self) {
+int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& args) {
+  const std::string self = "/proc/self/exe";
   // The children stop the modules; this process only waits for them.
   ArmStop();
   std::vector<std::string> common;
@@ -174,6 +176,13 @@ int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& a
   }
   if (StopSignal()) return 128 + StopSignal();
   return allOk ? 0 : 1;
+}
+
+void ReportRowToParent(const PortRow& row) {
+  const char* fd = std::getenv(kReportFdVariable);
+  if (!fd) return;
+  const std::string line = RowReportLine(row) + "\n";
+  [[maybe_unused]] const ssize_t n = ::write(std::atoi(fd), line.data(), line.size());
 }
 
 }  // namespace kv9::cli

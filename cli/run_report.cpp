@@ -103,4 +103,24 @@ std::string PortTable(const std::vector<PortRow>& rows) {
   return out;
 }
 
+PortRow FinishedChildRow(const std::string& report, const std::string& port, bool exitedOk, double seconds) {
+  PortRow row = ParseRowReport(report.substr(0, report.find('\n')));
+  row.port = port;
+  if (!exitedOk) row.outcome = "NG";
+  row.seconds = seconds;
+  return row;
+}
+
+int FinishSeveralPorts(const std::vector<PortRow>& rows, bool quiet, int stopSignal) {
+  if (!quiet) {
+    std::fprintf(stderr, "%s", PortTable(rows).c_str());
+    std::fflush(stderr);
+  }
+  if (stopSignal) return 128 + stopSignal;
+  for (const PortRow& row : rows) {
+    if (row.outcome != "OK") return 1;
+  }
+  return 0;
+}
+
 }  // namespace kv9::cli

@@ -49,4 +49,11 @@ PortRow ParseRowReport(const std::string& line);
 // port name and blanks.
 std::string PortTable(const std::vector<PortRow>& rows);
 
+// The row of a child that has ended: what it reported (the first line of
+// `report`) for `port`, NG unless it exited with 0, and how long it ran.
+PortRow FinishedChildRow(const std::string& report, const std::string& port, bool exitedOk, double seconds);
+// Closes a several-port run: the table on stderr (unless quiet) and the exit
+// status: 128 + the stopping signal, else 0 when every row is OK, else 1.
+int FinishSeveralPorts(const std::vector<PortRow>& rows, bool quiet, int stopSignal);
+
 }  // namespace kv9::cli

@@ -156,26 +156,16 @@ int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& a
   }
 
   std::vector<PortRow> rows;
-  bool allOk = true;
   for (Child& c : children) {
     if (c.pid > 0) {
       while (::waitpid(c.pid, &c.status, 0) < 0 && errno == EINTR) {
       }
     }
-    PortRow row = ParseRowReport(c.pending[2].substr(0, c.pending[2].find('\n')));
-    row.port = c.port;
     const bool exitedOk = c.pid > 0 && WIFEXITED(c.status) && WEXITSTATUS(c.status) == 0;
-    if (!exitedOk) row.outcome = "NG";
-    row.seconds = std::chrono::duration<double>(c.end - c.start).count();
-    allOk = allOk && exitedOk && row.outcome == "OK";
-    rows.push_back(row);
+    rows.push_back(FinishedChildRow(c.pending[2], c.port, exitedOk,
+                                    std::chrono::duration<double>(c.end - c.start).count()));
   }
-  if (!options.quiet) {
-    std::fprintf(stderr, "%s", PortTable(rows).c_str());
-    std::fflush(stderr);
-  }
-  if (StopSignal()) return 128 + StopSignal();
-  return allOk ? 0 : 1;
+  return FinishSeveralPorts(rows, options.quiet, StopSignal());
 }
 
 void ReportRowToParent(const PortRow& row) {

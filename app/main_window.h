@@ -11,7 +11,7 @@
 
 #include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
-#include "link/prog_settings.h"
+#include "platform/prog_settings.h"
 #include "platform/link_ui.h"
 
 class QAction;

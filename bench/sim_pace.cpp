@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "boot/boot_sum.h"
-#include "serial/termios2_linux.h"
+#include "wire/boot_sum.h"
+#include "wire/termios2_linux.h"
 #include "sim/sim_module.h"
 
 namespace {

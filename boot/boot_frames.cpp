@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "boot/boot_protocol.h"
-#include "boot/boot_sum.h"
+#include "wire/boot_sum.h"
 
 namespace kv9 {
 

@@ -9,7 +9,6 @@
 #include "boot/boot_protocol.h"
 #include "boot/boot_reply_format.h"
 #include "link/flash_wr_rx_cont.h"
-#include "link/com_number.h"
 #include "platform/message_pump.h"
 
 namespace kv9 {
@@ -51,10 +50,7 @@ int TFlashWrRXCont::SelectBitRate(std::uint16_t bitRate100, std::uint16_t inputF
   BootPause(kNewRatePauseMs);
   if (!acknowledged) return 0;
   // The boot program now listens at the new rate: follow it, then confirm.
-  ClosePort();
-  CommX1.SetBaudRate(brCustom);
-  CommX1.SetCustomBaudRate(static_cast<std::uint32_t>(bitRate100) * 100u);
-  OpenPort(static_cast<std::uint8_t>(ComNumberOf(CommX1.Port())));
+  ReopenAtRate(static_cast<std::uint32_t>(bitRate100) * 100u);
   return SendCmdByte(boot_reply::kAck, boot_reply::kAck);
 }
 

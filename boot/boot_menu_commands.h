@@ -7,7 +7,7 @@
 #include <string>
 
 #include "boot/boot_reply_format.h"
-#include "link/prog_settings.h"
+#include "platform/prog_settings.h"
 
 namespace kv9 {
 

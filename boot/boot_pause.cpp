@@ -1,17 +1,9 @@
 #include "boot/boot_pause.h"
 
-#include "platform/message_pump.h"
-#include "platform/ticks.h"
+#include "platform/deadline.h"
 
 namespace kv9 {
 
-void BootPause(std::uint32_t ms) {
-  const std::uint32_t start = TickCount();
-  for (;;) {
-    const std::uint32_t passed = TicksBetween(start, TickCount());
-    if (passed >= ms) return;
-    WaitMessages(ms - passed);
-  }
-}
+void BootPause(std::uint32_t ms) { PauseProcessingMessages(ms); }
 
 }  // namespace kv9

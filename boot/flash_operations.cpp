@@ -7,7 +7,7 @@
 
 #include "boot/boot_frames.h"
 #include "boot/boot_protocol.h"
-#include "boot/id_code_table.h"
+#include "wire/id_code_table.h"
 #include "link/flash_wr_rx_cont.h"
 
 namespace kv9 {

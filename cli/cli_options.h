@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "link/firmware_update.h"
-#include "link/prog_settings.h"
+#include "platform/prog_settings.h"
 
 namespace kv9::cli {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "boot/flash_operations.h"
-#include "image/embedded_image_layout.h"
+#include "wire/embedded_image_layout.h"
 
 namespace kv9::cli {
 namespace {

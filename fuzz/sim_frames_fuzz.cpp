@@ -9,7 +9,7 @@
 #include <span>
 
 #include "fuzz/fuzz_check.h"
-#include "link/frame_sum.h"
+#include "wire/frame_sum.h"
 #include "sim/module_core.h"
 
 namespace {

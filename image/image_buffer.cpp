@@ -2,8 +2,8 @@
 // order, with the flash area they belong to.
 #include <algorithm>
 
-#include "image/crc16.h"
-#include "image/embedded_image_layout.h"
+#include "wire/crc16.h"
+#include "wire/embedded_image_layout.h"
 #include "image/image_area.h"
 #include "link/flash_wr_rx_cont.h"
 #include "platform/resources.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "image/embedded_image_layout.h"
+#include "wire/embedded_image_layout.h"
 
 namespace kv9 {
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "image/text_file_lines.h"
+#include "wire/unique_fd.h"
 
 namespace kv9 {
 namespace {
@@ -15,30 +16,15 @@ namespace {
   throw EImageFileError("ファイルを読み込めません: " + path + " (" + reason + ")");
 }
 
-// Closes the descriptor on every way out.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
 
 std::vector<std::string> ReadTextLines(const std::string& path) {
   // O_NONBLOCK: a FIFO must not hold the user-interface thread in open();
   // it is refused below as not a regular file.
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) Fail(path, std::strerror(errno));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.Get() < 0) Fail(path, std::strerror(errno));
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) Fail(path, std::strerror(errno));
+  if (::fstat(fd.Get(), &st) != 0) Fail(path, std::strerror(errno));
   if (S_ISDIR(st.st_mode)) Fail(path, std::strerror(EISDIR));
   if (!S_ISREG(st.st_mode)) Fail(path, "not a regular file");
   if (static_cast<unsigned long long>(st.st_size) > kMaxImageFileSize) Fail(path, std::strerror(EFBIG));
@@ -49,7 +35,7 @@ std::vector<std::string> ReadTextLines(const std::string& path) {
   text.reserve(static_cast<std::size_t>(st.st_size));
   char chunk[65536];
   for (;;) {
-    const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
+    const ssize_t got = ::read(fd.Get(), chunk, sizeof chunk);
     if (got < 0) {
       if (errno == EINTR) continue;
       Fail(path, std::strerror(errno));

@@ -4,6 +4,7 @@
 
 #include "image/loader_texts.h"
 #include "link/eeprom_backup.h"
+#include "platform/deadline.h"
 #include "platform/message_pump.h"
 #include "platform/ticks.h"
 
@@ -94,14 +95,7 @@ std::string ImageAreaProblem(const TFlashWrRXCont& cont) {
   return ImageAreaMismatchMessage(cont.ImageBase, cont.RomStart);
 }
 
-void WaitProcessingMessages(std::uint32_t ms) {
-  const std::uint32_t start = TickCount();
-  for (;;) {
-    const std::uint32_t elapsed = TicksBetween(start, TickCount());
-    if (elapsed >= ms) return;
-    WaitMessages(ms - elapsed);
-  }
-}
+void WaitProcessingMessages(std::uint32_t ms) { PauseProcessingMessages(ms); }
 
 int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const UpdateOptions& options,
                       const LogLineFn& log, std::int32_t& failStage) {

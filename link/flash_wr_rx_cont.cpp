@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "link/hex_trace.h"
-#include "platform/message_pump.h"
+#include "platform/deadline.h"
 #include "platform/ticks.h"
 
 namespace kv9 {
@@ -68,6 +68,10 @@ int TFlashWrRXCont::RxCount() const {
   return 0;
 }
 
+std::uint8_t TFlashWrRXCont::PeekRx(int offset) const {
+  return RxBuffer[static_cast<std::size_t>((RxReadPos + offset) % kRxRingSize)];
+}
+
 std::uint8_t TFlashWrRXCont::RxByte() {
   const std::uint8_t b = RxBuffer[static_cast<std::size_t>(RxReadPos)];
   if (++RxReadPos >= kRxRingSize) RxReadPos = 0;
@@ -104,22 +108,18 @@ void TFlashWrRXCont::StartWaitTimer() {
   replyWaitOffsetMs_ = 0;
 }
 
-int TFlashWrRXCont::WaitTimerExpired(std::uint32_t ms) {
-  // Signed: the start may still lie ahead while the last frame is sent.
-  const auto elapsed = static_cast<std::int32_t>(TickCount() - g_waitStartTick);
-  return elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= ms ? 1 : 0;
-}
+int TFlashWrRXCont::WaitTimerExpired(std::uint32_t ms) { return TicksPassed(g_waitStartTick, ms) ? 1 : 0; }
 
 int TFlashWrRXCont::WaitRxCount(std::uint32_t timeoutMs, int count) {
   if (stopped_) return RxCount() >= count ? 1 : 0;
   StartWaitTimer();
-  for (;;) {
-    ProcessMessages();
-    WaitMessages(10);  // returns as soon as received bytes were handed over
-    if (RxCount() >= count) return 1;
-    ProcessMessages();
-    if (WaitTimerExpired(timeoutMs)) return 0;
-  }
+  return PollRxCount(timeoutMs, count);
+}
+
+int TFlashWrRXCont::PollRxCount(std::uint32_t timeoutMs, int count) {
+  // A held-back frame gets no reply: no use waiting for one.
+  if (stopped_) return RxCount() >= count ? 1 : 0;
+  return PollMessagesUntil([&] { return RxCount() >= count; }, [&] { return WaitTimerExpired(timeoutMs) != 0; });
 }
 
 int TFlashWrRXCont::OpenPort(std::uint8_t port) {
@@ -128,6 +128,7 @@ int TFlashWrRXCont::OpenPort(std::uint8_t port) {
   ClosePort();
   RxWritePos = 0;
   RxReadPos = 0;
+  portNumber_ = port;
   try {
     CommX1.SetPort("COM" + std::to_string(port));
     CommX1.Open();
@@ -150,6 +151,17 @@ int TFlashWrRXCont::OpenPort(std::uint8_t port) {
   }
   return CommX1.Connected() ? 1 : 0;
 }
+
+int TFlashWrRXCont::ReopenAtRate(std::uint8_t port, TBaudRate rate, std::uint32_t customRate) {
+  ClosePort();
+  CommX1.SetBaudRate(rate);
+  if (rate == brCustom) CommX1.SetCustomBaudRate(customRate);
+  const int opened = OpenPort(port);
+  RxFlush();
+  return opened;
+}
+
+int TFlashWrRXCont::ReopenAtRate(std::uint32_t bitRate) { return ReopenAtRate(portNumber_, brCustom, bitRate); }
 
 void TFlashWrRXCont::ClosePort() {
   if (!CommX1.Connected()) return;

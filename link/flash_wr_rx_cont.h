@@ -15,8 +15,9 @@
 
 #include "image/memory_stream.h"
 #include "image/record_placement.h"
+#include "link/line_link.h"
 #include "link/port_open_reason.h"
-#include "link/prog_settings.h"
+#include "platform/prog_settings.h"
 #include "platform/link_ui.h"
 #include "platform/log_pane.h"
 #include "serial/com_port.h"
@@ -29,18 +30,18 @@ constexpr int kRxRingSize = 16384;
 constexpr int kReplyBufSize = 1280;
 constexpr int kBlockSize = 256;
 
-class TFlashWrRXCont {
+class TFlashWrRXCont final : public LineLink {
  public:
   // `owner` receives message boxes (may be null: boxes are then dropped),
   // `logMemo` the log lines (may be null). The settings are copied.
   TFlashWrRXCont(LinkUi* owner, LogPane* logMemo, const TProgSettings& settings);
   TFlashWrRXCont(const TFlashWrRXCont&) = delete;
   TFlashWrRXCont& operator=(const TFlashWrRXCont&) = delete;
-  ~TFlashWrRXCont();
+  ~TFlashWrRXCont() override;
 
   // --- log ---
   // One line into the log pane; force 0 lines only while DebugLog is set.
-  void AddLog(const std::string& text, int force);
+  void AddLog(const std::string& text, int force) override;
 
   // --- receive ring and transmission ---
   // Writes count bytes (after RxFlush when flushFirst); returns the number the
@@ -48,11 +49,12 @@ class TFlashWrRXCont {
   // asked the run to stop (nothing is sent then, and from then on every reply
   // wait ends at once: no frame went out, so no reply can come). A port that
   // fails while writing raises EComPort.
-  int SendBytes(const std::uint8_t* bytes, int count, int flushFirst);
-  int RxCount() const;
+  int SendBytes(const std::uint8_t* bytes, int count, int flushFirst) override;
+  int RxCount() const override;
   // The next unread byte; call only after RxCount reported enough bytes.
-  std::uint8_t RxByte();
-  void RxFlush();
+  std::uint8_t RxByte() override;
+  std::uint8_t PeekRx(int offset) const override;
+  void RxFlush() override;
   // Handler of the port's received-bytes event: moves count bytes into the ring.
   void CommX1RxChar(TCustomComPort& sender, int count);
   // Handler of the port's line-error event: a debug line, nothing else.
@@ -62,12 +64,14 @@ class TFlashWrRXCont {
   // The one program-wide wait timer (shared by every controller and wait).
   // Started right after SendBytes, it starts when the frame will have left
   // the line at the port's rate (10 bits a byte).
-  void StartWaitTimer();
+  void StartWaitTimer() override;
   // 1 once at least ms milliseconds passed since StartWaitTimer (wrap-safe).
   int WaitTimerExpired(std::uint32_t ms);
   // The reply wait: processes messages and polls every 10 ms until at least
   // count bytes are unread (1) or timeoutMs passed (0). Consumes nothing.
-  int WaitRxCount(std::uint32_t timeoutMs, int count);
+  int WaitRxCount(std::uint32_t timeoutMs, int count) override;
+  // The same wait on the timer already running.
+  int PollRxCount(std::uint32_t timeoutMs, int count) override;
 
   // --- port ---
   // Closes the port if open, empties the ring, opens "COM<port>" and raises
@@ -77,6 +81,12 @@ class TFlashWrRXCont {
   // QuietOpen set the box is left to the caller.
   int OpenPort(std::uint8_t port);
   void ClosePort();
+  // The one way to change the line's rate: closes the port, sets `rate`
+  // (with `customRate` for brCustom), opens "COM<port>" again (with the box
+  // of OpenPort when it fails) and empties the ring. 1 when it is open.
+  int ReopenAtRate(std::uint8_t port, TBaudRate rate, std::uint32_t customRate = 0);
+  // The boot program's rate change: the port last opened, at any rate.
+  int ReopenAtRate(std::uint32_t bitRate) override;
 
   // --- module command frames (link/module_commands.cpp) ---
   // The module's frame checksum over LEN + 5 bytes from STX.
@@ -263,12 +273,14 @@ class TFlashWrRXCont {
   std::string LastOpenReason;
   PortOpenFailure LastOpenFailure = PortOpenFailure::Other;
 
-  LinkUi* Owner() const { return owner_; }
+  LinkUi* Owner() const override { return owner_; }
   // A frame was held back because the front end asked the run to stop.
-  bool Stopped() const { return stopped_; }
+  bool Stopped() const override { return stopped_; }
 
  private:
   LinkUi* owner_;
+  // The port number OpenPort last opened, for a reopen at another rate.
+  std::uint8_t portNumber_ = 1;
   // Line time of the frame SendBytes wrote last, until a wait takes it.
   std::uint32_t replyWaitOffsetMs_ = 0;
   bool stopped_ = false;

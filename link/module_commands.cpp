@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "link/flash_wr_rx_cont.h"
-#include "link/frame_sum.h"
+#include "wire/frame_sum.h"
 #include "link/hex_trace.h"
 #include "link/module_frame.h"
 

@@ -1,6 +1,6 @@
 #include "link/module_frame.h"
 
-#include "link/frame_sum.h"
+#include "wire/frame_sum.h"
 
 namespace kv9 {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/prog_settings.h"
+#include "platform/prog_settings.h"
 
 namespace kv9 {
 

@@ -20,7 +20,8 @@
 #include "serial/device_holders_posix.h"
 #include "serial/output_drain.h"
 #include "serial/port_table.h"
-#include "serial/termios2_linux.h"
+#include "wire/termios2_linux.h"
+#include "wire/unique_fd.h"
 
 namespace kv9 {
 namespace {
@@ -28,25 +29,6 @@ namespace {
 // A pty, a USB adapter without those lines, or a driver without error
 // counters answers these; it is a missing feature, not a failure.
 bool Unsupported(int err) { return err == ENOTTY || err == EINVAL || err == EOPNOTSUPP; }
-
-class FdGuard {
- public:
-  explicit FdGuard(int fd) : fd_(fd) {}
-  FdGuard(const FdGuard&) = delete;
-  FdGuard& operator=(const FdGuard&) = delete;
-  ~FdGuard() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 // TIOCEXCL outlives the descriptor on a pty (the next open would fail with
 // EBUSY), so whoever set it clears it before letting the descriptor go.
@@ -325,39 +307,39 @@ class PosixComDevice final : public ComDevice {
 std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
   const std::string path = PortDevicePath(portName);
   if (path.empty()) throw MakeComError(CError_OpenFailed, ENOENT);
-  FdGuard fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (fd.get() < 0) {
+  UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.Get() < 0) {
     const int err = errno;
     struct stat st {};
     // EBUSY: another program opened it with TIOCEXCL; say who, if we may see it.
     if (err == EBUSY && ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) ThrowInUse(err, st.st_rdev, -1);
     throw MakeComError(CError_OpenFailed, err);
   }
-  if (!::isatty(fd.get())) throw MakeComError(CError_OpenFailed, ENOTTY);
+  if (!::isatty(fd.Get())) throw MakeComError(CError_OpenFailed, ENOTTY);
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) throw MakeComError(CError_OpenFailed, errno);
+  if (::fstat(fd.Get(), &st) != 0) throw MakeComError(CError_OpenFailed, errno);
   // Exclusive use, three ways: flock binds programs that lock (root
   // included); TIOCEXCL makes every later open fail for anyone but root; and
   // a program that opened the device earlier without either is found among
   // the open descriptors.
-  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) ThrowInUse(errno, st.st_rdev, fd.get());
+  if (::flock(fd.Get(), LOCK_EX | LOCK_NB) != 0) ThrowInUse(errno, st.st_rdev, fd.Get());
   int alreadyExclusive = 0;
-  if (::ioctl(fd.get(), TIOCGEXCL, &alreadyExclusive) != 0) alreadyExclusive = 0;
-  if (::ioctl(fd.get(), TIOCEXCL) != 0) throw MakeComError(CError_OpenFailed, errno);
-  ExclusiveGuard exclusive(fd.get(), alreadyExclusive == 0);
+  if (::ioctl(fd.Get(), TIOCGEXCL, &alreadyExclusive) != 0) alreadyExclusive = 0;
+  if (::ioctl(fd.Get(), TIOCEXCL) != 0) throw MakeComError(CError_OpenFailed, errno);
+  ExclusiveGuard exclusive(fd.Get(), alreadyExclusive == 0);
   {
-    const posix::DeviceHolder holder = posix::FindDeviceHolder(st.st_rdev, fd.get());
+    const posix::DeviceHolder holder = posix::FindDeviceHolder(st.st_rdev, fd.Get());
     if (holder.pid != 0) throw MakeComError(CError_OpenFailed, EBUSY, posix::HolderText(holder));
   }
-  FdGuard stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (stop.get() < 0) throw MakeComError(CError_OpenFailed, errno);
+  UniqueFd stop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (stop.Get() < 0) throw MakeComError(CError_OpenFailed, errno);
   // Raw mode before anything is read, so no byte passes through line editing.
   posix::RawLine raw;
-  if (int err = posix::ApplyRawLine(fd.get(), raw)) throw MakeComError(CError_OpenFailed, err);
-  ::tcflush(fd.get(), TCIFLUSH);
+  if (int err = posix::ApplyRawLine(fd.Get(), raw)) throw MakeComError(CError_OpenFailed, err);
+  ::tcflush(fd.Get(), TCIFLUSH);
   exclusive.release();
-  const int stopFd = stop.release();
-  auto device = std::make_unique<PosixComDevice>(fd.release(), stopFd);
+  const int stopFd = stop.Release();
+  auto device = std::make_unique<PosixComDevice>(fd.Release(), stopFd);
   // The driver's error counters run since boot: take their values now, so the
   // first batch's line errors (garbage at a wrong rate) count against this
   // opening rather than becoming the baseline.

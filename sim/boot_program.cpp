@@ -1,12 +1,12 @@
-#include "sim/boot_program.h"
+#include "boot_program.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "boot/boot_sum.h"
-#include "boot/id_code_table.h"
-#include "image/embedded_image_layout.h"
+#include "wire/boot_sum.h"
+#include "wire/id_code_table.h"
+#include "wire/embedded_image_layout.h"
 
 namespace kv9::sim {
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "sim/module_context.h"
+#include "module_context.h"
 
 namespace kv9::sim {
 

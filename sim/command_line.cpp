@@ -1,4 +1,4 @@
-#include "sim/command_line.h"
+#include "command_line.h"
 
 #include <charconv>
 #include <cstdlib>

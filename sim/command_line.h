@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/sim_options.h"
+#include "sim_options.h"
 
 namespace kv9::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/cpu_profile.h"
+#include "cpu_profile.h"
 
 namespace kv9::sim {
 

@@ -1,11 +1,11 @@
-#include "sim/dump_writer.h"
+#include "dump_writer.h"
 
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
-#include "image/crc16.h"
-#include "image/embedded_image_layout.h"
+#include "wire/crc16.h"
+#include "wire/embedded_image_layout.h"
 
 namespace kv9::sim {
 

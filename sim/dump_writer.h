@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/sim_module.h"
+#include "sim_module.h"
 
 namespace kv9::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/eeprom_images.h"
+#include "eeprom_images.h"
 
 #include <algorithm>
 

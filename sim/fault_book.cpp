@@ -1,4 +1,4 @@
-#include "sim/fault_book.h"
+#include "fault_book.h"
 
 namespace kv9::sim {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "sim/sim_options.h"
+#include "sim_options.h"
 
 namespace kv9::sim {
 

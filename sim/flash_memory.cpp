@@ -1,8 +1,8 @@
-#include "sim/flash_memory.h"
+#include "flash_memory.h"
 
 #include <algorithm>
 
-#include "image/crc16.h"
+#include "wire/crc16.h"
 
 namespace kv9::sim {
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "sim/cpu_profile.h"
+#include "cpu_profile.h"
 
 namespace kv9::sim {
 

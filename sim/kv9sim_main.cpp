@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sim/command_line.h"
-#include "sim/sim_module.h"
+#include "command_line.h"
+#include "sim_module.h"
 
 int main(int argc, char** argv) {
   using namespace kv9::sim;

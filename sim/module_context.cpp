@@ -1,4 +1,4 @@
-#include "sim/module_context.h"
+#include "module_context.h"
 
 #include <cstdio>
 #include <fstream>

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "sim/cpu_profile.h"
-#include "sim/eeprom_images.h"
-#include "sim/fault_book.h"
-#include "sim/flash_memory.h"
-#include "sim/sim_options.h"
+#include "cpu_profile.h"
+#include "eeprom_images.h"
+#include "fault_book.h"
+#include "flash_memory.h"
+#include "sim_options.h"
 
 namespace kv9::sim {
 

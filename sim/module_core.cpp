@@ -1,4 +1,4 @@
-#include "sim/module_core.h"
+#include "module_core.h"
 
 #include <cstdio>
 

@@ -7,9 +7,9 @@
 #include <span>
 #include <string>
 
-#include "sim/boot_program.h"
-#include "sim/module_context.h"
-#include "sim/normal_firmware.h"
+#include "boot_program.h"
+#include "module_context.h"
+#include "normal_firmware.h"
 
 namespace kv9::sim {
 

@@ -1,11 +1,11 @@
-#include "sim/normal_firmware.h"
+#include "normal_firmware.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "image/embedded_image_layout.h"
-#include "link/frame_sum.h"
+#include "wire/embedded_image_layout.h"
+#include "wire/frame_sum.h"
 
 namespace kv9::sim {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "sim/module_context.h"
+#include "module_context.h"
 
 namespace kv9::sim {
 

@@ -1,4 +1,4 @@
-#include "sim/pty_line_linux.h"
+#include "pty_line_linux.h"
 
 // Only the kernel's definitions here: glibc's <termios.h> would clash.
 #include <asm/termbits.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "serial/termios2_linux.h"
+#include "wire/termios2_linux.h"
 
 namespace kv9::sim {
 

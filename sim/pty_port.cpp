@@ -1,4 +1,4 @@
-#include "sim/pty_port.h"
+#include "pty_port.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "serial/termios2_linux.h"
-#include "sim/pty_line_linux.h"
+#include "wire/termios2_linux.h"
+#include "pty_line_linux.h"
 
 namespace kv9::sim {
 

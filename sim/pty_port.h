@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "sim/unique_fd.h"
+#include "wire/unique_fd.h"
 
 namespace kv9::sim {
 

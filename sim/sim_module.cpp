@@ -1,4 +1,4 @@
-#include "sim/sim_module.h"
+#include "sim_module.h"
 
 #include <poll.h>
 #include <pthread.h>
@@ -11,7 +11,7 @@
 #include <ctime>
 #include <system_error>
 
-#include "sim/dump_writer.h"
+#include "dump_writer.h"
 
 namespace kv9::sim {
 

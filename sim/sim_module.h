@@ -21,11 +21,11 @@
 #include <thread>
 #include <vector>
 
-#include "sim/eeprom_images.h"
-#include "sim/module_core.h"
-#include "sim/pty_port.h"
-#include "sim/sim_options.h"
-#include "sim/unique_fd.h"
+#include "eeprom_images.h"
+#include "module_core.h"
+#include "pty_port.h"
+#include "sim_options.h"
+#include "wire/unique_fd.h"
 
 namespace kv9::sim {
 

@@ -2,7 +2,7 @@
 // really following the new bit rate (the module answers only at its rate).
 #include "boot_wire_fixture.h"
 
-#include "boot/boot_sum.h"
+#include "wire/boot_sum.h"
 
 namespace kv9::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "boot/boot_frames.h"
 #include "boot/boot_protocol.h"
 #include "boot/boot_reply_format.h"
-#include "boot/boot_sum.h"
+#include "wire/boot_sum.h"
 #include "boot/flash_operations.h"
 
 namespace kv9 {

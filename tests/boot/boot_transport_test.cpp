@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "boot/boot_sum.h"
+#include "wire/boot_sum.h"
 #include "link/flash_wr_rx_cont.h"
 #include "platform/message_pump.h"
 #include "platform/ticks.h"

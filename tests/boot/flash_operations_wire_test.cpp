@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "boot/boot_frames.h"
-#include "boot/id_code_table.h"
+#include "wire/id_code_table.h"
 
 namespace kv9::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <regex>
 #include <sstream>
 
-#include "image/crc16.h"
+#include "wire/crc16.h"
 #include "link/eeprom_procedures.h"
 #include "sim/eeprom_images.h"
 #include "platform/resources.h"

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "image/crc16.h"
-#include "image/embedded_image_layout.h"
+#include "wire/crc16.h"
+#include "wire/embedded_image_layout.h"
 #include "image/image_area.h"
 #include "link/flash_wr_rx_cont.h"
 #include "platform/resources.h"

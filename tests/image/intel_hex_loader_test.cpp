@@ -1,6 +1,6 @@
 // The Intel HEX loader: 20-bit addresses never reach an RX image area, so a
 // data record is either passed over (bits 8 to 19 set) or ends the load.
-#include "image/crc16.h"
+#include "wire/crc16.h"
 #include "loader_fixture.h"
 
 namespace kv9::test {

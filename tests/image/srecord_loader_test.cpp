@@ -2,7 +2,7 @@
 // with holes, bad checksums, malformed counts and out-of-area records.
 #include <cstring>
 
-#include "image/crc16.h"
+#include "wire/crc16.h"
 #include "image/text_file_lines.h"
 #include "loader_fixture.h"
 

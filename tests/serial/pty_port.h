@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "serial/termios2_linux.h"
+#include "wire/termios2_linux.h"
 #include "watchdog.h"
 
 namespace kv9::test {

@@ -1,4 +1,4 @@
-#include "image/crc16.h"
+#include "wire/crc16.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "boot/boot_protocol.h"
-#include "boot/id_code_table.h"
+#include "wire/id_code_table.h"
 
 namespace kv9 {
 namespace {

@@ -2,7 +2,7 @@
 // error codes, and its refusals, driven with hand-built frames.
 #include "sim_test_support.h"
 
-#include "boot/id_code_table.h"
+#include "wire/id_code_table.h"
 
 namespace kv9::sim::test {
 namespace {

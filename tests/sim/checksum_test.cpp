@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "boot/boot_sum.h"
-#include "link/frame_sum.h"
+#include "wire/boot_sum.h"
+#include "wire/frame_sum.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Every injected fault does what it says, and only where it is aimed.
 #include "sim_test_support.h"
 
-#include "boot/boot_sum.h"
+#include "wire/boot_sum.h"
 #include "sim/command_line.h"
 
 namespace kv9::sim::test {

@@ -1,7 +1,7 @@
 // The normal firmware's replies, byte for byte, over the real pty.
 #include "sim_test_support.h"
 
-#include "link/frame_sum.h"
+#include "wire/frame_sum.h"
 
 namespace kv9::sim::test {
 namespace {

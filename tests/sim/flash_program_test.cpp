@@ -5,8 +5,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "boot/boot_sum.h"
-#include "image/crc16.h"
+#include "wire/boot_sum.h"
+#include "wire/crc16.h"
 
 namespace kv9::sim::test {
 namespace {

@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "boot/boot_sum.h"
-#include "link/frame_sum.h"
-#include "serial/termios2_linux.h"
+#include "wire/boot_sum.h"
+#include "wire/frame_sum.h"
+#include "wire/termios2_linux.h"
 
 namespace kv9::sim::test {
 

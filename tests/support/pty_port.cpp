@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "serial/termios2_linux.h"
+#include "wire/termios2_linux.h"
 
 namespace kv9::test {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/frame_sum.h"
+#include "wire/frame_sum.h"
 
 namespace kv9::test {
 

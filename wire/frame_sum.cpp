@@ -1,4 +1,4 @@
-#include "link/frame_sum.h"
+#include "wire/frame_sum.h"
 
 namespace kv9 {
 

@@ -1,4 +1,4 @@
-#include "serial/termios2_linux.h"
+#include "wire/termios2_linux.h"
 
 // Only the kernel's definitions here: glibc's <termios.h> would clash.
 #include <asm/termbits.h>

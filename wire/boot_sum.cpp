@@ -1,4 +1,4 @@
-#include "boot/boot_sum.h"
+#include "wire/boot_sum.h"
 
 namespace kv9 {
 

@@ -1,4 +1,4 @@
-#include "boot/id_code_table.h"
+#include "wire/id_code_table.h"
 
 #include <algorithm>
 

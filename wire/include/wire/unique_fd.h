@@ -1,10 +1,11 @@
 #pragma once
-// Owns one file descriptor and closes it exactly once.
+// Owns one POSIX file descriptor and closes it exactly once: the one
+// descriptor holder of the tool, the simulated module and their tests.
 #include <unistd.h>
 
 #include <utility>
 
-namespace kv9::sim {
+namespace kv9 {
 
 class UniqueFd {
  public:
@@ -24,6 +25,8 @@ class UniqueFd {
 
   int Get() const { return fd_; }
   bool Valid() const { return fd_ >= 0; }
+  // Hands the descriptor over; this holder no longer closes it.
+  int Release() { return std::exchange(fd_, -1); }
   void Reset() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -33,4 +36,4 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-}  // namespace kv9::sim
+}  // namespace kv9

@@ -1,0 +1,33 @@
+#include "platform/deadline.h"
+
+#include "platform/message_pump.h"
+#include "platform/ticks.h"
+
+namespace kv9 {
+
+bool TicksPassed(std::uint32_t start, std::uint32_t ms) {
+  // Signed: a start still ahead reads as negative time passed.
+  const auto elapsed = static_cast<std::int32_t>(TickCount() - start);
+  return elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= ms;
+}
+
+int PollMessagesUntil(const std::function<bool()>& ready, const std::function<bool()>& expired) {
+  for (;;) {
+    ProcessMessages();
+    WaitMessages(10);  // returns as soon as received bytes were handed over
+    if (ready()) return 1;
+    ProcessMessages();
+    if (expired()) return 0;
+  }
+}
+
+void PauseProcessingMessages(std::uint32_t ms) {
+  const std::uint32_t start = TickCount();
+  for (;;) {
+    const std::uint32_t passed = TicksBetween(start, TickCount());
+    if (passed >= ms) return;
+    WaitMessages(ms - passed);
+  }
+}
+
+}  // namespace kv9

@@ -1,0 +1,24 @@
+#pragma once
+// The waits of the tool, written once. Every wait keeps processing messages,
+// so the window stays painted and received bytes reach the ring while it
+// runs; they differ only in what ends them.
+#include <cstdint>
+#include <functional>
+
+namespace kv9 {
+
+// Whether `ms` milliseconds have passed since `start` on the tick counter,
+// correct across a wrap. `start` may lie a little ahead (a reply wait counts
+// from when its frame will have left the line): until then nothing passed.
+bool TicksPassed(std::uint32_t start, std::uint32_t ms);
+
+// The poll loop of a reply wait: processes messages and waits up to 10 ms at
+// a time (returning early once the port's thread handed bytes over) until
+// `ready` holds (1) or `expired` does (0).
+int PollMessagesUntil(const std::function<bool()>& ready, const std::function<bool()>& expired);
+
+// A fixed pause: processes messages for the whole of `ms`, however many
+// arrive.
+void PauseProcessingMessages(std::uint32_t ms);
+
+}  // namespace kv9

@@ -1,8 +1,6 @@
 // The module's EEPROM commands: read, write and initialise, in 16-bit words.
-#include <algorithm>
-
 #include "link/flash_wr_rx_cont.h"
-#include "link/hex_trace.h"
+#include "link/module_exchange.h"
 #include "link/module_frame.h"
 
 namespace kv9 {
@@ -25,21 +23,16 @@ std::string WriteTitle(std::uint8_t kind) {
   }
 }
 
-void SendTitled(TFlashWrRXCont& cont, const std::string& title, const std::vector<std::uint8_t>& frame) {
-  if (cont.TxLog) {
-    cont.AddLog(title, 0);
-    cont.AddLog(HexTrace("", frame.data(), frame.size()), 0);
-  }
-  cont.SendBytes(frame.data(), static_cast<int>(frame.size()), 1);
-}
-
 }  // namespace
 
 int TFlashWrRXCont::EepromRead(std::uint8_t kind, std::uint8_t address, std::uint8_t count,
                                std::uint8_t* destination) {
-  const auto frame = BuildModuleFrame(kCmdQuery, {kSubEeprom, kind, address, count});
-  SendTitled(*this, ReadTitle(kind), frame);
-  if (!WaitReply(2 * count + 10)) return 0;
+  if (!ExchangeCheckedModuleFrame(*this, {.title = ReadTitle(kind),
+                                          .code = kCmdQuery,
+                                          .data = {kSubEeprom, kind, address, count},
+                                          .replyLength = module_reply::EepromRead(count)})) {
+    return 0;
+  }
   RxByte();  // the reply's LEN
   const std::uint8_t sub = RxByte();
   const std::uint8_t echoedAddress = RxByte();
@@ -52,22 +45,21 @@ int TFlashWrRXCont::EepromRead(std::uint8_t kind, std::uint8_t address, std::uin
 
 int TFlashWrRXCont::EepromWrite(std::uint8_t kind, std::uint8_t address, std::uint8_t count,
                                 const std::uint8_t* source) {
-  std::vector<std::uint8_t> data(4 + 2 * static_cast<std::size_t>(count));
-  data[0] = kSubEeprom;
-  data[1] = kind;
-  data[2] = address;
-  data[3] = count;
-  std::copy(source, source + 2 * count, data.begin() + 4);
-  const auto frame = BuildModuleFrame(kCmdAct, data);
-  SendTitled(*this, WriteTitle(kind), frame);
-  return WaitReply(8);
+  std::vector<std::uint8_t> data{kSubEeprom, kind, address, count};
+  data.insert(data.end(), source, source + 2 * count);
+  return ExchangeCheckedModuleFrame(*this, {.title = WriteTitle(kind),
+                                            .code = kCmdAct,
+                                            .data = std::move(data),
+                                            .replyLength = module_reply::kEepromWrite});
 }
 
 int TFlashWrRXCont::EepromInit(int option) {
   std::vector<std::uint8_t> data{kSubEepromInit};
   if (option) data.push_back(0x01);
-  SendTitled(*this, "EEPROM_INIT_CMD: ", BuildModuleFrame(kCmdAct, data));
-  return WaitReply(8);
+  return ExchangeCheckedModuleFrame(*this, {.title = "EEPROM_INIT_CMD: ",
+                                            .code = kCmdAct,
+                                            .data = std::move(data),
+                                            .replyLength = module_reply::kEepromInit});
 }
 
 }  // namespace kv9

@@ -1,0 +1,52 @@
+#pragma once
+// The one exchange of the module's own command frames: build the frame, log
+// it, send it with the receive ring flushed first, wait for a reply of a named
+// length and check its status. Every module command goes through it, so a
+// command only says what it sends and how long its answer is.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kv9 {
+
+class TFlashWrRXCont;
+
+// Whole reply lengths, STX to CR, of the module's commands.
+namespace module_reply {
+constexpr int kDousaMode = 7;
+constexpr int kTxOnOff = 9;
+constexpr int kEepromWrite = 8;
+constexpr int kEepromInit = 8;
+constexpr int kProgMode = 6;
+// Five header bytes, nine text bytes, ETX, SUM, CR.
+constexpr int kIdentity = 17;
+// STX, 0x00, status, LEN, sub-command, address, count, the words, ETX, SUM, CR.
+constexpr int EepromRead(int wordCount) { return 2 * wordCount + 10; }
+}  // namespace module_reply
+
+constexpr std::uint32_t kModuleReplyTimeoutMs = 1000;
+// The boot-mode request waits longer: the module acknowledges just before it
+// resets its microcontroller.
+constexpr std::uint32_t kProgModeReplyTimeoutMs = 1500;
+
+struct ModuleRequest {
+  std::string title;  // the trace line logged before the frame
+  int hexForce = 0;   // the force of the frame's hex line
+  std::uint8_t code = 0;
+  std::vector<std::uint8_t> data;
+  int replyLength = 0;
+  std::uint32_t timeoutMs = kModuleReplyTimeoutMs;
+};
+
+// Sends the request's frame and waits for replyLength bytes; 1 when they
+// are unread in the ring (nothing taken), 0 after the time-out.
+int ExchangeModuleFrame(TFlashWrRXCont& cont, const ModuleRequest& request);
+
+// Takes the first three bytes of a reply already in the ring: 1 when the
+// third, its status, says "accepted". The rest stays unread for the caller.
+int TakeReplyStatus(TFlashWrRXCont& cont);
+
+// The checked exchange: ExchangeModuleFrame, then TakeReplyStatus.
+int ExchangeCheckedModuleFrame(TFlashWrRXCont& cont, const ModuleRequest& request);
+
+}  // namespace kv9

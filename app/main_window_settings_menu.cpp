@@ -110,9 +110,7 @@ void TRXProgAppForm::Open1Click() {
   if (!flashWrRXCont_) return;
   ControllerUse use(*this);
   kv9::TFlashWrRXCont& cont = *flashWrRXCont_;
-  cont.CommX1.SetBaudRate(kv9::br19200);
-  const int opened = cont.OpenPort(static_cast<std::uint8_t>(ProgSettings.PortNumber));
-  cont.RxFlush();
+  const int opened = cont.ReopenAtRate(static_cast<std::uint8_t>(ProgSettings.PortNumber), kv9::br19200);
   AppendLog("Open " + cont.CommX1.Port() + (opened ? " : OK" : " : NG"), 1);
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "image/image_area.h"
+#include "link/module_rates.h"
 #include "serial/port_table.h"
 
 namespace kv9::cli {
@@ -119,8 +120,7 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
         from = comma + 1;
       }
     } else if (a == "--speed") {
-      if (!value(&v) || !ParseLong(v, 0, 1 << 30, &n) ||
-          (n != 9600 && n != 19200 && n != 38400 && n != 115200)) {
+      if (!value(&v) || !ParseLong(v, 0, 1 << 30, &n) || !IsModuleRate(static_cast<std::int32_t>(n))) {
         return fail("--speed takes 9600, 19200, 38400 or 115200");
       }
       o.speed = static_cast<std::int32_t>(n);

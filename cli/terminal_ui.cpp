@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cli/signals.h"
+#include "link/module_rates.h"
 
 namespace kv9::cli {
 
@@ -55,9 +56,7 @@ PortOpenDialogResult TerminalUi::RunPortOpenDialog(const PortOpenDialogRequest& 
   result.ok = true;
   result.autoCheck = options_.autoCheck && !options_.reWrite;
   if (options_.reWrite) reWriteMode = 1;
-  static constexpr std::int32_t kRates[] = {9600, 19200, 38400, 115200};
-  result.comSpeedIndex =
-      static_cast<int>(std::find(std::begin(kRates), std::end(kRates), options_.speed) - kRates);
+  result.comSpeedIndex = ModuleRateIndex(options_.speed);
   const auto it = std::find(request.ports.begin(), request.ports.end(), options_.port);
   if (it != request.ports.end()) {
     result.selectedIndex = static_cast<int>(it - request.ports.begin());

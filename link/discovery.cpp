@@ -6,21 +6,12 @@
 
 #include "link/com_number.h"
 #include "link/flash_wr_rx_cont.h"
+#include "link/module_rates.h"
 #include "platform/message_pump.h"
 #include "serial/port_table.h"
 
 namespace kv9 {
 namespace {
-
-struct Speed {
-  std::int32_t rate;
-  const char* text;
-};
-constexpr Speed kScanPortsSpeeds[] = {
-    {9600, " 9600bps"}, {19200, " 19.2kbps"}, {38400, " 38.4kbps"}, {115200, " 115.2kbps"}};
-// A single chosen port starts with the module's usual rates.
-constexpr Speed kScanSpeedsSpeeds[] = {
-    {19200, " 19.2kbps"}, {38400, " 38.4kbps"}, {9600, " 9600bps"}, {115200, " 115.2kbps"}};
 
 constexpr char kSupportedModel[] = "Q508     ";
 constexpr char kUnsupportedModelText[] =
@@ -61,17 +52,18 @@ void TFlashWrRXCont::ListComPorts(std::vector<std::string>& list) {
   }
 }
 
-// One try: the port at one speed, reopened so DTR and RTS drop and rise and
-// the ring starts empty; 1 when CheckLink recognises the module.
-static int TryPortAtSpeed(TFlashWrRXCont& cont, int port, const Speed& speed, const std::string& portLine) {
-  cont.Settings.BitRate = speed.rate;
-  if (LinkUi* ui = cont.Owner()) ui->SetSearchLabel(portLine + speed.text);
-  cont.CommX1.SetBaudRate(StrToBaudRate(std::to_string(speed.rate)));
+// One try: the port at one rate, reopened so DTR and RTS drop and rise and
+// the ring starts empty; 1 when CheckLink recognises the module. A port other
+// than the one open is opened twice, as it always has been.
+static int TryPortAtRate(TFlashWrRXCont& cont, int port, std::int32_t rate, const std::string& portLine) {
+  cont.Settings.BitRate = rate;
+  if (LinkUi* ui = cont.Owner()) ui->SetSearchLabel(portLine + " " + ModuleRateText(rate));
   cont.CommX1.Parity().SetBits(ParityOf(cont.Settings.ParityCode));
   cont.CommX1.FlowControl().SetFlowControl(FlowOf(cont.Settings.FlowMode));
   const auto n = static_cast<std::uint8_t>(port);
-  if (cont.CommX1.Connected() && cont.CommX1.Port() != "COM" + std::to_string(n)) cont.OpenPort(n);
-  cont.OpenPort(n);
+  const TBaudRate baudRate = StrToBaudRate(std::to_string(rate));
+  if (cont.CommX1.Connected() && cont.CommX1.Port() != "COM" + std::to_string(n)) cont.ReopenAtRate(n, baudRate);
+  cont.ReopenAtRate(n, baudRate);
   return cont.CommX1.Connected() && cont.CheckLink() ? 1 : 0;
 }
 
@@ -82,8 +74,8 @@ static bool FailsAtEveryRate(const TFlashWrRXCont& cont) {
 }
 
 // The search shared by ScanPorts and ScanSpeeds.
-static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, const Speed (&speeds)[4],
-                  bool pumpBeforeEachSpeed) {
+static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list,
+                  const std::array<std::int32_t, 4>& rates, bool pumpBeforeEachSpeed) {
   LinkUi* ui = cont.Owner();
   if (ui) ui->ShowSearchProgress(kSearchCaption, kSearchBanner);
   ProcessMessages();
@@ -105,9 +97,9 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, co
       cont.AddLog(portLine, 0);
       std::string reason;
       bool opened = false;  // a port that opened and did not answer is "not found"
-      for (const Speed& speed : speeds) {
+      for (const std::int32_t rate : rates) {
         if (pumpBeforeEachSpeed) ProcessMessages();
-        if (TryPortAtSpeed(cont, port, speed, portLine)) {
+        if (TryPortAtRate(cont, port, rate, portLine)) {
           found = 1;
           break;
         }
@@ -143,11 +135,11 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list, co
 }
 
 int TFlashWrRXCont::ScanPorts(const std::vector<std::string>& list) {
-  return Search(*this, list, kScanPortsSpeeds, false);
+  return Search(*this, list, kModuleRates, false);
 }
 
 int TFlashWrRXCont::ScanSpeeds(const std::string& portName) {
-  return Search(*this, {portName}, kScanSpeedsSpeeds, true);
+  return Search(*this, {portName}, kSinglePortRateOrder, true);
 }
 
 int TFlashWrRXCont::IsSupportedModel(int display) {
@@ -194,16 +186,18 @@ int TFlashWrRXCont::ConfirmModule(int found) {
   return result;
 }
 
-int TFlashWrRXCont::OpenAtStartup(int writeSpeedIndex) {
-  noPortChosen_ = false;
+// The port dialog's request: the port list sorted as the list box shows it
+// with the configured port preselected, and the configured rate preselected
+// in the write-speed list.
+static PortOpenDialogRequest PortDialogRequest(TFlashWrRXCont& cont, int writeSpeedIndex) {
   PortOpenDialogRequest request;
   request.caption = kPortDialogCaption;
-  request.writeSpeeds = {"9600bps", "19.2kbps", "38.4kbps", "115.2kbps"};
+  request.writeSpeeds.assign(kModuleRateTexts.begin(), kModuleRateTexts.end());
   request.writeSpeedIndex = writeSpeedIndex;
-  ListComPorts(request.ports);
+  cont.ListComPorts(request.ports);
   SortLikeTheListBox(request.ports);
   if (!request.ports.empty()) {
-    const std::string wanted = "COM" + std::to_string(Settings.PortNumber);
+    const std::string wanted = "COM" + std::to_string(cont.Settings.PortNumber);
     request.selectedIndex = 0;
     for (std::size_t i = 0; i < request.ports.size(); ++i) {
       if (Contains(request.ports[i], wanted)) {
@@ -212,53 +206,62 @@ int TFlashWrRXCont::OpenAtStartup(int writeSpeedIndex) {
       }
     }
   }
-  request.comSpeedIndex = Settings.BitRate == 9600     ? 0
-                          : Settings.BitRate == 38400  ? 2
-                          : Settings.BitRate == 115200 ? 3
-                                                       : 1;
+  const int rateIndex = ModuleRateIndex(cont.Settings.BitRate);
+  request.comSpeedIndex = rateIndex >= 0 ? rateIndex : ModuleRateIndex(kDefaultModuleRate);
+  return request;
+}
 
+// The dialog's answer; without a front end, "Open" with the preselections.
+static PortOpenDialogResult RunPortDialog(TFlashWrRXCont& cont, const PortOpenDialogRequest& request) {
+  if (LinkUi* ui = cont.Owner()) return ui->RunPortOpenDialog(request, cont.ReWriteMode);
   PortOpenDialogResult chosen;
-  if (owner_) {
-    chosen = owner_->RunPortOpenDialog(request, ReWriteMode);
-  } else {
-    chosen.ok = true;
-    chosen.selectedIndex = request.selectedIndex;
-    chosen.comSpeedIndex = request.comSpeedIndex;
-  }
+  chosen.ok = true;
+  chosen.selectedIndex = request.selectedIndex;
+  chosen.comSpeedIndex = request.comSpeedIndex;
+  return chosen;
+}
+
+// The entry to use: the selected one, or the first when none is selected.
+static std::string ChosenEntry(const PortOpenDialogRequest& request, const PortOpenDialogResult& chosen) {
+  if (!chosen.selectedText.empty() || request.ports.empty()) return chosen.selectedText;
+  const int index = chosen.selectedIndex >= 0 ? chosen.selectedIndex : 0;
+  return request.ports[static_cast<std::size_t>(std::min<int>(index, static_cast<int>(request.ports.size()) - 1))];
+}
+
+static void ApplyLineSettings(TFlashWrRXCont& cont) {
+  cont.CommX1.Parity().SetBits(ParityOf(cont.Settings.ParityCode));
+  cont.CommX1.FlowControl().SetFlowControl(FlowOf(cont.Settings.FlowMode));
+}
+
+// Re-write mode: no search (the module is in boot mode and does not answer);
+// the chosen port is opened at the chosen rate, which become the settings.
+static int OpenForReWrite(TFlashWrRXCont& cont, std::string entry, int comSpeedIndex) {
+  if (entry == "0") entry = "COM1";
+  cont.Settings.PortNumber = ComNumberOf(entry);
+  cont.Settings.BitRate = ModuleRateAt(comSpeedIndex);
+  ApplyLineSettings(cont);
+  const int opened = cont.ReopenAtRate(static_cast<std::uint8_t>(cont.Settings.PortNumber),
+                                       StrToBaudRate(std::to_string(cont.Settings.BitRate)));
+  if (LinkUi* ui = cont.Owner()) ui->CopySettingsBack(cont.Settings);
+  return opened;
+}
+
+int TFlashWrRXCont::OpenAtStartup(int writeSpeedIndex) {
+  noPortChosen_ = false;
+  const PortOpenDialogRequest request = PortDialogRequest(*this, writeSpeedIndex);
+  const PortOpenDialogResult chosen = RunPortDialog(*this, request);
   if (!chosen.ok) {
     if (owner_) owner_->CloseMainWindow();
     return 0;
   }
-  // The entry to use: the selected one, or the first when none is selected.
-  std::string entry = chosen.selectedText;
-  if (entry.empty() && !request.ports.empty()) {
-    const int index = chosen.selectedIndex >= 0 ? chosen.selectedIndex : 0;
-    entry = request.ports[static_cast<std::size_t>(std::min<int>(index, static_cast<int>(request.ports.size()) - 1))];
-  }
-
+  const std::string entry = ChosenEntry(request, chosen);
   if (ReWriteMode) {
     AddLog(kReWriteModeText, 1);
-    if (entry.empty()) {
-      // Nothing to open: discovery ends as if no module had been found.
-      noPortChosen_ = true;
-      return 0;
-    }
-    if (entry == "0") entry = "COM1";
-    Settings.PortNumber = ComNumberOf(entry);
-    Settings.BitRate = chosen.comSpeedIndex == 0   ? 9600
-                       : chosen.comSpeedIndex == 1 ? 19200
-                       : chosen.comSpeedIndex == 2 ? 38400
-                                                   : 115200;
-    CommX1.SetBaudRate(StrToBaudRate(std::to_string(Settings.BitRate)));
-    CommX1.Parity().SetBits(ParityOf(Settings.ParityCode));
-    CommX1.FlowControl().SetFlowControl(FlowOf(Settings.FlowMode));
-    const int opened = OpenPort(static_cast<std::uint8_t>(Settings.PortNumber));
-    if (owner_) owner_->CopySettingsBack(Settings);
-    return opened;
+    // Nothing to open: discovery ends as if no module had been found.
+    noPortChosen_ = entry.empty();
+    return noPortChosen_ ? 0 : OpenForReWrite(*this, entry, chosen.comSpeedIndex);
   }
-
-  CommX1.Parity().SetBits(ParityOf(Settings.ParityCode));
-  CommX1.FlowControl().SetFlowControl(FlowOf(Settings.FlowMode));
+  ApplyLineSettings(*this);
   if (chosen.autoCheck) return ScanPorts(request.ports);
   if (entry.empty()) return 0;  // an empty list offers nothing to try
   return ScanSpeeds(entry);

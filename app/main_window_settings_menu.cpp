@@ -9,8 +9,8 @@
 #include "app/main_window.h"
 #include "app/num_edit.h"
 #include "app/port_set_dlg.h"
-#include "link/com_number.h"
 #include "link/settings_conversions.h"
+#include "serial/port_name.h"
 
 void TRXProgAppForm::ConnectSettingsMenu() {
   auto connectItem = [this](const char* name, void (TRXProgAppForm::*handler)()) {

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "link/com_number.h"
 #include "link/flash_wr_rx_cont.h"
 #include "link/module_rates.h"
 #include "platform/message_pump.h"
+#include "serial/port_name.h"
 #include "serial/port_table.h"
 
 namespace kv9 {

@@ -16,9 +16,10 @@
 // to a device node; it replaces an automatic entry of the same number. The
 // simulated module publishes its pty there. With KV9_PORT_DIR_ONLY=1 the
 // automatic entries are left out.
-#include <optional>
 #include <string>
 #include <vector>
+
+#include "serial/port_name.h"
 
 namespace kv9 {
 
@@ -41,10 +42,6 @@ struct PortTableSources {
 // entries elsewhere (KV9_PORT_DIR is still read from the environment);
 // nullptr restores the machine's folders. Not for production code.
 void SetPortTableSourcesForTest(const PortTableSources* sources);
-
-// The number n of a name "COM<n>" (letters in any case, n a decimal number
-// from 1 to 255), or nothing for any other text.
-std::optional<int> ComPortNumber(const std::string& name);
 
 // The table, sorted by name as text ignoring letter case (COM1, COM10, COM2).
 std::vector<PortEntry> ReadPortTable(const PortTableSources& sources);

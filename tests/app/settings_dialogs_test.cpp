@@ -28,8 +28,8 @@
 #include "app/port_list_dlg.h"
 #include "app/port_set_dlg.h"
 #include "app/qt_message_pump.h"
-#include "link/com_number.h"
 #include "link/settings_conversions.h"
+#include "serial/port_name.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/sim_fixture.h"
 

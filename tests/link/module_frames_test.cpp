@@ -1,11 +1,11 @@
 // Pure pieces of the module link: frames, checksums, names, EEPROM images.
 #include <gtest/gtest.h>
 
-#include "link/com_number.h"
 #include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
 #include "link/hex_trace.h"
 #include "link/module_frame.h"
+#include "serial/port_name.h"
 
 namespace kv9 {
 namespace {
@@ -52,6 +52,14 @@ TEST(ComNumber, NumberAfterTheFirstThreeCharacters) {
   EXPECT_THROW(ComNumberOf("COM1a"), EConvertError);
   EXPECT_THROW(StrToInt("99999999999"), EConvertError);
   EXPECT_EQ(StrToInt(" -12 "), -12);
+}
+
+// A number the port's byte cannot hold must not wrap round to another port
+// ("COM256" to COM0, "COM-1" to COM255): the same names the port table refuses.
+TEST(ComNumber, NamesThePortTableRefusesRaiseTheConversionError) {
+  for (const char* name : {"COM256", "COM0", "COM-1", "COM01", "COM 5", "LPT5"}) {
+    EXPECT_THROW(ComNumberOf(name), EConvertError) << name;
+  }
 }
 
 TEST(EepromImage, RenewedWordsAreTwentyFiveThirtyOneAndThirtyNineOn) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "boot/boot_programmer.h"
 #include "image/memory_stream.h"
 #include "image/record_placement.h"
 #include "link/line_link.h"
@@ -27,8 +28,6 @@ namespace kv9 {
 struct LoadTally;
 
 constexpr int kRxRingSize = 16384;
-constexpr int kReplyBufSize = 1280;
-constexpr int kBlockSize = 256;
 
 class TFlashWrRXCont final : public LineLink {
  public:
@@ -120,38 +119,29 @@ class TFlashWrRXCont final : public LineLink {
   int EepromWrite(std::uint8_t kind, std::uint8_t address, std::uint8_t count, const std::uint8_t* source);
   int EepromInit(int option);
 
-  // --- boot-mode programmer (boot/*.cpp) ---
-  // BOOT-PROGRAMMER-DECLARATIONS-BEGIN
-  // Every boot-mode command flushes the ring, sends its frame and waits with
-  // the reply wait (messages pumped); results are 1 for success, 0 otherwise.
-  // Transport (boot/boot_transport.cpp). Inquiry buffers hold at least
-  // kInquiryBufSize bytes; memory-read replies land whole in ReplyBuf.
+  // --- boot-mode programmer ---
+  // One-line calls of the BootProgrammer this controller owns
+  // (link/boot_members.cpp); see boot/boot_programmer.h for each.
   int WaitResponse(std::uint8_t expected, std::uint32_t timeoutMs);
   int RecvInquiryReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length, std::uint8_t* buffer);
   int RecvReadReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length);
   int SendCmdByte(std::uint8_t command, std::uint8_t expected);
   int Inquire(std::uint8_t command, std::uint8_t expected, std::uint8_t* buffer, int& length);
   int RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status);
-  // Sends command, size, data and BootSum, then WaitResponse(expected, 1000 ms).
   int SendBootFrame(std::uint8_t command, const std::uint8_t* data, int count, std::uint8_t expected);
-  // Handshake (boot/boot_handshake.cpp). The caller opens the port at
-  // 19200 bit/s and flushes before BitRateMatch / BootHandshake.
   int BitRateMatch();
   int DeviceSelect(const std::array<char, 4>& deviceCode);
   int SelectClockMode(std::uint8_t mode);
-  // On success the local port runs at (bitRate100 x 100) bit/s.
   int SelectBitRate(std::uint16_t bitRate100, std::uint16_t inputFreq100, std::uint8_t multiplier1,
                     std::uint8_t multiplier2);
   int EraseStatusSet(std::uint8_t& status);
   int BootHandshake();
-  // ID code, erase, program and verify (boot/flash_operations.cpp).
   int IDCheck(const std::uint8_t* idCode);
   int TryIdCode(int pieceA, std::uint8_t status);
   int TryIdCodes(int pieceA, std::uint8_t status);
   int IdCodeStep(int pieceA);
   int SelUserBootArea();
   int SelUserArea();
-  // Address 0xFFFFFFFF sends the end-of-programming frame (data unused).
   int Write256Bytes(std::uint32_t address, const std::uint8_t* data);
   int SelErase();
   int BlockErase(std::uint8_t block);
@@ -160,12 +150,11 @@ class TFlashWrRXCont final : public LineLink {
   int UserBootBlankCheck();
   int UserAreaBlankCheck();
   int EraseUserArea(int userBootMode);
-  // showAddress: the current address goes to the front end's address label.
   int ProgramUserArea(int showAddress, int userBootMode);
   int VerifyUserArea(int showAddress, int userBootMode);
   void LoaderRestart();
   int LoaderCrcCheck();
-  // Inquiries and lock bits (boot/boot_inquiries.cpp).
+  // Inquiries and lock bits.
   int SupportDevice(std::uint8_t* buffer, int& length);
   int ClockInfo(std::uint8_t* buffer, int& length);
   int TeibaiInfo(std::uint8_t* buffer, int& length);
@@ -184,7 +173,6 @@ class TFlashWrRXCont final : public LineLink {
   int ProgLockBit(std::uint32_t address);
   int EnLockBit();
   int DisaLockBit();
-  // BOOT-PROGRAMMER-DECLARATIONS-END
 
   // --- image buffer ---
   void SetImageArea(std::int32_t cpuCode, std::int32_t romSizeIndex);
@@ -281,6 +269,8 @@ class TFlashWrRXCont final : public LineLink {
   LinkUi* owner_;
   // The port number OpenPort last opened, for a reopen at another rate.
   std::uint8_t portNumber_ = 1;
+  // Declared after the fields it is lent.
+  BootProgrammer boot_{*this, Settings, ReplyBuf, BlockBuf, LoaderCrc};
   // Line time of the frame SendBytes wrote last, until a wait takes it.
   std::uint32_t replyWaitOffsetMs_ = 0;
   bool stopped_ = false;

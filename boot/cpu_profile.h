@@ -39,6 +39,9 @@ const std::array<CpuProfile, 3>& CpuProfiles();
 // tool's default.
 const CpuProfile& CpuProfileFor(std::int32_t cpuCode);
 
+// The device code of a CpuCode, as the device selection sends it.
+inline std::array<char, 4> DeviceCodeFor(std::int32_t cpuCode) { return CpuProfileFor(cpuCode).deviceCode; }
+
 // The row named `name` (exact, upper case), or nullptr.
 const CpuProfile* CpuProfileNamed(const char* name);
 

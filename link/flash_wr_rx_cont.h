@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "boot/boot_programmer.h"
-#include "image/memory_stream.h"
+#include "image/image_buffer.h"
 #include "image/record_placement.h"
 #include "link/line_link.h"
 #include "link/port_open_reason.h"
@@ -174,7 +174,9 @@ class TFlashWrRXCont final : public LineLink {
   int EnLockBit();
   int DisaLockBit();
 
-  // --- image buffer ---
+  // --- image buffer (link/image_members.cpp) ---
+  // Delegates to the image library (ImageBuffer and its loaders); these pass
+  // on, in order, the log lines and boxes its results list.
   void SetImageArea(std::int32_t cpuCode, std::int32_t romSizeIndex);
   void InitImageBuffer();
   void LoadEmbeddedImage();
@@ -183,8 +185,7 @@ class TFlashWrRXCont final : public LineLink {
   std::uint16_t ImageCrc();
   std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count) const;
 
-  // --- image file loaders (image/*loader*.cpp) ---
-  // IMAGE-LOADER-DECLARATIONS-BEGIN
+  // --- image file loaders (link/image_members.cpp) ---
   // Loads an image file chosen by its extension, ".HEX" (Intel HEX) or
   // ".MOT" (S-records), letters in any case; 1 when the file loaded without
   // error. Any other extension returns 0 and changes nothing. A file that
@@ -219,15 +220,18 @@ class TFlashWrRXCont final : public LineLink {
   int FinishImageLoad(const LoadTally& tally, std::uint8_t failFill);
   void LogImageCrc();
   void ShowRangeMessage();
-  // IMAGE-LOADER-DECLARATIONS-END
+
+  // The firmware image and the area it is laid out for. The image fields
+  // below keep their names as references to this buffer's own.
+  ImageBuffer Image;
 
   // Fields, in the order the tool has always kept them.
   TComPort CommX1;
   LogPane* LogMemo;
   std::array<char, 4> DeviceCode{};
-  std::uint32_t RomStart = 0;
-  std::uint32_t RomEnd = 0;
-  std::uint32_t CrcEnd = 0;
+  std::uint32_t& RomStart = Image.romStart;
+  std::uint32_t& RomEnd = Image.romEnd;
+  std::uint32_t& CrcEnd = Image.crcEnd;
   std::array<std::uint8_t, kRxRingSize> RxBuffer{};
   std::int32_t RxWritePos = 0;
   std::int32_t RxReadPos = 0;
@@ -238,15 +242,15 @@ class TFlashWrRXCont final : public LineLink {
   TProgSettings Settings;
   std::array<char, 10> RomVersion{};
   std::array<char, 10> ModelName{};
-  TMemoryStream ImageStream;
-  std::uint8_t ImageLoaded = 0;
+  TMemoryStream& ImageStream = Image.bytes;
+  std::uint8_t& ImageLoaded = Image.loaded;
   // The flash address of the buffer's first byte: 0xFFFC0000 for the image
   // the tool carries, RomStart at the time of a file load. The update
   // refuses to run while it differs from RomStart.
-  std::uint32_t ImageBase = 0;
+  std::uint32_t& ImageBase = Image.base;
   // Why the last file load failed, for front ends that print it; empty after
   // a good load.
-  std::string ImageLoadProblem;
+  std::string& ImageLoadProblem = Image.loadProblem;
   std::int32_t ReWriteMode = 0;
   std::int32_t DebugLog = 0;
   std::int32_t TxLog = 1;

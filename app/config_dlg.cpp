@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "app/num_edit.h"
+#include "boot/cpu_profile.h"
 #include "image/image_area.h"
 
 namespace {
@@ -82,7 +83,9 @@ QWidget* TConfigDlg::BuildMcuPage() {
 
   QStringList romSizes;
   for (const char* name : kv9::kRomSizeNames) romSizes << QString::fromUtf8(name);
-  CBSelCPU = MakeList(page, "CBSelCPU", {QStringLiteral("RX630"), QStringLiteral("RX63T"), QStringLiteral("RX231")});
+  QStringList cpus;
+  for (const kv9::CpuProfile& cpu : kv9::CpuProfiles()) cpus << QString::fromUtf8(cpu.name);
+  CBSelCPU = MakeList(page, "CBSelCPU", cpus);
   connect(CBSelCPU, &QComboBox::currentIndexChanged, this, &TConfigDlg::CBSelCPUChange);
   CBRomSize = MakeList(page, "CBRomSize", romSizes);
   CBRomSize->setMaxVisibleItems(romSizes.size());

@@ -10,6 +10,10 @@ namespace kv9 {
 // A data reply is code, size (0..255), data, sum: at most 258 bytes. Every
 // buffer handed to an inquiry holds at least this much.
 constexpr int kInquiryBufSize = 258;
+// A memory-read reply (code, size, up to 1274 data bytes, sum) fits whole.
+constexpr int kReplyBufSize = 1280;
+// The unit of programming and checking.
+constexpr int kBlockSize = 256;
 
 // Time-outs, one per kind of wait, in milliseconds.
 constexpr std::uint32_t kBootAckTimeoutMs = 1000;     // one-byte acknowledgement
@@ -25,8 +29,6 @@ constexpr int kMatchMaxZeros = 30;
 // Between the new-bit-rate acknowledgement and switching the local port, so
 // the boot program has re-programmed its own UART first.
 constexpr std::uint32_t kNewRatePauseMs = 100;
-
-constexpr std::int32_t kCpuRx231 = 5;
 
 namespace boot_cmd {
 constexpr std::uint8_t kMatchZero = 0x00;

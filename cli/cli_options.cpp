@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "boot/cpu_profile.h"
 #include "image/image_area.h"
 #include "link/module_rates.h"
 #include "serial/port_table.h"
@@ -129,14 +130,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       o.imageFile = v;
     } else if (a == "--cpu") {
       if (!value(&v)) return fail("--cpu needs RX231, RX630 or RX63T");
-      if (v == "RX231")
-        o.settings.CpuCode = 5;
-      else if (v == "RX630")
-        o.settings.CpuCode = 6;
-      else if (v == "RX63T")
-        o.settings.CpuCode = 7;
-      else
-        return fail("--cpu takes RX231, RX630 or RX63T");
+      const CpuProfile* cpu = CpuProfileNamed(v.c_str());
+      if (!cpu) return fail("--cpu takes RX231, RX630 or RX63T");
+      o.settings.CpuCode = cpu->code;
     } else if (a == "--rom-size") {
       if (!value(&v)) return fail("--rom-size needs a size such as 256K");
       int index = -1;
@@ -212,7 +208,7 @@ std::vector<std::string> SettingsArguments(const CliOptions& o) {
   if (!o.imageFile.empty()) add("--image", ShellQuote(o.imageFile));
   const TProgSettings& s = o.settings;
   if (s.CpuCode != defaults.CpuCode)
-    add("--cpu", s.CpuCode == 6 ? "RX630" : s.CpuCode == 7 ? "RX63T" : "RX231");
+    add("--cpu", CpuProfileFor(s.CpuCode).name);
   if (s.RomSizeIndex != defaults.RomSizeIndex) add("--rom-size", kRomSizeNames[s.RomSizeIndex]);
   if (s.BootBitRate != defaults.BootBitRate) add("--boot-rate", std::to_string(s.BootBitRate));
   if (s.InputFreqMHz != defaults.InputFreqMHz) {

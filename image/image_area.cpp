@@ -25,16 +25,4 @@ std::uint32_t RomStartFor(int romSizeIndex) {
   }
 }
 
-std::array<char, 4> DeviceCodeFor(int cpuCode) {
-  switch (cpuCode) {
-    case 6: return {'7', '5', '0', '5'};
-    case 7: return {'7', 'n', '0', '5'};
-    default: return {'8', 'a', '0', '2'};
-  }
-}
-
-ImageArea AreaFor(int cpuCode, int romSizeIndex) {
-  return {DeviceCodeFor(cpuCode), RomStartFor(romSizeIndex)};
-}
-
 }  // namespace kv9

@@ -1,14 +1,14 @@
 // Loading a firmware image from a file: the choice of loader by extension,
-// the placement of records shared by both formats, and the loaders' texts.
-#include <algorithm>
+// the placement of records shared by both formats, and the judgement at the
+// end of a load.
+#include "image/image_file_loader.h"
+
 #include <string>
 
-#include "image/hex_fields.h"
-#include "image/load_tally.h"
+#include "image/intel_hex_loader.h"
 #include "image/loader_texts.h"
-#include "image/record_placement.h"
+#include "image/srecord_loader.h"
 #include "image/text_file_lines.h"
-#include "link/flash_wr_rx_cont.h"
 
 namespace kv9 {
 namespace {
@@ -27,100 +27,94 @@ std::string UpperExtension(const std::string& fileName) {
   return ext;
 }
 
+// The text a failed load leaves in the buffer and the result.
+void Refuse(ImageBuffer& image, ImageLoadResult& result, const std::string& problem) {
+  image.loadProblem = problem;
+  result.ok = false;
+  result.problem = problem;
+}
+
+// Why a file whose every record was sound is still no image; empty when it is one.
+// Programming it would erase the module and leave it without firmware while
+// the checks compare the module with the same gap.
+std::string WholeFileProblem(const LoadTally& tally) {
+  if (tally.byteCount == 0) return kNoDataMessage;
+  if (!tally.terminated && !tally.countedToTheEnd) return kIncompleteFileMessage;
+  if (tally.countMismatch) return RecordCountMessage(tally.countAnnounced, tally.countFound);
+  return {};
+}
+
+// Why a load with a failed record failed. A refused record has said so
+// already (its box is listed); a cut line gets a box; a checksum error keeps
+// the tool's silence in the window and leaves its text for the terminal.
+std::string FailedRecordProblem(const ImageBuffer& image, const LoadTally& tally,
+                                ImageLoadResult& result) {
+  if (!image.loadProblem.empty()) return image.loadProblem;
+  if (tally.firstTruncatedLine == 0) return ChecksumErrorText(tally.firstChecksumLine);
+  std::string problem = TruncatedRecordMessage(tally.firstTruncatedLine);
+  result.Box(problem);
+  return problem;
+}
+
 }  // namespace
 
-int TFlashWrRXCont::LoadImageFile(const std::string& fileName) {
+ImageLoadResult LoadImageByExtension(ImageBuffer& image, const std::string& fileName) {
   const std::string ext = UpperExtension(fileName);
-  ImageLoadProblem.clear();
-  int result = 0;
+  image.loadProblem.clear();
+  ImageLoadResult result;
   try {
     if (ext == ".HEX") {
-      result = LoadIntelHexFile(fileName);
+      result = LoadIntelHexImage(image, fileName);
     } else if (ext == ".MOT") {
-      result = LoadSRecordFile(fileName);
+      result = LoadSRecordImage(image, fileName);
     } else {
-      ImageLoadProblem = kUnknownExtensionText;
-      return 0;
+      Refuse(image, result, kUnknownExtensionText);
+      return result;
     }
   } catch (const EImageFileError& e) {
-    // Nothing was parsed, so buffer, ImageLoaded and the log are as before.
-    ImageLoadProblem = e.what();
-    if (Owner()) Owner()->ShowMessage(e.what());
-    return 0;
+    // Nothing was parsed, so buffer, flag and log are as before.
+    Refuse(image, result, e.what());
+    result.Box(e.what());
+    return result;
   }
-  LogImageCrc();
+  result.Debug(ImageCrcLine(image.Crc()));
   return result;
 }
 
-std::int32_t TFlashWrRXCont::HexToInt(const std::string& text) const {
-  return static_cast<std::int32_t>(HexValue(text));
-}
-
-RecordPlace TFlashWrRXCont::PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data,
-                                             LoadTally& tally) {
-  const RecordPlace place = ClassifyRecordAddress(address, RomStart, RomEnd);
+RecordPlace PlaceRecord(ImageBuffer& image, std::uint32_t address,
+                        const std::vector<std::uint8_t>& data, LoadTally& tally,
+                        ImageLoadResult& result) {
+  const RecordPlace place = ClassifyRecordAddress(address, image.romStart, image.romEnd);
   if (place == RecordPlace::InArea) {
-    WriteRecordAt(ImageStream, address - RomStart, data.data(), data.size());
+    WriteRecordAt(image.bytes, address - image.romStart, data.data(), data.size());
     tally.byteCount += static_cast<std::uint32_t>(data.size());
     tally.unprogrammed += UnprogrammedBytes(address, data.size());
   } else if (place == RecordPlace::OutOfRange) {
     tally.ok = false;
     tally.stopped = true;
-    ImageLoadProblem = kOutOfRangeMessage;
-    ShowRangeMessage();
+    image.loadProblem = kOutOfRangeMessage;
+    result.Box(kOutOfRangeMessage);
   }
   return place;
 }
 
-void TFlashWrRXCont::LogLoadSummary(std::uint32_t byteCount) { AddLog(LoadSummaryLine(byteCount), 0); }
-
-int TFlashWrRXCont::FinishImageLoad(const LoadTally& tally, std::uint8_t failFill) {
-  bool ok = tally.ok;
-  if (ok) {
-    // Every record was sound, but the file as a whole may still not be an
-    // image: programming it would erase the module and leave it without
-    // firmware while the checks compare the module with the same gap.
-    const char* problem = nullptr;
-    std::string text;
-    if (tally.byteCount == 0) {
-      problem = kNoDataMessage;
-    } else if (!tally.terminated && !tally.countedToTheEnd) {
-      problem = kIncompleteFileMessage;
-    } else if (tally.countMismatch) {
-      text = RecordCountMessage(tally.countAnnounced, tally.countFound);
-      problem = text.c_str();
-    }
-    if (problem) {
-      ok = false;
-      ImageLoadProblem = problem;
-      if (Owner()) Owner()->ShowMessage(problem);
-    }
-  } else if (ImageLoadProblem.empty()) {
-    // A cut line gets a box; a checksum error keeps the tool's silence in the
-    // window and leaves its text for the terminal.
-    if (tally.firstTruncatedLine != 0) {
-      ImageLoadProblem = TruncatedRecordMessage(tally.firstTruncatedLine);
-      if (Owner()) Owner()->ShowMessage(ImageLoadProblem);
-    } else {
-      ImageLoadProblem = ChecksumErrorText(tally.firstChecksumLine);
-    }
+void FinishLoad(ImageBuffer& image, const LoadTally& tally, std::uint8_t failFill,
+                ImageLoadResult& result) {
+  const std::string problem =
+      tally.ok ? WholeFileProblem(tally) : FailedRecordProblem(image, tally, result);
+  if (!tally.ok || !problem.empty()) {
+    if (tally.ok) result.Box(problem);
+    Refuse(image, result, problem);
+    image.Fill(failFill);
+    image.bytes.Rewind();
+    image.loaded = 0;
+    return;
   }
-  if (!ok) {
-    std::fill(ImageStream.Memory(), ImageStream.Memory() + ImageStream.Size(), failFill);
-    ImageStream.Rewind();
-    ImageLoaded = 0;
-    return 0;
-  }
-  ImageBase = RomStart;
-  LogLoadSummary(tally.byteCount);
-  if (tally.unprogrammed != 0) AddLog(UnprogrammedDataLine(tally.unprogrammed), 1);
-  return 1;
-}
-
-void TFlashWrRXCont::LogImageCrc() { AddLog(ImageCrcLine(ImageCrc()), 0); }
-
-void TFlashWrRXCont::ShowRangeMessage() {
-  if (Owner()) Owner()->ShowMessage(kOutOfRangeMessage);
+  image.base = image.romStart;
+  result.ok = true;
+  result.problem.clear();
+  result.Debug(LoadSummaryLine(tally.byteCount));
+  if (tally.unprogrammed != 0) result.Forced(UnprogrammedDataLine(tally.unprogrammed));
 }
 
 }  // namespace kv9

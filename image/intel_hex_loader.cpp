@@ -5,30 +5,29 @@
 // image the buffer holds, when it holds one for this same area: bytes no
 // record covers keep their old values. A file must end with its end-of-file
 // record.
-#include <algorithm>
+#include "image/intel_hex_loader.h"
 
+#include "image/image_file_loader.h"
 #include "image/intel_hex_record.h"
 #include "image/load_tally.h"
 #include "image/text_file_lines.h"
-#include "link/flash_wr_rx_cont.h"
 
 namespace kv9 {
 
-int TFlashWrRXCont::LoadIntelHexFile(const std::string& fileName) {
+ImageLoadResult LoadIntelHexImage(ImageBuffer& image, const std::string& fileName) {
   const std::vector<std::string> lines = ReadTextLines(fileName);  // throws before anything changes
-  const int result = ParseIntelHex(lines);
-  if (result) ImageLoaded = 1;
+  ImageLoadResult result = ParseIntelHexImage(image, lines);
+  if (result.ok) image.loaded = 1;
   return result;
 }
 
-int TFlashWrRXCont::ParseIntelHex(const std::vector<std::string>& lines) {
+ImageLoadResult ParseIntelHexImage(ImageBuffer& image, const std::vector<std::string>& lines) {
   // Old bytes may only stay where they belong: after a failed load the
   // buffer holds fill bytes, and after a ROM size change its bytes belong to
   // other addresses. Merging into either would program bytes that no file
   // and no image put at those addresses.
-  if (!ImageLoaded || ImageBase != RomStart) {
-    std::fill(ImageStream.Memory(), ImageStream.Memory() + ImageStream.Size(), 0xFF);
-  }
+  if (!image.loaded || image.base != image.romStart) image.Fill(0xFF);
+  ImageLoadResult result;
   LoadTally tally;
   std::uint32_t base = 0;
   for (std::size_t i = 0; i < lines.size() && !tally.stopped; ++i) {
@@ -49,7 +48,7 @@ int TFlashWrRXCont::ParseIntelHex(const std::vector<std::string>& lines) {
         base = record.segment << 16;
         break;
       case IntelHexRecord::Kind::Data:
-        PlaceImageRecord(base + record.address, record.data, tally);
+        PlaceRecord(image, base + record.address, record.data, tally, result);
         break;
       case IntelHexRecord::Kind::EndOfFile:
         tally.terminated = true;  // later lines are still read
@@ -59,7 +58,8 @@ int TFlashWrRXCont::ParseIntelHex(const std::vector<std::string>& lines) {
     }
   }
 
-  return FinishImageLoad(tally, 0x00);
+  FinishLoad(image, tally, 0x00, result);
+  return result;
 }
 
 }  // namespace kv9

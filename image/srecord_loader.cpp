@@ -3,24 +3,25 @@
 // covered is 0xFF. A file must end with its termination record: one cut
 // short in a copy would otherwise program the part that arrived and verify
 // it against itself.
-#include <algorithm>
+#include "image/srecord_loader.h"
 
+#include "image/image_file_loader.h"
 #include "image/load_tally.h"
 #include "image/srecord.h"
 #include "image/text_file_lines.h"
-#include "link/flash_wr_rx_cont.h"
 
 namespace kv9 {
 
-int TFlashWrRXCont::LoadSRecordFile(const std::string& fileName) {
+ImageLoadResult LoadSRecordImage(ImageBuffer& image, const std::string& fileName) {
   const std::vector<std::string> lines = ReadTextLines(fileName);  // throws before anything changes
-  const int result = ParseSRecords(lines);
-  if (result) ImageLoaded = 1;
+  ImageLoadResult result = ParseSRecordImage(image, lines);
+  if (result.ok) image.loaded = 1;
   return result;
 }
 
-int TFlashWrRXCont::ParseSRecords(const std::vector<std::string>& lines) {
-  std::fill(ImageStream.Memory(), ImageStream.Memory() + ImageStream.Size(), 0xFF);
+ImageLoadResult ParseSRecordImage(ImageBuffer& image, const std::vector<std::string>& lines) {
+  image.Fill(0xFF);
+  ImageLoadResult result;
   LoadTally tally;
   for (std::size_t i = 0; i < lines.size() && !tally.terminated && !tally.stopped; ++i) {
     const SRecord record = ParseSRecordLine(RecordText(lines[i], i == 0));
@@ -36,7 +37,7 @@ int TFlashWrRXCont::ParseSRecords(const std::vector<std::string>& lines) {
       case SRecord::Kind::Data:
         ++tally.dataRecords;
         tally.countedToTheEnd = false;
-        PlaceImageRecord(record.address, record.data, tally);
+        PlaceRecord(image, record.address, record.data, tally, result);
         break;
       case SRecord::Kind::OtherData:
         ++tally.dataRecords;  // S1: counted, never placed
@@ -58,7 +59,8 @@ int TFlashWrRXCont::ParseSRecords(const std::vector<std::string>& lines) {
     }
   }
 
-  return FinishImageLoad(tally, 0xFF);
+  FinishLoad(image, tally, 0xFF, result);
+  return result;
 }
 
 }  // namespace kv9

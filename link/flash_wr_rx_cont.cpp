@@ -29,12 +29,15 @@ TFlashWrRXCont::TFlashWrRXCont(LinkUi* owner, LogPane* logMemo, const TProgSetti
 
   CommX1.SetPort("COM" + std::to_string(Settings.PortNumber));
   CommX1.SetBaudRate(StrToBaudRate(std::to_string(Settings.BitRate)));
-  CommX1.Parity().SetBits(static_cast<TParityBits>(static_cast<std::uint8_t>(Settings.ParityCode) % 5));
+  CommX1.Parity().SetBits(
+      static_cast<TParityBits>(static_cast<std::uint8_t>(Settings.ParityCode) % 5));
   CommX1.FlowControl().SetFlowControl(Settings.FlowMode == 1   ? fcHardware
                                       : Settings.FlowMode == 2 ? fcSoftware
                                                                : fcNone);
   CommX1.OnRxChar = [this](TCustomComPort& sender, int count) { CommX1RxChar(sender, count); };
-  CommX1.OnError = [this](TCustomComPort& sender, TComErrors errors) { CommX1Error(sender, errors); };
+  CommX1.OnError = [this](TCustomComPort& sender, TComErrors errors) {
+    CommX1Error(sender, errors);
+  };
 }
 
 TFlashWrRXCont::~TFlashWrRXCont() { ClosePort(); }
@@ -56,7 +59,8 @@ int TFlashWrRXCont::SendBytes(const std::uint8_t* bytes, int count, int flushFir
   // reply wait that follows counts from when it will have left.
   const std::uint32_t rate = CommX1.EffectiveBaudRate();
   if (rate > 0 && written > 0) {
-    replyWaitOffsetMs_ = static_cast<std::uint32_t>((std::uint64_t{static_cast<std::uint32_t>(written)} * 10000 + rate - 1) / rate);
+    replyWaitOffsetMs_ = static_cast<std::uint32_t>(
+        (std::uint64_t{static_cast<std::uint32_t>(written)} * 10000 + rate - 1) / rate);
   }
   if (TxLog) AddLog(HexTrace("TX: ", bytes, static_cast<std::size_t>(std::max(count, 0))), 0);
   return written;
@@ -108,7 +112,9 @@ void TFlashWrRXCont::StartWaitTimer() {
   replyWaitOffsetMs_ = 0;
 }
 
-int TFlashWrRXCont::WaitTimerExpired(std::uint32_t ms) { return TicksPassed(g_waitStartTick, ms) ? 1 : 0; }
+int TFlashWrRXCont::WaitTimerExpired(std::uint32_t ms) {
+  return TicksPassed(g_waitStartTick, ms) ? 1 : 0;
+}
 
 int TFlashWrRXCont::WaitRxCount(std::uint32_t timeoutMs, int count) {
   if (stopped_) return RxCount() >= count ? 1 : 0;
@@ -119,7 +125,8 @@ int TFlashWrRXCont::WaitRxCount(std::uint32_t timeoutMs, int count) {
 int TFlashWrRXCont::PollRxCount(std::uint32_t timeoutMs, int count) {
   // A held-back frame gets no reply: no use waiting for one.
   if (stopped_) return RxCount() >= count ? 1 : 0;
-  return PollMessagesUntil([&] { return RxCount() >= count; }, [&] { return WaitTimerExpired(timeoutMs) != 0; });
+  return PollMessagesUntil([&] { return RxCount() >= count; },
+                           [&] { return WaitTimerExpired(timeoutMs) != 0; });
 }
 
 int TFlashWrRXCont::OpenPort(std::uint8_t port) {
@@ -142,7 +149,8 @@ int TFlashWrRXCont::OpenPort(std::uint8_t port) {
                          "  ポートを及びパラメータ設定を再確認してください。";
       // A port taken by another program or closed to this user is not a
       // setting to check: say which.
-      if (LastOpenFailure == PortOpenFailure::InUse || LastOpenFailure == PortOpenFailure::NoPermission) {
+      if (LastOpenFailure == PortOpenFailure::InUse ||
+          LastOpenFailure == PortOpenFailure::NoPermission) {
         text += "\n\n" + LastOpenReason;
       }
       owner_->ShowMessage(text);
@@ -161,7 +169,9 @@ int TFlashWrRXCont::ReopenAtRate(std::uint8_t port, TBaudRate rate, std::uint32_
   return opened;
 }
 
-int TFlashWrRXCont::ReopenAtRate(std::uint32_t bitRate) { return ReopenAtRate(portNumber_, brCustom, bitRate); }
+int TFlashWrRXCont::ReopenAtRate(std::uint32_t bitRate) {
+  return ReopenAtRate(portNumber_, brCustom, bitRate);
+}
 
 void TFlashWrRXCont::ClosePort() {
   if (!CommX1.Connected()) return;

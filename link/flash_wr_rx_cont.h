@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "image/memory_stream.h"
+#include "boot/boot_programmer.h"
+#include "image/image_buffer.h"
 #include "image/record_placement.h"
 #include "link/line_link.h"
 #include "link/port_open_reason.h"
@@ -27,8 +28,6 @@ namespace kv9 {
 struct LoadTally;
 
 constexpr int kRxRingSize = 16384;
-constexpr int kReplyBufSize = 1280;
-constexpr int kBlockSize = 256;
 
 class TFlashWrRXCont final : public LineLink {
  public:
@@ -120,38 +119,29 @@ class TFlashWrRXCont final : public LineLink {
   int EepromWrite(std::uint8_t kind, std::uint8_t address, std::uint8_t count, const std::uint8_t* source);
   int EepromInit(int option);
 
-  // --- boot-mode programmer (boot/*.cpp) ---
-  // BOOT-PROGRAMMER-DECLARATIONS-BEGIN
-  // Every boot-mode command flushes the ring, sends its frame and waits with
-  // the reply wait (messages pumped); results are 1 for success, 0 otherwise.
-  // Transport (boot/boot_transport.cpp). Inquiry buffers hold at least
-  // kInquiryBufSize bytes; memory-read replies land whole in ReplyBuf.
+  // --- boot-mode programmer ---
+  // One-line calls of the BootProgrammer this controller owns
+  // (link/boot_members.cpp); see boot/boot_programmer.h for each.
   int WaitResponse(std::uint8_t expected, std::uint32_t timeoutMs);
   int RecvInquiryReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length, std::uint8_t* buffer);
   int RecvReadReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length);
   int SendCmdByte(std::uint8_t command, std::uint8_t expected);
   int Inquire(std::uint8_t command, std::uint8_t expected, std::uint8_t* buffer, int& length);
   int RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status);
-  // Sends command, size, data and BootSum, then WaitResponse(expected, 1000 ms).
   int SendBootFrame(std::uint8_t command, const std::uint8_t* data, int count, std::uint8_t expected);
-  // Handshake (boot/boot_handshake.cpp). The caller opens the port at
-  // 19200 bit/s and flushes before BitRateMatch / BootHandshake.
   int BitRateMatch();
   int DeviceSelect(const std::array<char, 4>& deviceCode);
   int SelectClockMode(std::uint8_t mode);
-  // On success the local port runs at (bitRate100 x 100) bit/s.
   int SelectBitRate(std::uint16_t bitRate100, std::uint16_t inputFreq100, std::uint8_t multiplier1,
                     std::uint8_t multiplier2);
   int EraseStatusSet(std::uint8_t& status);
   int BootHandshake();
-  // ID code, erase, program and verify (boot/flash_operations.cpp).
   int IDCheck(const std::uint8_t* idCode);
   int TryIdCode(int pieceA, std::uint8_t status);
   int TryIdCodes(int pieceA, std::uint8_t status);
   int IdCodeStep(int pieceA);
   int SelUserBootArea();
   int SelUserArea();
-  // Address 0xFFFFFFFF sends the end-of-programming frame (data unused).
   int Write256Bytes(std::uint32_t address, const std::uint8_t* data);
   int SelErase();
   int BlockErase(std::uint8_t block);
@@ -160,12 +150,11 @@ class TFlashWrRXCont final : public LineLink {
   int UserBootBlankCheck();
   int UserAreaBlankCheck();
   int EraseUserArea(int userBootMode);
-  // showAddress: the current address goes to the front end's address label.
   int ProgramUserArea(int showAddress, int userBootMode);
   int VerifyUserArea(int showAddress, int userBootMode);
   void LoaderRestart();
   int LoaderCrcCheck();
-  // Inquiries and lock bits (boot/boot_inquiries.cpp).
+  // Inquiries and lock bits.
   int SupportDevice(std::uint8_t* buffer, int& length);
   int ClockInfo(std::uint8_t* buffer, int& length);
   int TeibaiInfo(std::uint8_t* buffer, int& length);
@@ -184,9 +173,10 @@ class TFlashWrRXCont final : public LineLink {
   int ProgLockBit(std::uint32_t address);
   int EnLockBit();
   int DisaLockBit();
-  // BOOT-PROGRAMMER-DECLARATIONS-END
 
-  // --- image buffer ---
+  // --- image buffer (link/image_members.cpp) ---
+  // Delegates to the image library (ImageBuffer and its loaders); these pass
+  // on, in order, the log lines and boxes its results list.
   void SetImageArea(std::int32_t cpuCode, std::int32_t romSizeIndex);
   void InitImageBuffer();
   void LoadEmbeddedImage();
@@ -195,8 +185,7 @@ class TFlashWrRXCont final : public LineLink {
   std::uint16_t ImageCrc();
   std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count) const;
 
-  // --- image file loaders (image/*loader*.cpp) ---
-  // IMAGE-LOADER-DECLARATIONS-BEGIN
+  // --- image file loaders (link/image_members.cpp) ---
   // Loads an image file chosen by its extension, ".HEX" (Intel HEX) or
   // ".MOT" (S-records), letters in any case; 1 when the file loaded without
   // error. Any other extension returns 0 and changes nothing. A file that
@@ -231,15 +220,18 @@ class TFlashWrRXCont final : public LineLink {
   int FinishImageLoad(const LoadTally& tally, std::uint8_t failFill);
   void LogImageCrc();
   void ShowRangeMessage();
-  // IMAGE-LOADER-DECLARATIONS-END
+
+  // The firmware image and the area it is laid out for. The image fields
+  // below keep their names as references to this buffer's own.
+  ImageBuffer Image;
 
   // Fields, in the order the tool has always kept them.
   TComPort CommX1;
   LogPane* LogMemo;
   std::array<char, 4> DeviceCode{};
-  std::uint32_t RomStart = 0;
-  std::uint32_t RomEnd = 0;
-  std::uint32_t CrcEnd = 0;
+  std::uint32_t& RomStart = Image.romStart;
+  std::uint32_t& RomEnd = Image.romEnd;
+  std::uint32_t& CrcEnd = Image.crcEnd;
   std::array<std::uint8_t, kRxRingSize> RxBuffer{};
   std::int32_t RxWritePos = 0;
   std::int32_t RxReadPos = 0;
@@ -250,15 +242,15 @@ class TFlashWrRXCont final : public LineLink {
   TProgSettings Settings;
   std::array<char, 10> RomVersion{};
   std::array<char, 10> ModelName{};
-  TMemoryStream ImageStream;
-  std::uint8_t ImageLoaded = 0;
+  TMemoryStream& ImageStream = Image.bytes;
+  std::uint8_t& ImageLoaded = Image.loaded;
   // The flash address of the buffer's first byte: 0xFFFC0000 for the image
   // the tool carries, RomStart at the time of a file load. The update
   // refuses to run while it differs from RomStart.
-  std::uint32_t ImageBase = 0;
+  std::uint32_t& ImageBase = Image.base;
   // Why the last file load failed, for front ends that print it; empty after
   // a good load.
-  std::string ImageLoadProblem;
+  std::string& ImageLoadProblem = Image.loadProblem;
   std::int32_t ReWriteMode = 0;
   std::int32_t DebugLog = 0;
   std::int32_t TxLog = 1;
@@ -281,6 +273,8 @@ class TFlashWrRXCont final : public LineLink {
   LinkUi* owner_;
   // The port number OpenPort last opened, for a reopen at another rate.
   std::uint8_t portNumber_ = 1;
+  // Declared after the fields it is lent.
+  BootProgrammer boot_{*this, Settings, ReplyBuf, BlockBuf, LoaderCrc};
   // Line time of the frame SendBytes wrote last, until a wait takes it.
   std::uint32_t replyWaitOffsetMs_ = 0;
   bool stopped_ = false;

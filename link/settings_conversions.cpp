@@ -2,23 +2,29 @@
 
 #include <cmath>
 #include <limits>
+#include <type_traits>
+
+#include "boot/cpu_profile.h"
 
 namespace kv9 {
 
+static_assert(std::tuple_size_v<std::remove_cvref_t<decltype(CpuProfiles())>> == kCpuEntryCount);
+
+// The dialog lists the CPU table's rows in its order; the last is the RX231,
+// the tool's default.
 std::int32_t CpuCodeOfEntry(int entry) {
-  switch (entry) {
-    case 0: return 6;
-    case 1: return 7;
-    default: return 5;
-  }
+  const auto& rows = CpuProfiles();
+  if (entry < 0 || entry >= kCpuEntryCount) return CpuProfileFor(kCpuRx231).code;
+  return rows[static_cast<std::size_t>(entry)].code;
 }
 
 int CpuEntryOfCode(std::int32_t cpuCode) {
-  switch (cpuCode) {
-    case 6: return 0;
-    case 7: return 1;
-    default: return 2;
+  const auto& rows = CpuProfiles();
+  const CpuProfile& row = CpuProfileFor(cpuCode);
+  for (int i = 0; i < kCpuEntryCount; ++i) {
+    if (&rows[static_cast<std::size_t>(i)] == &row) return i;
   }
+  return kCpuEntryCount - 1;
 }
 
 std::int32_t TruncToInt32(double value) {

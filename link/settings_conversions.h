@@ -7,7 +7,7 @@
 namespace kv9 {
 
 // The microcontroller list of the settings dialog: "RX630", "RX63T", "RX231".
-constexpr int kCpuEntryCount = 3;
+constexpr int kCpuEntryCount = 3;  // the rows of the CPU table
 
 // The CpuCode an entry stands for: 0 is 6 (RX630), 1 is 7 (RX63T), any
 // other index, also -1 for none, is 5 (RX231).

@@ -1,0 +1,111 @@
+#pragma once
+// The boot-mode programmer: from bit-rate matching to the resident loader's
+// CRC, built on nothing but the link interface. The controller owns one and
+// lends it its settings and buffers, whose names callers and tests read;
+// its members of the same names are one-line calls of these.
+//
+// Every command flushes the ring, sends its frame and waits with the reply
+// wait (messages keep being processed); results are 1 for success, 0
+// otherwise. Inquiry buffers hold at least kInquiryBufSize bytes; memory-read
+// replies land whole in the reply buffer.
+#include <array>
+#include <cstdint>
+
+#include "boot/boot_protocol.h"
+#include "boot/cpu_profile.h"
+#include "image/memory_stream.h"
+#include "link/line_link.h"
+#include "platform/prog_settings.h"
+
+namespace kv9 {
+
+using ReplyBuffer = std::array<std::uint8_t, kReplyBufSize>;
+using BlockBuffer = std::array<std::uint8_t, kBlockSize>;
+
+// The flash area of the image and the image itself, as a run programs it.
+struct FlashImage {
+  TMemoryStream& stream;  // the bytes from romStart on
+  std::uint32_t romStart;
+  std::uint32_t romEnd;
+};
+
+class BootProgrammer {
+ public:
+  BootProgrammer(LineLink& link, TProgSettings& settings, ReplyBuffer& reply, BlockBuffer& block,
+                 std::int32_t& loaderCrc);
+
+  // Transport (boot_transport.cpp).
+  int WaitResponse(std::uint8_t expected, std::uint32_t timeoutMs);
+  int RecvInquiryReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length,
+                       std::uint8_t* buffer);
+  int RecvReadReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length);
+  int SendCmdByte(std::uint8_t command, std::uint8_t expected);
+  int Inquire(std::uint8_t command, std::uint8_t expected, std::uint8_t* buffer, int& length);
+  // An inquiry by its command code, answered by its own reply code.
+  int InquireCode(std::uint8_t command, std::uint8_t* buffer, int& length);
+  int RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status);
+  // Sends command, size, data and BootSum, then WaitResponse(expected, 1000 ms).
+  int SendBootFrame(std::uint8_t command, const std::uint8_t* data, int count,
+                    std::uint8_t expected);
+
+  // Handshake (boot_handshake.cpp). The caller opens the port at 19200
+  // bit/s and flushes before BitRateMatch / BootHandshake.
+  int BitRateMatch();
+  int DeviceSelect(const std::array<char, 4>& deviceCode);
+  int SelectClockMode(std::uint8_t mode);
+  // On success the local port runs at (bitRate100 x 100) bit/s.
+  int SelectBitRate(std::uint16_t bitRate100, std::uint16_t inputFreq100, std::uint8_t multiplier1,
+                    std::uint8_t multiplier2);
+  int EraseStatusSet(std::uint8_t& status);
+  int BootHandshake(const std::array<char, 4>& deviceCode);
+
+  // ID code (flash_operations.cpp).
+  int IDCheck(const std::uint8_t* idCode);
+  int TryIdCode(int pieceA, std::uint8_t status);
+  int TryIdCodes(int pieceA, std::uint8_t status);
+  int IdCodeStep(int pieceA);
+
+  // Single flash commands (flash_commands.cpp).
+  int SelUserBootArea();
+  int SelUserArea();
+  // Address 0xFFFFFFFF sends the end-of-programming frame (data unused).
+  int Write256Bytes(std::uint32_t address, const std::uint8_t* data);
+  int SelErase();
+  int BlockErase(std::uint8_t block);
+  int BlockEraseAt(std::uint32_t address);
+  int MemRead(std::uint8_t area, std::uint32_t address, int userBootMode, int& length,
+              std::uint32_t size);
+  int UserBootBlankCheck();
+  int UserAreaBlankCheck();
+  void LoaderRestart();
+  // Reads the loader's CRC into the lent field and compares it with `imageCrc`.
+  int LoaderCrcCheck(std::uint16_t imageCrc);
+  int ReadLockBitStatus(std::uint32_t address, std::uint8_t& status);
+  int ProgLockBit(std::uint32_t address);
+  int EnLockBit();
+  int DisaLockBit();
+
+  // Erase, program and verify the user area (flash_operations.cpp).
+  int EraseUserArea(std::uint32_t romStart, std::uint32_t romEnd, int userBootMode);
+  // showAddress: the current address goes to the front end's address label.
+  int ProgramUserArea(const FlashImage& image, int showAddress, int userBootMode);
+  int VerifyUserArea(const FlashImage& image, int showAddress, int userBootMode);
+
+ private:
+  const CpuProfile& Cpu() const { return CpuProfileFor(settings_.CpuCode); }
+  int TakeReply(std::uint8_t* to, int count);
+  int EraseByAddress(std::uint32_t romStart, std::uint32_t romEnd, int userBootMode);
+  int EraseByNumber(int userBootMode);
+  // The next block of the image into the block buffer, 0xFF past its end;
+  // the number of image bytes it holds.
+  std::size_t NextBlock(TMemoryStream& stream);
+  int BlockMatches(std::uint32_t address, std::size_t held, int userBootMode);
+
+  LineLink& link_;
+  TProgSettings& settings_;
+  ReplyBuffer& reply_;
+  BlockBuffer& block_;
+  std::int32_t& loaderCrc_;
+};
+
+}  // namespace kv9

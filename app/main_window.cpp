@@ -77,7 +77,6 @@ TRXProgAppForm::TRXProgAppForm(QWidget* owner) : QMainWindow(owner) {
   flashWrRXCont_->LoadEmbeddedImage();
   ConnectEepromMenu();
   ConnectUpdateCommand();
-  ConnectCmdMenu();
   ConnectSettingsMenu();
   SetUpdateCommandsEnabled(false);  // until the start-up search has ended
 }
@@ -178,61 +177,7 @@ void TRXProgAppForm::BuildMenus() {
   FileExit1->setStatusTip(QStringLiteral("アプリケーションの終了"));
   connect(FileExit1, &QAction::triggered, this, &TRXProgAppForm::FileExit1Execute);
 
-  MnCmd = bar->addMenu(QStringLiteral("コマンド"));
-  MnCmd->setObjectName("MnCmd");
-  AddItem(MnCmd, "MnBitRate", QStringLiteral("ビットレート合わせ込み"));
-  QMenu* n4 = MnCmd->addMenu(QStringLiteral("問い合わせコマンド"));
-  n4->setObjectName("N4");
-  const std::pair<const char*, const char*> inquiries[] = {
-      {"MnSupportDevice", "サポートデバイス"},
-      {"MnDeviceSelect", "デバイス選択"},
-      {"MnClockInfo", "クロックモード問い合わせ"},
-      {"MnSelectClockMode", "クロックモード選択"},
-      {"MnTeibaiInfo", "逓倍比問い合わせ"},
-      {"MnGetClockInfo", "動作周波数問い合わせ"},
-      {"MnBootAreaInfo", "ブートモード領域情報問い合わせ"},
-      {"MnUserAreaInfo", "ユーザ領域情報問い合わせ"},
-      {"MnEraseBlockInfo", "消去ブロック情報問い合わせ"},
-      {"MnWriteSizeinfo", "書き込みサイズ問い合わせ"},
-      {"MnDataAreaChk", "データ領域有無問い合わせ"},
-      {"MnDataAreaInfo", "データ領域情報問い合わせ"},
-      {"MnSelectBitRate", "新ビットレート選択"},
-      {"MnEraseStatusSet", "書き込み消去ステータス遷移"},
-      {"MnBootProgInfo", "ブートプログラムステータス問い合わせ"}};
-  for (auto [name, caption] : inquiries) AddItem(n4, name, QString::fromUtf8(caption));
-  AddItem(MnCmd, "MnRX210_IDCheck", QStringLiteral("ID コードチェック"));
-  QMenu* n18 = MnCmd->addMenu(QStringLiteral("プログラム / イレーズホストコマンド"));
-  n18->setObjectName("N18");
-  const std::pair<const char*, const char*> hostCommands[] = {
-      {"MnSelUserBootArea", "ユーザブート領域書き込み選択"},
-      {"MnSelUSerArea", "ユーザ領域書き込み選択"},
-      {"MnWrite256Bytes", "256バイト書き込み"},
-      {"MnSelErase", "消去選択"},
-      {"MnBlockErase", "ブロック消去"},
-      {"MnMemRead", "メモリリード"},
-      {"MnUserBootSumCheck", "ユーザブート領域サムチェック"},
-      {"MnUserAreaSumCheck", "ユーザ領域サムチェック"},
-      {"MnDataSumCheck", "データ領域チェックサム"},
-      {"MnUserBootBlankCheck", "ユーザブート領域ブランクチェック"},
-      {"MnUserAreaBlankCheck", "ユーザ領域ブランクチェック"},
-      {"MnReadLockBitStatus", "リードロックビットステータス"},
-      {"MnProgLockBit", "ロックビットプログラム"},
-      {"MnEnLockBit", "ロックビット有効"},
-      {"MnDisaLockBit", "ロックビット無効"}};
-  for (auto [name, caption] : hostCommands) AddItem(n18, name, QString::fromUtf8(caption));
-  MnCmd->addSeparator();
-  AddItem(MnCmd, "MnReadSts", QStringLiteral("ステータスリード"));
-  AddItem(MnCmd, "MnVer1", QStringLiteral("バージョン情報"));
-  MnCmd->addSeparator();
-  AddItem(MnCmd, "MnErase", QStringLiteral("全イレーズ"));
-  AddItem(MnCmd, "MnClrSts", QStringLiteral("ステータスクリア"));
-  AddItem(MnCmd, "MnIDCheck", QStringLiteral("ＩＤチェック"));
-  MnCmd->addSeparator();
-  AddItem(MnCmd, "MnSetProgMode", QStringLiteral("プログラムモードへ移行"));
-  AddItem(MnCmd, "MnSetReStart", QStringLiteral("リスタート"));
-  MnCmd->addSeparator();
-  AddItem(MnCmd, "MnCRC1", QStringLiteral("CRC計算"));
-  AddItem(MnCmd, "MnCmdCheck", QStringLiteral("コマンドチェック"));
+  BuildCmdMenu(bar);
 
   MnConfig = bar->addMenu(QStringLiteral("設定"));
   MnConfig->setObjectName("MnConfig");

@@ -19,6 +19,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QLabel;
 class QMenu;
+class QMenuBar;
 class QProgressBar;
 class QToolBar;
 class QToolButton;
@@ -28,6 +29,9 @@ class TGuage1Dlg;
 class TConfigDlg;  // main_window_settings_menu.cpp
 class TConfirm1Dlg;
 class SoundPlayer;
+namespace kv9 {
+struct BootMenuCommand;
+}
 
 class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   Q_OBJECT
@@ -129,45 +133,48 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void WMDropFiles(const QStringList& files);
 
   // --- boot-mode command menu MnCmd (main_window_cmd_menu.cpp) ---
-  // Each handler runs one boot-mode command on the controller and logs its
-  // OK text and detail lines (debug lines) or its NG text (always shown).
-  void MnBitRateClick();
-  void MnSupportDeviceClick();
-  void MnDeviceSelectClick();
-  void MnClockInfoClick();
-  void MnSelectClockModeClick();
-  void MnTeibaiInfoClick();
-  void MnGetClockInfoClick();
-  void MnBootAreaInfoClick();
-  void MnUserAreaInfoClick();
-  void MnEraseBlockInfoClick();
-  void MnWriteSizeinfoClick();
-  void MnDataAreaChkClick();
-  void MnDataAreaInfoClick();
-  void MnSelectBitRateClick();
-  void MnEraseStatusSetClick();
-  void MnBootProgInfoClick();
-  void MnRX210_IDCheckClick();
-  void MnSelUserBootAreaClick();
-  void MnSelUSerAreaClick();
-  void MnWrite256BytesClick();
-  void MnSelEraseClick();
-  void MnBlockEraseClick();
-  void MnMemReadClick();
-  void MnUserBootSumCheckClick();
-  void MnUserAreaSumCheckClick();
-  void MnDataSumCheckClick();
-  void MnUserBootBlankCheckClick();
-  void MnUserAreaBlankCheckClick();
-  void MnReadLockBitStatusClick();
-  void MnProgLockBitClick();
-  void MnEnLockBitClick();
-  void MnDisaLockBitClick();
-  // The fifteen handshake and inquiry handlers in protocol order, each
+  // Runs one row of the boot-mode command table on the controller and logs
+  // its OK text and detail lines (debug lines) or its NG text (always shown).
+  // Every command item of the menu is connected to this with its row.
+  void RunBootMenuCommand(const kv9::BootMenuCommand& command);
+  // The row of the item named `item`; nothing when the table has none.
+  void RunBootMenuItem(const char* item);
+  // Each item's handler by its own name, for callers that name it.
+  void MnBitRateClick() { RunBootMenuItem("MnBitRate"); }
+  void MnSupportDeviceClick() { RunBootMenuItem("MnSupportDevice"); }
+  void MnDeviceSelectClick() { RunBootMenuItem("MnDeviceSelect"); }
+  void MnClockInfoClick() { RunBootMenuItem("MnClockInfo"); }
+  void MnSelectClockModeClick() { RunBootMenuItem("MnSelectClockMode"); }
+  void MnTeibaiInfoClick() { RunBootMenuItem("MnTeibaiInfo"); }
+  void MnGetClockInfoClick() { RunBootMenuItem("MnGetClockInfo"); }
+  void MnBootAreaInfoClick() { RunBootMenuItem("MnBootAreaInfo"); }
+  void MnUserAreaInfoClick() { RunBootMenuItem("MnUserAreaInfo"); }
+  void MnEraseBlockInfoClick() { RunBootMenuItem("MnEraseBlockInfo"); }
+  void MnWriteSizeinfoClick() { RunBootMenuItem("MnWriteSizeinfo"); }
+  void MnDataAreaChkClick() { RunBootMenuItem("MnDataAreaChk"); }
+  void MnDataAreaInfoClick() { RunBootMenuItem("MnDataAreaInfo"); }
+  void MnSelectBitRateClick() { RunBootMenuItem("MnSelectBitRate"); }
+  void MnEraseStatusSetClick() { RunBootMenuItem("MnEraseStatusSet"); }
+  void MnBootProgInfoClick() { RunBootMenuItem("MnBootProgInfo"); }
+  void MnRX210_IDCheckClick() { RunBootMenuItem("MnRX210_IDCheck"); }
+  void MnSelUserBootAreaClick() { RunBootMenuItem("MnSelUserBootArea"); }
+  void MnSelUSerAreaClick() { RunBootMenuItem("MnSelUSerArea"); }
+  void MnWrite256BytesClick() { RunBootMenuItem("MnWrite256Bytes"); }
+  void MnSelEraseClick() { RunBootMenuItem("MnSelErase"); }
+  void MnBlockEraseClick() { RunBootMenuItem("MnBlockErase"); }
+  void MnMemReadClick() { RunBootMenuItem("MnMemRead"); }
+  void MnUserBootSumCheckClick() { RunBootMenuItem("MnUserBootSumCheck"); }
+  void MnUserAreaSumCheckClick() { RunBootMenuItem("MnUserAreaSumCheck"); }
+  void MnDataSumCheckClick() { RunBootMenuItem("MnDataSumCheck"); }
+  void MnUserBootBlankCheckClick() { RunBootMenuItem("MnUserBootBlankCheck"); }
+  void MnUserAreaBlankCheckClick() { RunBootMenuItem("MnUserAreaBlankCheck"); }
+  void MnReadLockBitStatusClick() { RunBootMenuItem("MnReadLockBitStatus"); }
+  void MnProgLockBitClick() { RunBootMenuItem("MnProgLockBit"); }
+  void MnEnLockBitClick() { RunBootMenuItem("MnEnLockBit"); }
+  void MnDisaLockBitClick() { RunBootMenuItem("MnDisaLockBit"); }
+  // The fifteen handshake and inquiry commands in protocol order, each
   // whatever the previous one gave.
   void MnCmdCheckClick();
-  // Connects the items BuildMenus made to the handlers above.
-  void ConnectCmdMenu();
 
   // --- settings menu MnConfig: dialogs and port items (main_window_settings_menu.cpp) ---
   void MnSetConfigClick();
@@ -210,6 +217,10 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   kv9::LogLineFn LogLine();
   void BuildControls();
   void BuildMenus();
+  // The command menu MnCmd with its handlers (main_window_cmd_menu.cpp).
+  void BuildCmdMenu(QMenuBar* bar);
+  void AddBootMenuItem(QMenu* menu, const char* objectName, const QString& caption,
+                       const kv9::BootMenuCommand& command);
   void FormCloseQuery();
   void ReleaseController();
   QAction* AddItem(QMenu* menu, const char* objectName, const QString& caption);

@@ -1,124 +1,92 @@
-// The boot-mode command menu: every item runs one command of the boot
-// program on the controller; the work and the texts live in the core
-// (boot/boot_menu_commands), the window only logs the outcome.
+// The boot-mode command menu. Its command items and their handlers are built
+// from the command table of the core (link/boot_menu_commands), which holds
+// the work and the texts; the window only logs the outcome.
 #include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <iterator>
 
 #include "app/main_window.h"
-#include "boot/boot_menu_commands.h"
+#include "link/boot_menu_commands.h"
 
 namespace {
 
-using MenuWork = std::function<kv9::BootMenuOutcome(kv9::TFlashWrRXCont&)>;
+// The submenus the table's rows may sit in (object name, caption).
+struct Submenu {
+  kv9::BootMenuPlace place;
+  const char* name;
+  const char* caption;
+};
+constexpr Submenu kSubmenus[] = {
+    {kv9::BootMenuPlace::kInquiries, "N4", "問い合わせコマンド"},
+    {kv9::BootMenuPlace::kHostCommands, "N18", "プログラム / イレーズホストコマンド"},
+};
 
 }  // namespace
 
-#define KV9_CMD_HANDLER(Handler, work)                                                          \
-  void TRXProgAppForm::Handler() {                                                              \
-    ControllerUse use(*this);                                                                   \
-    kv9::TFlashWrRXCont* c = FlashWrRXCont();                                                   \
-    if (!c) return;                                                                             \
-    const kv9::BootMenuOutcome outcome = MenuWork(work)(*c);                                     \
-    kv9::LogMenuOutcome(outcome, [this](const std::string& text, int force) { AppendLog(text, force); }); \
+void TRXProgAppForm::BuildCmdMenu(QMenuBar* bar) {
+  MnCmd = bar->addMenu(QStringLiteral("コマンド"));
+  MnCmd->setObjectName("MnCmd");
+  // Every row of the table, in its order; a submenu is made where its first
+  // row comes.
+  QMenu* submenus[std::size(kSubmenus)] = {};
+  auto menuOf = [&](kv9::BootMenuPlace place) {
+    for (std::size_t i = 0; i < std::size(kSubmenus); ++i) {
+      if (kSubmenus[i].place != place) continue;
+      if (!submenus[i]) {
+        submenus[i] = MnCmd->addMenu(QString::fromUtf8(kSubmenus[i].caption));
+        submenus[i]->setObjectName(kSubmenus[i].name);
+      }
+      return submenus[i];
+    }
+    return MnCmd;
+  };
+  for (const kv9::BootMenuCommand& command : kv9::BootMenuCommands()) {
+    AddBootMenuItem(menuOf(command.place), command.item, QString::fromUtf8(command.caption),
+                    command);
   }
+  // The items without work, a second one for the ID code check, and the
+  // command check.
+  MnCmd->addSeparator();
+  AddItem(MnCmd, "MnReadSts", QStringLiteral("ステータスリード"));
+  AddItem(MnCmd, "MnVer1", QStringLiteral("バージョン情報"));
+  MnCmd->addSeparator();
+  AddItem(MnCmd, "MnErase", QStringLiteral("全イレーズ"));
+  AddItem(MnCmd, "MnClrSts", QStringLiteral("ステータスクリア"));
+  AddBootMenuItem(MnCmd, "MnIDCheck", QStringLiteral("ＩＤチェック"),
+                  *kv9::FindBootMenuCommand("MnRX210_IDCheck"));
+  MnCmd->addSeparator();
+  AddItem(MnCmd, "MnSetProgMode", QStringLiteral("プログラムモードへ移行"));
+  AddItem(MnCmd, "MnSetReStart", QStringLiteral("リスタート"));
+  MnCmd->addSeparator();
+  AddItem(MnCmd, "MnCRC1", QStringLiteral("CRC計算"));
+  QAction* check = AddItem(MnCmd, "MnCmdCheck", QStringLiteral("コマンドチェック"));
+  connect(check, &QAction::triggered, this, &TRXProgAppForm::MnCmdCheckClick);
+}
 
-KV9_CMD_HANDLER(MnBitRateClick, [this](kv9::TFlashWrRXCont& c) { return kv9::MenuBitRate(c, ProgSettings.PortNumber); })
-KV9_CMD_HANDLER(MnSupportDeviceClick, kv9::MenuSupportDevice)
-KV9_CMD_HANDLER(MnDeviceSelectClick, kv9::MenuDeviceSelect)
-KV9_CMD_HANDLER(MnClockInfoClick, kv9::MenuClockInfo)
-KV9_CMD_HANDLER(MnSelectClockModeClick, kv9::MenuSelectClockMode)
-KV9_CMD_HANDLER(MnTeibaiInfoClick, kv9::MenuTeibaiInfo)
-KV9_CMD_HANDLER(MnGetClockInfoClick, kv9::MenuGetClockInfo)
-KV9_CMD_HANDLER(MnBootAreaInfoClick, kv9::MenuBootAreaInfo)
-KV9_CMD_HANDLER(MnUserAreaInfoClick, kv9::MenuUserAreaInfo)
-KV9_CMD_HANDLER(MnEraseBlockInfoClick, kv9::MenuEraseBlockInfo)
-KV9_CMD_HANDLER(MnWriteSizeinfoClick, kv9::MenuWriteSizeInfo)
-KV9_CMD_HANDLER(MnDataAreaChkClick, kv9::MenuDataAreaChk)
-KV9_CMD_HANDLER(MnDataAreaInfoClick, kv9::MenuDataAreaInfo)
-KV9_CMD_HANDLER(MnSelectBitRateClick,
-                [this](kv9::TFlashWrRXCont& c) { return kv9::MenuSelectBitRate(c, ProgSettings); })
-KV9_CMD_HANDLER(MnEraseStatusSetClick, kv9::MenuEraseStatusSet)
-KV9_CMD_HANDLER(MnBootProgInfoClick, kv9::MenuBootProgInfo)
-KV9_CMD_HANDLER(MnRX210_IDCheckClick, kv9::MenuIdCheck)
-KV9_CMD_HANDLER(MnSelUserBootAreaClick, kv9::MenuSelUserBootArea)
-KV9_CMD_HANDLER(MnSelUSerAreaClick, kv9::MenuSelUserArea)
-KV9_CMD_HANDLER(MnWrite256BytesClick, kv9::MenuWrite256Bytes)
-KV9_CMD_HANDLER(MnSelEraseClick, kv9::MenuSelErase)
-KV9_CMD_HANDLER(MnBlockEraseClick, kv9::MenuBlockErase)
-KV9_CMD_HANDLER(MnMemReadClick, kv9::MenuMemRead)
-KV9_CMD_HANDLER(MnUserBootSumCheckClick, kv9::MenuUserBootSumCheck)
-KV9_CMD_HANDLER(MnUserAreaSumCheckClick, kv9::MenuUserAreaSumCheck)
-KV9_CMD_HANDLER(MnDataSumCheckClick, kv9::MenuDataSumCheck)
-KV9_CMD_HANDLER(MnUserBootBlankCheckClick, kv9::MenuUserBootBlankCheck)
-KV9_CMD_HANDLER(MnUserAreaBlankCheckClick, kv9::MenuUserAreaBlankCheck)
-KV9_CMD_HANDLER(MnReadLockBitStatusClick, kv9::MenuReadLockBitStatus)
-KV9_CMD_HANDLER(MnProgLockBitClick, kv9::MenuProgLockBit)
-KV9_CMD_HANDLER(MnEnLockBitClick, kv9::MenuEnLockBit)
-KV9_CMD_HANDLER(MnDisaLockBitClick, kv9::MenuDisaLockBit)
+void TRXProgAppForm::AddBootMenuItem(QMenu* menu, const char* objectName, const QString& caption,
+                                     const kv9::BootMenuCommand& command) {
+  QAction* item = AddItem(menu, objectName, caption);
+  // The row lives in the table for the whole program.
+  connect(item, &QAction::triggered, this, [this, &command] { RunBootMenuCommand(command); });
+}
 
-#undef KV9_CMD_HANDLER
+void TRXProgAppForm::RunBootMenuCommand(const kv9::BootMenuCommand& command) {
+  ControllerUse use(*this);
+  kv9::TFlashWrRXCont* c = FlashWrRXCont();
+  if (!c) return;
+  const kv9::BootMenuOutcome outcome = kv9::RunBootMenuCommand(*c, command, ProgSettings);
+  kv9::LogMenuOutcome(outcome,
+                      [this](const std::string& text, int force) { AppendLog(text, force); });
+}
+
+void TRXProgAppForm::RunBootMenuItem(const char* item) {
+  if (const kv9::BootMenuCommand* command = kv9::FindBootMenuCommand(item)) RunBootMenuCommand(*command);
+}
 
 void TRXProgAppForm::MnCmdCheckClick() {
   ControllerUse use(*this);
-  MnBitRateClick();
-  MnSupportDeviceClick();
-  MnDeviceSelectClick();
-  MnClockInfoClick();
-  MnSelectClockModeClick();
-  MnTeibaiInfoClick();
-  MnGetClockInfoClick();
-  MnSelectBitRateClick();
-  MnBootAreaInfoClick();
-  MnUserAreaInfoClick();
-  MnDataAreaChkClick();
-  MnDataAreaInfoClick();
-  MnEraseBlockInfoClick();
-  MnWriteSizeinfoClick();
-  MnEraseStatusSetClick();
-}
-
-void TRXProgAppForm::ConnectCmdMenu() {
-  const struct {
-    const char* item;
-    void (TRXProgAppForm::*handler)();
-  } items[] = {
-      {"MnBitRate", &TRXProgAppForm::MnBitRateClick},
-      {"MnSupportDevice", &TRXProgAppForm::MnSupportDeviceClick},
-      {"MnDeviceSelect", &TRXProgAppForm::MnDeviceSelectClick},
-      {"MnClockInfo", &TRXProgAppForm::MnClockInfoClick},
-      {"MnSelectClockMode", &TRXProgAppForm::MnSelectClockModeClick},
-      {"MnTeibaiInfo", &TRXProgAppForm::MnTeibaiInfoClick},
-      {"MnGetClockInfo", &TRXProgAppForm::MnGetClockInfoClick},
-      {"MnBootAreaInfo", &TRXProgAppForm::MnBootAreaInfoClick},
-      {"MnUserAreaInfo", &TRXProgAppForm::MnUserAreaInfoClick},
-      {"MnEraseBlockInfo", &TRXProgAppForm::MnEraseBlockInfoClick},
-      {"MnWriteSizeinfo", &TRXProgAppForm::MnWriteSizeinfoClick},
-      {"MnDataAreaChk", &TRXProgAppForm::MnDataAreaChkClick},
-      {"MnDataAreaInfo", &TRXProgAppForm::MnDataAreaInfoClick},
-      {"MnSelectBitRate", &TRXProgAppForm::MnSelectBitRateClick},
-      {"MnEraseStatusSet", &TRXProgAppForm::MnEraseStatusSetClick},
-      {"MnBootProgInfo", &TRXProgAppForm::MnBootProgInfoClick},
-      {"MnRX210_IDCheck", &TRXProgAppForm::MnRX210_IDCheckClick},
-      {"MnSelUserBootArea", &TRXProgAppForm::MnSelUserBootAreaClick},
-      {"MnSelUSerArea", &TRXProgAppForm::MnSelUSerAreaClick},
-      {"MnWrite256Bytes", &TRXProgAppForm::MnWrite256BytesClick},
-      {"MnSelErase", &TRXProgAppForm::MnSelEraseClick},
-      {"MnBlockErase", &TRXProgAppForm::MnBlockEraseClick},
-      {"MnMemRead", &TRXProgAppForm::MnMemReadClick},
-      {"MnUserBootSumCheck", &TRXProgAppForm::MnUserBootSumCheckClick},
-      {"MnUserAreaSumCheck", &TRXProgAppForm::MnUserAreaSumCheckClick},
-      {"MnDataSumCheck", &TRXProgAppForm::MnDataSumCheckClick},
-      {"MnUserBootBlankCheck", &TRXProgAppForm::MnUserBootBlankCheckClick},
-      {"MnUserAreaBlankCheck", &TRXProgAppForm::MnUserAreaBlankCheckClick},
-      {"MnReadLockBitStatus", &TRXProgAppForm::MnReadLockBitStatusClick},
-      {"MnProgLockBit", &TRXProgAppForm::MnProgLockBitClick},
-      {"MnEnLockBit", &TRXProgAppForm::MnEnLockBitClick},
-      {"MnDisaLockBit", &TRXProgAppForm::MnDisaLockBitClick},
-      {"MnIDCheck", &TRXProgAppForm::MnRX210_IDCheckClick},  // the second ID check item
-      {"MnCmdCheck", &TRXProgAppForm::MnCmdCheckClick},
-  };
-  for (const auto& entry : items) {
-    if (QAction* action = findChild<QAction*>(QString::fromLatin1(entry.item))) {
-      connect(action, &QAction::triggered, this, entry.handler);
-    }
+  for (const kv9::BootMenuCommand* command : kv9::CommandCheckSequence()) {
+    RunBootMenuCommand(*command);
   }
 }

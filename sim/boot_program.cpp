@@ -23,13 +23,13 @@ constexpr double kMaxRateError = 0.04;
 constexpr std::uint16_t kDeviceSelect = 1 << 0;
 constexpr std::uint16_t kClockModeSelect = 1 << 1;
 constexpr std::uint16_t kBitRateSelect = 1 << 2;
-constexpr std::uint16_t kRateConfirm = 1 << 3;      // new bit rate acknowledged, waiting for 0x06
+constexpr std::uint16_t kRateConfirm = 1 << 3;  // new bit rate acknowledged, waiting for 0x06
 constexpr std::uint16_t kTransitionWait = 1 << 4;
-constexpr std::uint16_t kIdCodeWait = 1 << 5;       // the transition reported protection
+constexpr std::uint16_t kIdCodeWait = 1 << 5;  // the transition reported protection
 constexpr std::uint16_t kCommandWait = 1 << 6;
 constexpr std::uint16_t kProgramDataWait = 1 << 7;
-constexpr std::uint16_t kEraseByNumber = 1 << 8;    // erase block wait, blocks by number (0x58)
-constexpr std::uint16_t kEraseByAddress = 1 << 9;   // erase block wait, blocks by address (0x59)
+constexpr std::uint16_t kEraseByNumber = 1 << 8;   // erase block wait, blocks by number (0x58)
+constexpr std::uint16_t kEraseByAddress = 1 << 9;  // erase block wait, blocks by address (0x59)
 constexpr std::uint16_t kErasing = 1 << 10;
 constexpr std::uint16_t kBeforeCommands =
     kDeviceSelect | kClockModeSelect | kBitRateSelect | kTransitionWait | kIdCodeWait;
@@ -87,14 +87,16 @@ std::uint8_t PeripheralClock(const CpuProfile& p, std::span<const std::uint8_t> 
   return boot_error::kNone;
 }
 
+// How a command's frame is laid out.
+enum Layout : std::uint8_t {
+  kOneByte,       // the command byte alone
+  kSizeByte,      // command, size byte, that many data bytes, sum
+  kProgramFrame,  // command, address (4), one programming unit, sum; 0xFFFFFFFF and sum end it
+};
+
 }  // namespace
 
 struct BootProgram::Command {
-  enum Layout : std::uint8_t {
-    Single,   // the command byte alone
-    Sized,    // command, size byte, that many data bytes, sum
-    Program,  // command, address (4), one programming unit, sum; 0xFFFFFFFF and sum end it
-  };
   std::uint8_t code;
   const char* name;
   Layout layout;
@@ -102,44 +104,49 @@ struct BootProgram::Command {
   Handler handler;
 };
 
+namespace {
+using B = BootProgram;
+constexpr std::uint16_t kInquiries = kBeforeCommands | kCommandWait;
+}  // namespace
+
 const BootProgram::Command BootProgram::kCommands[] = {
-    {0x10, "device selection", Command::Sized, kDeviceSelect, &BootProgram::DeviceSelect},
-    {0x11, "clock mode selection", Command::Sized, kClockModeSelect, &BootProgram::ClockModeSelect},
-    {0x3F, "new bit rate selection", Command::Sized, kBitRateSelect, &BootProgram::NewBitRate},
-    {0x06, "new bit rate confirmation", Command::Single, kRateConfirm, &BootProgram::ConfirmBitRate},
-    {0x40, "state transition", Command::Single, kTransitionWait | kIdCodeWait, &BootProgram::Transition},
-    {0x60, "ID code check", Command::Sized, kIdCodeWait, &BootProgram::IdCheck},
-    {0x20, "supported device inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x21, "clock mode inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x22, "multiplier inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x23, "operating frequency inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x24, "user boot area inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x25, "user area inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x26, "erase block inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x27, "programming unit inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x2A, "data area presence inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x2B, "data area inquiry", Command::Single, kBeforeCommands | kCommandWait, &BootProgram::Inquiry},
-    {0x4F, "status inquiry", Command::Single, kAnyPhase, &BootProgram::Inquiry},
-    {0x42, "user boot area programming selection", Command::Single, kCommandWait, &BootProgram::SelectProgramArea},
-    {0x43, "user area programming selection", Command::Single, kCommandWait, &BootProgram::SelectProgramArea},
-    {0x50, "256-byte programming", Command::Program, kProgramDataWait, &BootProgram::Program},
-    {0x48, "erasure selection", Command::Single, kCommandWait, &BootProgram::SelectErase},
-    {0x58, "block erasure by number", Command::Sized, kEraseByNumber, &BootProgram::EraseBlock},
-    {0x59, "block erasure by address", Command::Sized, kEraseByAddress, &BootProgram::EraseBlock},
-    {0x4C, "user boot area blank check", Command::Single, kCommandWait, &BootProgram::BlankCheck},
-    {0x4D, "user area blank check", Command::Single, kCommandWait, &BootProgram::BlankCheck},
-    {0x4A, "user boot area sum check", Command::Single, kCommandWait, &BootProgram::SumCheck},
-    {0x4B, "user area sum check", Command::Single, kCommandWait, &BootProgram::SumCheck},
-    {0x61, "data area sum check", Command::Single, kCommandWait, &BootProgram::SumCheck},
-    {0x52, "memory read", Command::Sized, kCommandWait, &BootProgram::MemoryRead},
-    {0xFF, "memory read (as the tool sends it in user-boot mode)", Command::Sized, kCommandWait,
-     &BootProgram::MemoryRead},
-    {0x71, "lock bit read", Command::Sized, kCommandWait, &BootProgram::LockBit},
-    {0x77, "lock bit program", Command::Sized, kCommandWait, &BootProgram::LockBit},
-    {0x75, "lock bit disable", Command::Single, kCommandWait, &BootProgram::EnableLockBits},
-    {0x7A, "lock bit enable", Command::Single, kCommandWait, &BootProgram::EnableLockBits},
-    {0x9F, "loader CRC check", Command::Single, kCommandWait, &BootProgram::LoaderCrc},
-    {0x9D, "loader restart", Command::Single, kCommandWait, &BootProgram::LoaderRestart},
+    {0x10, "device selection", kSizeByte, kDeviceSelect, &B::DeviceSelect},
+    {0x11, "clock mode selection", kSizeByte, kClockModeSelect, &B::ClockModeSelect},
+    {0x3F, "new bit rate selection", kSizeByte, kBitRateSelect, &B::NewBitRate},
+    {0x06, "new bit rate confirmation", kOneByte, kRateConfirm, &B::ConfirmBitRate},
+    {0x40, "state transition", kOneByte, kTransitionWait | kIdCodeWait, &B::Transition},
+    {0x60, "ID code check", kSizeByte, kIdCodeWait, &B::IdCheck},
+    {0x20, "supported device inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x21, "clock mode inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x22, "multiplier inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x23, "operating frequency inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x24, "user boot area inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x25, "user area inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x26, "erase block inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x27, "programming unit inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x2A, "data area presence inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x2B, "data area inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x4F, "status inquiry", kOneByte, kAnyPhase, &B::Inquiry},
+    {0x42, "user boot area programming selection", kOneByte, kCommandWait, &B::SelectProgramArea},
+    {0x43, "user area programming selection", kOneByte, kCommandWait, &B::SelectProgramArea},
+    {0x50, "256-byte programming", kProgramFrame, kProgramDataWait, &B::Program},
+    {0x48, "erasure selection", kOneByte, kCommandWait, &B::SelectErase},
+    {0x58, "block erasure by number", kSizeByte, kEraseByNumber, &B::EraseBlock},
+    {0x59, "block erasure by address", kSizeByte, kEraseByAddress, &B::EraseBlock},
+    {0x4C, "user boot area blank check", kOneByte, kCommandWait, &B::BlankCheck},
+    {0x4D, "user area blank check", kOneByte, kCommandWait, &B::BlankCheck},
+    {0x4A, "user boot area sum check", kOneByte, kCommandWait, &B::SumCheck},
+    {0x4B, "user area sum check", kOneByte, kCommandWait, &B::SumCheck},
+    {0x61, "data area sum check", kOneByte, kCommandWait, &B::SumCheck},
+    {0x52, "memory read", kSizeByte, kCommandWait, &B::MemoryRead},
+    {0xFF, "memory read, as the tool sends it in user-boot mode", kSizeByte, kCommandWait,
+     &B::MemoryRead},
+    {0x71, "lock bit read", kSizeByte, kCommandWait, &B::LockBit},
+    {0x77, "lock bit program", kSizeByte, kCommandWait, &B::LockBit},
+    {0x75, "lock bit disable", kOneByte, kCommandWait, &B::EnableLockBits},
+    {0x7A, "lock bit enable", kOneByte, kCommandWait, &B::EnableLockBits},
+    {0x9F, "loader CRC check", kOneByte, kCommandWait, &B::LoaderCrc},
+    {0x9D, "loader restart", kOneByte, kCommandWait, &B::LoaderRestart},
 };
 
 const BootProgram::Command* BootProgram::Find(std::uint8_t code) {
@@ -169,8 +176,8 @@ std::optional<Clock::time_point> BootProgram::PartialDeadline() const {
 std::size_t BootProgram::FrameLength() const {
   if (state_ == BootState::Matching) return 1;
   const Command* command = Find(pending_[0]);
-  if (!command || command->layout == Command::Single) return 1;
-  if (command->layout == Command::Sized) {
+  if (!command || command->layout == kOneByte) return 1;
+  if (command->layout == kSizeByte) {
     if (pending_.size() < 2) return 0;
     return 3u + pending_[1];
   }

@@ -39,7 +39,8 @@ SpawnedChild::SpawnedChild(const std::string& program, const std::vector<std::st
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, writeEnds[0].Get(), 1);
-  posix_spawn_file_actions_adddup2(&actions, (writeEnds[1].Valid() ? writeEnds[1] : writeEnds[0]).Get(), 2);
+  posix_spawn_file_actions_adddup2(&actions,
+                                   (writeEnds[1].Valid() ? writeEnds[1] : writeEnds[0]).Get(), 2);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -45,7 +45,8 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
       ::kill(pid, SIGKILL);
       break;
     }
-    pollfd p[2] = {{outOpen ? outRead.Get() : -1, POLLIN, 0}, {errOpen ? errRead.Get() : -1, POLLIN, 0}};
+    pollfd p[2] = {{outOpen ? outRead.Get() : -1, POLLIN, 0},
+                   {errOpen ? errRead.Get() : -1, POLLIN, 0}};
     if (::poll(p, 2, static_cast<int>(left.count())) <= 0) continue;
     char buf[4096];
     for (int i = 0; i < 2; ++i) {

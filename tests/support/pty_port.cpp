@@ -24,7 +24,8 @@ UniqueFd OpenMaster() {
   if (!master.Valid() || ::grantpt(master.Get()) != 0 || ::unlockpt(master.Get()) != 0) {
     throw std::runtime_error("no pty");
   }
-  if (posix::ApplyRawLine(master.Get(), posix::RawLine{}) != 0) throw std::runtime_error("raw mode failed");
+  if (posix::ApplyRawLine(master.Get(), posix::RawLine{}) != 0)
+    throw std::runtime_error("raw mode failed");
   return master;
 }
 
@@ -47,7 +48,9 @@ PtyPort::PtyPort(int number, const std::string& dir)
 }
 
 PtyPort::PtyPort(int number)
-    : number_(number), master_(OpenMaster()), slave_(SlaveName(master_.Get())),
+    : number_(number),
+      master_(OpenMaster()),
+      slave_(SlaveName(master_.Get())),
       folder_(std::make_unique<PortFolder>()) {
   dir_ = folder_->Path();
   std::filesystem::create_symlink(slave_, dir_ + "/" + Name());
@@ -119,7 +122,8 @@ std::uint32_t PtyPort::SlaveRate() const {
 
 std::uint32_t PtyPort::LineRate() const {
   std::uint32_t out = 0, in = 0;
-  if (posix::ReadLineRates(master_.Get(), &out, &in) != 0) throw std::runtime_error("ReadLineRates failed");
+  if (posix::ReadLineRates(master_.Get(), &out, &in) != 0)
+    throw std::runtime_error("ReadLineRates failed");
   if (out != in) throw std::runtime_error("input and output rates differ");
   return out;
 }

@@ -30,7 +30,9 @@ class PtyPort {
   // Writes bytes as the module would send them; throws when the line takes
   // nothing for 2 s or the write fails.
   void Send(const std::vector<std::uint8_t>& bytes);
-  void SendText(const std::string& text) { Send(std::vector<std::uint8_t>(text.begin(), text.end())); }
+  void SendText(const std::string& text) {
+    Send(std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
   // Reads what the tool sent until `count` bytes came or `ms` passed
   // (fewer when the time ran out); a closed slave is waited for.
   std::vector<std::uint8_t> Receive(std::size_t count, int ms = 2000);

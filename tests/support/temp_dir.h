@@ -42,8 +42,10 @@ class ScopedEnv {
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
   ~ScopedEnv() {
-    if (old_) ::setenv(name_.c_str(), old_->c_str(), 1);
-    else ::unsetenv(name_.c_str());
+    if (old_)
+      ::setenv(name_.c_str(), old_->c_str(), 1);
+    else
+      ::unsetenv(name_.c_str());
   }
 
  private:

@@ -25,6 +25,7 @@
 #include "wire/boot_sum.h"
 #include "wire/termios2_linux.h"
 #include "sim/sim_module.h"
+#include "wire/unique_fd.h"
 
 namespace {
 
@@ -36,25 +37,23 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 class Line {
  public:
-  explicit Line(const std::filesystem::path& path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0) throw std::runtime_error("cannot open " + path.string());
+  explicit Line(const std::filesystem::path& path) : fd_(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK)) {
+    if (!fd_.Valid()) throw std::runtime_error("cannot open " + path.string());
     SetRate(19200);
   }
-  ~Line() { ::close(fd_); }
   void SetRate(std::uint32_t rate) {
     kv9::posix::RawLine l;
     l.rate = rate;
-    kv9::posix::ApplyRawLine(fd_, l);
+    kv9::posix::ApplyRawLine(fd_.Get(), l);
   }
   void Send(const Bytes& b) {
     std::size_t done = 0;
     while (done < b.size()) {
-      const ssize_t n = ::write(fd_, b.data() + done, b.size() - done);
+      const ssize_t n = ::write(fd_.Get(), b.data() + done, b.size() - done);
       if (n > 0) {
         done += static_cast<std::size_t>(n);
       } else {
-        pollfd p{fd_, POLLOUT, 0};
+        pollfd p{fd_.Get(), POLLOUT, 0};
         ::poll(&p, 1, 100);
       }
     }
@@ -64,9 +63,9 @@ class Line {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::vector<std::uint8_t> buf(65536);
     while (out.size() < count && Clock::now() < deadline) {
-      pollfd p{fd_, POLLIN, 0};
+      pollfd p{fd_.Get(), POLLIN, 0};
       if (::poll(&p, 1, 100) <= 0) continue;
-      const ssize_t n = ::read(fd_, buf.data(), std::min(buf.size(), count - out.size()));
+      const ssize_t n = ::read(fd_.Get(), buf.data(), std::min(buf.size(), count - out.size()));
       if (n > 0) out.insert(out.end(), buf.begin(), buf.begin() + n);
     }
     return out;
@@ -78,27 +77,27 @@ class Line {
     std::vector<std::uint8_t> buf(4096);
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while ((in.size() < count || sent < b.size()) && Clock::now() < deadline) {
-      pollfd p{fd_, static_cast<short>(POLLIN | (sent < b.size() ? POLLOUT : 0)), 0};
+      pollfd p{fd_.Get(), static_cast<short>(POLLIN | (sent < b.size() ? POLLOUT : 0)), 0};
       if (::poll(&p, 1, 100) <= 0) continue;
       if ((p.revents & POLLOUT) && sent < b.size()) {
-        const ssize_t n = ::write(fd_, b.data() + sent, b.size() - sent);
+        const ssize_t n = ::write(fd_.Get(), b.data() + sent, b.size() - sent);
         if (n > 0) sent += static_cast<std::size_t>(n);
       }
       if (p.revents & POLLIN) {
-        const ssize_t n = ::read(fd_, buf.data(), buf.size());
+        const ssize_t n = ::read(fd_.Get(), buf.data(), buf.size());
         if (n > 0) in.insert(in.end(), buf.begin(), buf.begin() + n);
       }
     }
     return in;
   }
   Bytes Exchange(const Bytes& b, std::size_t count, int timeoutMs = 2000) {
-    ::tcflush(fd_, TCIFLUSH);
+    ::tcflush(fd_.Get(), TCIFLUSH);
     Send(b);
     return Read(count, timeoutMs);
   }
 
  private:
-  int fd_ = -1;
+  kv9::UniqueFd fd_;
 };
 
 Bytes Frame(std::uint8_t cmd, Bytes data) {

@@ -18,15 +18,22 @@ constexpr std::uint8_t kIdProtected = 0x16;
 // The widest bit-rate error the boot program's UART setting tolerates.
 constexpr double kMaxRateError = 0.04;
 
-bool HasSizeByte(std::uint8_t c) {
-  switch (c) {
-    case 0x10: case 0x11: case 0x3F: case 0x60: case 0x58: case 0x59:
-    case 0x52: case 0xFF: case 0x71: case 0x77:
-      return true;
-    default:
-      return false;
-  }
-}
+// The phases a command may be accepted in, one bit each: the reported
+// states, refined where the commands they accept differ.
+constexpr std::uint16_t kDeviceSelect = 1 << 0;
+constexpr std::uint16_t kClockModeSelect = 1 << 1;
+constexpr std::uint16_t kBitRateSelect = 1 << 2;
+constexpr std::uint16_t kRateConfirm = 1 << 3;  // new bit rate acknowledged, waiting for 0x06
+constexpr std::uint16_t kTransitionWait = 1 << 4;
+constexpr std::uint16_t kIdCodeWait = 1 << 5;  // the transition reported protection
+constexpr std::uint16_t kCommandWait = 1 << 6;
+constexpr std::uint16_t kProgramDataWait = 1 << 7;
+constexpr std::uint16_t kEraseByNumber = 1 << 8;   // erase block wait, blocks by number (0x58)
+constexpr std::uint16_t kEraseByAddress = 1 << 9;  // erase block wait, blocks by address (0x59)
+constexpr std::uint16_t kErasing = 1 << 10;
+constexpr std::uint16_t kBeforeCommands =
+    kDeviceSelect | kClockModeSelect | kBitRateSelect | kTransitionWait | kIdCodeWait;
+constexpr std::uint16_t kAnyPhase = 0xFFFF;
 
 std::uint32_t Be32(const std::uint8_t* p) {
   return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
@@ -80,7 +87,74 @@ std::uint8_t PeripheralClock(const CpuProfile& p, std::span<const std::uint8_t> 
   return boot_error::kNone;
 }
 
+// How a command's frame is laid out.
+enum Layout : std::uint8_t {
+  kOneByte,       // the command byte alone
+  kSizeByte,      // command, size byte, that many data bytes, sum
+  kProgramFrame,  // command, address (4), one programming unit, sum; 0xFFFFFFFF and sum end it
+};
+
 }  // namespace
+
+struct BootProgram::Command {
+  std::uint8_t code;
+  const char* name;
+  Layout layout;
+  std::uint16_t accepted;  // phase bits
+  Handler handler;
+};
+
+namespace {
+using B = BootProgram;
+constexpr std::uint16_t kInquiries = kBeforeCommands | kCommandWait;
+}  // namespace
+
+const BootProgram::Command BootProgram::kCommands[] = {
+    {0x10, "device selection", kSizeByte, kDeviceSelect, &B::DeviceSelect},
+    {0x11, "clock mode selection", kSizeByte, kClockModeSelect, &B::ClockModeSelect},
+    {0x3F, "new bit rate selection", kSizeByte, kBitRateSelect, &B::NewBitRate},
+    {0x06, "new bit rate confirmation", kOneByte, kRateConfirm, &B::ConfirmBitRate},
+    {0x40, "state transition", kOneByte, kTransitionWait | kIdCodeWait, &B::Transition},
+    {0x60, "ID code check", kSizeByte, kIdCodeWait, &B::IdCheck},
+    {0x20, "supported device inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x21, "clock mode inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x22, "multiplier inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x23, "operating frequency inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x24, "user boot area inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x25, "user area inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x26, "erase block inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x27, "programming unit inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x2A, "data area presence inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x2B, "data area inquiry", kOneByte, kInquiries, &B::Inquiry},
+    {0x4F, "status inquiry", kOneByte, kAnyPhase, &B::Inquiry},
+    {0x42, "user boot area programming selection", kOneByte, kCommandWait, &B::SelectProgramArea},
+    {0x43, "user area programming selection", kOneByte, kCommandWait, &B::SelectProgramArea},
+    {0x50, "256-byte programming", kProgramFrame, kProgramDataWait, &B::Program},
+    {0x48, "erasure selection", kOneByte, kCommandWait, &B::SelectErase},
+    {0x58, "block erasure by number", kSizeByte, kEraseByNumber, &B::EraseBlock},
+    {0x59, "block erasure by address", kSizeByte, kEraseByAddress, &B::EraseBlock},
+    {0x4C, "user boot area blank check", kOneByte, kCommandWait, &B::BlankCheck},
+    {0x4D, "user area blank check", kOneByte, kCommandWait, &B::BlankCheck},
+    {0x4A, "user boot area sum check", kOneByte, kCommandWait, &B::SumCheck},
+    {0x4B, "user area sum check", kOneByte, kCommandWait, &B::SumCheck},
+    {0x61, "data area sum check", kOneByte, kCommandWait, &B::SumCheck},
+    {0x52, "memory read", kSizeByte, kCommandWait, &B::MemoryRead},
+    {0xFF, "memory read, as the tool sends it in user-boot mode", kSizeByte, kCommandWait,
+     &B::MemoryRead},
+    {0x71, "lock bit read", kSizeByte, kCommandWait, &B::LockBit},
+    {0x77, "lock bit program", kSizeByte, kCommandWait, &B::LockBit},
+    {0x75, "lock bit disable", kOneByte, kCommandWait, &B::EnableLockBits},
+    {0x7A, "lock bit enable", kOneByte, kCommandWait, &B::EnableLockBits},
+    {0x9F, "loader CRC check", kOneByte, kCommandWait, &B::LoaderCrc},
+    {0x9D, "loader restart", kOneByte, kCommandWait, &B::LoaderRestart},
+};
+
+const BootProgram::Command* BootProgram::Find(std::uint8_t code) {
+  for (const Command& c : kCommands) {
+    if (c.code == code) return &c;
+  }
+  return nullptr;
+}
 
 void BootProgram::Start() {
   state_ = BootState::Matching;
@@ -101,16 +175,14 @@ std::optional<Clock::time_point> BootProgram::PartialDeadline() const {
 
 std::size_t BootProgram::FrameLength() const {
   if (state_ == BootState::Matching) return 1;
-  const std::uint8_t c = pending_[0];
-  if (c == 0x50) {
-    if (pending_.size() < 5) return 0;
-    return Be32(&pending_[1]) == 0xFFFFFFFF ? 6 : 5 + FlashMemory::kProgramUnit + 1;
-  }
-  if (HasSizeByte(c)) {
+  const Command* command = Find(pending_[0]);
+  if (!command || command->layout == kOneByte) return 1;
+  if (command->layout == kSizeByte) {
     if (pending_.size() < 2) return 0;
     return 3u + pending_[1];
   }
-  return 1;
+  if (pending_.size() < 5) return 0;
+  return Be32(&pending_[1]) == 0xFFFFFFFF ? 6 : 5 + FlashMemory::kProgramUnit + 1;
 }
 
 bool BootProgram::Hears(std::uint32_t rate) const {
@@ -183,27 +255,20 @@ void BootProgram::Matching(std::uint8_t b) {
   }
 }
 
-bool BootProgram::AllowedInState(std::uint8_t c) const {
-  if (c == 0x4F) return true;  // status inquiry: always
-  const bool beforeCommands = state_ == BootState::DeviceSelect || state_ == BootState::ClockModeSelect ||
-                              state_ == BootState::BitRateSelect || state_ == BootState::TransitionWait;
-  switch (c) {
-    case 0x20: case 0x21: case 0x22: case 0x23: case 0x24: case 0x25: case 0x26: case 0x27:
-    case 0x2A: case 0x2B:
-      return beforeCommands || state_ == BootState::CommandWait;
-    case 0x10: return state_ == BootState::DeviceSelect;
-    case 0x11: return state_ == BootState::ClockModeSelect;
-    case 0x3F: return state_ == BootState::BitRateSelect;
-    case 0x40: return state_ == BootState::TransitionWait;
-    case 0x60: return state_ == BootState::TransitionWait && idPending_;
-    case 0x42: case 0x43: case 0x48: case 0x4A: case 0x4B: case 0x4C: case 0x4D: case 0x52:
-    case 0xFF: case 0x61: case 0x71: case 0x75: case 0x77: case 0x7A: case 0x9D: case 0x9F:
-      return state_ == BootState::CommandWait;
-    case 0x50: return state_ == BootState::ProgramDataWait;
-    case 0x58: return state_ == BootState::EraseBlockWait && !ctx_.profile.eraseByAddress;
-    case 0x59: return state_ == BootState::EraseBlockWait && ctx_.profile.eraseByAddress;
-    default: return false;
+std::uint16_t BootProgram::Phase() const {
+  if (confirmPending_) return kRateConfirm;
+  switch (state_) {
+    case BootState::Matching: return 0;
+    case BootState::DeviceSelect: return kDeviceSelect;
+    case BootState::ClockModeSelect: return kClockModeSelect;
+    case BootState::BitRateSelect: return kBitRateSelect;
+    case BootState::TransitionWait: return idPending_ ? kIdCodeWait : kTransitionWait;
+    case BootState::Erasing: return kErasing;
+    case BootState::CommandWait: return kCommandWait;
+    case BootState::ProgramDataWait: return kProgramDataWait;
+    case BootState::EraseBlockWait: return ctx_.profile.eraseByAddress ? kEraseByAddress : kEraseByNumber;
   }
+  return 0;
 }
 
 void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
@@ -225,21 +290,8 @@ void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
     Matching(c);
     return;
   }
-  if (confirmPending_) {
-    // After the new bit rate only its confirmation (or a status inquiry) is understood.
-    if (c == kAck) {
-      confirmPending_ = false;
-      state_ = BootState::TransitionWait;
-      lastError_ = boot_error::kNone;
-      Ack(kAck);
-    } else if (c == 0x4F) {
-      Inquiry(c);
-    } else {
-      Error(c, boot_error::kCommand);
-    }
-    return;
-  }
-  if (!AllowedInState(c)) {
+  const Command* command = Find(c);
+  if (!command || !(command->accepted & Phase())) {
     Error(c, boot_error::kCommand);
     return;
   }
@@ -248,72 +300,16 @@ void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
     Error(c, boot_error::kSum);
     return;
   }
-  if (c >= 0x20 && c <= 0x2B) {
-    Inquiry(c);
-    return;
-  }
-  std::uint8_t err = boot_error::kNone;
-  switch (c) {
-    case 0x4F: Inquiry(c); return;
-    case 0x10: err = DeviceSelect(f); break;
-    case 0x11: err = ClockModeSelect(f); break;
-    case 0x3F: err = NewBitRate(f); break;
-    case 0x40: err = Transition(); break;
-    case 0x60: err = IdCheck(f); break;
-    case 0x42:
-    case 0x43:
-      programUserBoot_ = c == 0x42;
-      state_ = BootState::ProgramDataWait;
-      Ack(kAck);
-      break;
-    case 0x48:
-      state_ = BootState::EraseBlockWait;
-      Ack(kAck);
-      break;
-    case 0x4C:
-    case 0x4D:
-      err = (c == 0x4C ? ctx_.userBootArea : ctx_.userArea).IsBlank() ? boot_error::kNone
-                                                                       : boot_error::kNotErased;
-      if (!err) Ack(kAck);
-      break;
-    case 0x4A: case 0x4B: case 0x61: {
-      const FlashMemory& m = c == 0x4A ? ctx_.userBootArea : c == 0x4B ? ctx_.userArea : ctx_.dataArea;
-      std::vector<std::uint8_t> d;
-      PutBe32(d, m.ByteSum());
-      DataReply(c == 0x4A ? 0x5A : c == 0x4B ? 0x5B : 0x71, d);
-      break;
-    }
-    case 0x50: err = Program(f); break;
-    case 0x58: case 0x59: err = EraseBlock(f); break;
-    case 0x52: case 0xFF: err = MemoryRead(f); break;
-    case 0x71: case 0x77: err = LockBit(f); break;
-    case 0x75: case 0x7A:
-      ctx_.lockBitsEnabled = c == 0x7A;
-      Ack(kAck);
-      break;
-    case 0x9F:
-    case 0x9D:
-      // The resident loader lives in the top 16 KB: once that is erased,
-      // nothing answers its commands.
-      if (!LoaderPresent()) {
-        err = boot_error::kCommand;
-      } else if (c == 0x9F) {
-        LoaderCrc();
-      } else {
-        Ack(0x9D);
-        ctx_.request = ModuleRequest::RestartIntoFirmware;
-      }
-      break;
-    default: err = boot_error::kCommand; break;
-  }
-  if (err) {
-    Error(c, err);
+  const Outcome outcome = (this->*command->handler)(f);
+  if (!outcome.has_value()) return;
+  if (*outcome != boot_error::kNone) {
+    Error(c, *outcome);
   } else {
     lastError_ = boot_error::kNone;
   }
 }
 
-std::uint8_t BootProgram::DeviceSelect(std::span<const std::uint8_t> f) {
+BootProgram::Outcome BootProgram::DeviceSelect(std::span<const std::uint8_t> f) {
   if (f[1] != 4) return boot_error::kDataLength;
   if (!std::equal(f.begin() + 2, f.begin() + 6, ctx_.profile.deviceCode.begin())) {
     return boot_error::kDeviceCode;
@@ -323,7 +319,7 @@ std::uint8_t BootProgram::DeviceSelect(std::span<const std::uint8_t> f) {
   return boot_error::kNone;
 }
 
-std::uint8_t BootProgram::ClockModeSelect(std::span<const std::uint8_t> f) {
+BootProgram::Outcome BootProgram::ClockModeSelect(std::span<const std::uint8_t> f) {
   if (f[1] != 1) return boot_error::kDataLength;
   const auto& modes = ctx_.profile.clockModes;
   if (std::find(modes.begin(), modes.end(), f[2]) == modes.end()) return boot_error::kClockMode;
@@ -332,7 +328,7 @@ std::uint8_t BootProgram::ClockModeSelect(std::span<const std::uint8_t> f) {
   return boot_error::kNone;
 }
 
-std::uint8_t BootProgram::NewBitRate(std::span<const std::uint8_t> f) {
+BootProgram::Outcome BootProgram::NewBitRate(std::span<const std::uint8_t> f) {
   if (f[1] != 7) return boot_error::kDataLength;
   const std::uint32_t rate = ((std::uint32_t{f[2]} << 8) | f[3]) * 100u;
   const CpuProfile& p = ctx_.profile;
@@ -356,7 +352,14 @@ std::uint8_t BootProgram::NewBitRate(std::span<const std::uint8_t> f) {
   return boot_error::kNone;
 }
 
-std::uint8_t BootProgram::Transition() {
+BootProgram::Outcome BootProgram::ConfirmBitRate(std::span<const std::uint8_t>) {
+  confirmPending_ = false;
+  state_ = BootState::TransitionWait;
+  Ack(kAck);
+  return boot_error::kNone;
+}
+
+BootProgram::Outcome BootProgram::Transition(std::span<const std::uint8_t>) {
   if (idPending_ || ctx_.options.idProtect != IdProtect::Off) {
     idPending_ = true;
     Ack(kIdProtected);
@@ -367,7 +370,7 @@ std::uint8_t BootProgram::Transition() {
   return boot_error::kNone;
 }
 
-std::uint8_t BootProgram::IdCheck(std::span<const std::uint8_t> f) {
+BootProgram::Outcome BootProgram::IdCheck(std::span<const std::uint8_t> f) {
   if (f[1] != kIdCodeLength) return boot_error::kDataLength;
   // The flash's ID code: piece A is characters 0..15 of the table, piece B
   // characters 16..31 (cut here, not with the tool's own helper, so the two
@@ -381,7 +384,14 @@ std::uint8_t BootProgram::IdCheck(std::span<const std::uint8_t> f) {
   return boot_error::kNone;
 }
 
-std::uint8_t BootProgram::Program(std::span<const std::uint8_t> f) {
+BootProgram::Outcome BootProgram::SelectProgramArea(std::span<const std::uint8_t> f) {
+  programUserBoot_ = f[0] == 0x42;
+  state_ = BootState::ProgramDataWait;
+  Ack(kAck);
+  return boot_error::kNone;
+}
+
+BootProgram::Outcome BootProgram::Program(std::span<const std::uint8_t> f) {
   if (f.size() == 6) {  // end of programming
     state_ = BootState::CommandWait;
     Ack(kAck);
@@ -414,7 +424,13 @@ std::uint8_t BootProgram::Program(std::span<const std::uint8_t> f) {
   return boot_error::kNone;
 }
 
-std::uint8_t BootProgram::EraseBlock(std::span<const std::uint8_t> f) {
+BootProgram::Outcome BootProgram::SelectErase(std::span<const std::uint8_t>) {
+  state_ = BootState::EraseBlockWait;
+  Ack(kAck);
+  return boot_error::kNone;
+}
+
+BootProgram::Outcome BootProgram::EraseBlock(std::span<const std::uint8_t> f) {
   const CpuProfile& p = ctx_.profile;
   std::size_t index = 0;
   if (f[0] == 0x58) {
@@ -450,7 +466,22 @@ std::uint8_t BootProgram::EraseBlock(std::span<const std::uint8_t> f) {
   return boot_error::kNone;
 }
 
-std::uint8_t BootProgram::MemoryRead(std::span<const std::uint8_t> f) {
+BootProgram::Outcome BootProgram::BlankCheck(std::span<const std::uint8_t> f) {
+  if (!(f[0] == 0x4C ? ctx_.userBootArea : ctx_.userArea).IsBlank()) return boot_error::kNotErased;
+  Ack(kAck);
+  return boot_error::kNone;
+}
+
+BootProgram::Outcome BootProgram::SumCheck(std::span<const std::uint8_t> f) {
+  const std::uint8_t c = f[0];
+  const FlashMemory& m = c == 0x4A ? ctx_.userBootArea : c == 0x4B ? ctx_.userArea : ctx_.dataArea;
+  std::vector<std::uint8_t> d;
+  PutBe32(d, m.ByteSum());
+  DataReply(c == 0x4A ? 0x5A : c == 0x4B ? 0x5B : 0x71, d);
+  return boot_error::kNone;
+}
+
+BootProgram::Outcome BootProgram::MemoryRead(std::span<const std::uint8_t> f) {
   if (f[1] != 9) return boot_error::kDataLength;
   const std::uint8_t area = f[2];
   const std::uint32_t address = Be32(&f[3]);
@@ -469,7 +500,7 @@ std::uint8_t BootProgram::MemoryRead(std::span<const std::uint8_t> f) {
   return boot_error::kNone;
 }
 
-std::uint8_t BootProgram::LockBit(std::span<const std::uint8_t> f) {
+BootProgram::Outcome BootProgram::LockBit(std::span<const std::uint8_t> f) {
   if (f[1] != 4 || f[2] != 0x01) return boot_error::kDataLength;
   const std::uint32_t address =
       0xFF000000u | (std::uint32_t{f[3]} << 16) | (std::uint32_t{f[4]} << 8) | f[5];
@@ -484,7 +515,14 @@ std::uint8_t BootProgram::LockBit(std::span<const std::uint8_t> f) {
   return boot_error::kNone;
 }
 
-bool BootProgram::Inquiry(std::uint8_t c) {
+BootProgram::Outcome BootProgram::EnableLockBits(std::span<const std::uint8_t> f) {
+  ctx_.lockBitsEnabled = f[0] == 0x7A;
+  Ack(kAck);
+  return boot_error::kNone;
+}
+
+BootProgram::Outcome BootProgram::Inquiry(std::span<const std::uint8_t> f) {
+  const std::uint8_t c = f[0];
   const CpuProfile& p = ctx_.profile;
   std::vector<std::uint8_t> d;
   auto area = [&d](const AddressRange& r) {
@@ -535,10 +573,9 @@ bool BootProgram::Inquiry(std::uint8_t c) {
       d.push_back(static_cast<std::uint8_t>(state_));
       d.push_back(lastError_);
       break;
-    default: return false;
   }
   DataReply(static_cast<std::uint8_t>(c + 0x10), d);
-  return true;
+  return std::nullopt;
 }
 
 bool BootProgram::LoaderPresent() const {
@@ -547,10 +584,21 @@ bool BootProgram::LoaderPresent() const {
   return std::any_of(loader.begin(), loader.end(), [](std::uint8_t b) { return b != 0xFF; });
 }
 
-void BootProgram::LoaderCrc() {
+// The resident loader lives in the top 16 KB: once that is erased, nothing
+// answers its commands.
+BootProgram::Outcome BootProgram::LoaderCrc(std::span<const std::uint8_t>) {
+  if (!LoaderPresent()) return boot_error::kCommand;
   std::uint16_t crc = ctx_.userArea.Crc(kEmbeddedImageStart, kCrcEnd);
   if (ctx_.options.faults.badLoaderCrc) crc = static_cast<std::uint16_t>(crc + 1);
   ctx_.Send({0x9F, static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)}, rate_);
+  return boot_error::kNone;
+}
+
+BootProgram::Outcome BootProgram::LoaderRestart(std::span<const std::uint8_t>) {
+  if (!LoaderPresent()) return boot_error::kCommand;
+  Ack(0x9D);
+  ctx_.request = ModuleRequest::RestartIntoFirmware;
+  return boot_error::kNone;
 }
 
 }  // namespace kv9::sim

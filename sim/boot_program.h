@@ -70,8 +70,22 @@ class BootProgram {
   std::uint8_t LastError() const { return lastError_; }
 
  private:
+  // One row per command the boot program knows (the table is in
+  // boot_program.cpp): its code, what it is, how its frame is laid out, the
+  // phases in which it is accepted and its handler.
+  struct Command;
+  // A handler returns 0 when it succeeded (the last error is cleared), the
+  // error code to report, or nothing when it only answered and the last
+  // error stands (the inquiries, so the status inquiry still reports it).
+  using Outcome = std::optional<std::uint8_t>;
+  using Handler = Outcome (BootProgram::*)(std::span<const std::uint8_t> frame);
+  static const Command kCommands[];
+  static const Command* Find(std::uint8_t code);
+
   // Length of the frame that starts with pending_[0], or 0 while unknown.
   std::size_t FrameLength() const;
+  // What the program waits for now, as one bit of a command's accepted phases.
+  std::uint16_t Phase() const;
   void Dispatch(const std::vector<std::uint8_t>& f);
   void Matching(std::uint8_t b);
 
@@ -79,21 +93,25 @@ class BootProgram {
   void Error(std::uint8_t command, std::uint8_t code);
   void DataReply(std::uint8_t code, const std::vector<std::uint8_t>& data);
 
-  // Handlers return 0 on success or the error code to report.
-  std::uint8_t DeviceSelect(std::span<const std::uint8_t> f);
-  std::uint8_t ClockModeSelect(std::span<const std::uint8_t> f);
-  std::uint8_t NewBitRate(std::span<const std::uint8_t> f);
-  std::uint8_t Transition();
-  std::uint8_t IdCheck(std::span<const std::uint8_t> f);
-  std::uint8_t Program(std::span<const std::uint8_t> f);
-  std::uint8_t EraseBlock(std::span<const std::uint8_t> f);
-  std::uint8_t MemoryRead(std::span<const std::uint8_t> f);
-  std::uint8_t LockBit(std::span<const std::uint8_t> f);
-  bool Inquiry(std::uint8_t command);
-  void LoaderCrc();
+  Outcome DeviceSelect(std::span<const std::uint8_t> f);
+  Outcome ClockModeSelect(std::span<const std::uint8_t> f);
+  Outcome NewBitRate(std::span<const std::uint8_t> f);
+  Outcome ConfirmBitRate(std::span<const std::uint8_t> f);
+  Outcome Transition(std::span<const std::uint8_t> f);
+  Outcome IdCheck(std::span<const std::uint8_t> f);
+  Outcome Inquiry(std::span<const std::uint8_t> f);
+  Outcome SelectProgramArea(std::span<const std::uint8_t> f);
+  Outcome Program(std::span<const std::uint8_t> f);
+  Outcome SelectErase(std::span<const std::uint8_t> f);
+  Outcome EraseBlock(std::span<const std::uint8_t> f);
+  Outcome BlankCheck(std::span<const std::uint8_t> f);
+  Outcome SumCheck(std::span<const std::uint8_t> f);
+  Outcome MemoryRead(std::span<const std::uint8_t> f);
+  Outcome LockBit(std::span<const std::uint8_t> f);
+  Outcome EnableLockBits(std::span<const std::uint8_t> f);
+  Outcome LoaderCrc(std::span<const std::uint8_t> f);
+  Outcome LoaderRestart(std::span<const std::uint8_t> f);
   bool LoaderPresent() const;
-
-  bool AllowedInState(std::uint8_t command) const;
 
   ModuleContext& ctx_;
   BootState state_ = BootState::Matching;
@@ -103,7 +121,6 @@ class BootProgram {
   unsigned zeros_ = 0;
   bool matched_ = false;         // 0x00 answered, waiting for 0x55
   bool confirmPending_ = false;  // new bit rate acknowledged, waiting for 0x06
-  std::uint32_t pendingRate_ = 0;
   bool idPending_ = false;       // state transition reported protection
   bool programUserBoot_ = false; // which area the programming selection chose
   std::vector<std::uint8_t> pending_;

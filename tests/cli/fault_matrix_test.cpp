@@ -35,6 +35,8 @@
 
 #include "platform/resources.h"
 #include "tests/support/child_process.h"
+#include "tests/support/port_folder.h"
+#include "wire/unique_fd.h"
 
 extern char** environ;
 
@@ -102,7 +104,7 @@ class SimProcess {
     if (posix_spawn(&pid_, KV9SIM_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
-    out_ = out[0];
+    out_ = UniqueFd(out[0]);
   }
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
@@ -111,7 +113,6 @@ class SimProcess {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
-    if (out_ >= 0) ::close(out_);
   }
 
   // True once the ready line arrived.
@@ -140,13 +141,13 @@ class SimProcess {
  private:
   // Reads what the program printed; false at its end or at the deadline.
   bool ReadSome(std::string* into) {
-    if (out_ < 0 || eof_) return false;
+    if (!out_.Valid() || eof_) return false;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
-    pollfd p{out_, POLLIN, 0};
+    pollfd p{out_.Get(), POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) return false;
     char buf[512];
-    const ssize_t n = ::read(out_, buf, sizeof buf);
+    const ssize_t n = ::read(out_.Get(), buf, sizeof buf);
     if (n <= 0) {
       eof_ = true;
       return false;
@@ -156,7 +157,7 @@ class SimProcess {
   }
 
   pid_t pid_ = -1;
-  int out_ = -1;
+  UniqueFd out_;
   bool eof_ = false;
   std::chrono::steady_clock::time_point deadline_ =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kSimDeadlineMs);
@@ -336,12 +337,11 @@ class FaultMatrix {
 std::string Mark(bool ok) { return ok ? "yes" : "NO"; }
 
 TEST(FaultMatrixTest, EveryFaultAtEveryStageFailsCleanlyAndTheModuleRecovers) {
-  char tmpl[] = "/tmp/kv9-matrix-XXXXXX";
-  const fs::path dir = ::mkdtemp(tmpl);
   // Only the ports published here: kv9flash sees them through the port folder.
-  ::setenv("KV9_PORT_DIR", dir.c_str(), 1);
+  test::PortFolder folder;
+  const fs::path dir = folder.Path();
   // The factory restore saves the module's EEPROM under here, not in $HOME.
-  ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  test::ScopedEnv dataHome("XDG_DATA_HOME", (dir / "data").string());
   const ResourceBlob blob = FindResource("HEXDATA", "HexData1");
   const Bytes image = ProgrammedPart(Bytes(blob.data, blob.data + blob.size));
 

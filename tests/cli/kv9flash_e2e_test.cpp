@@ -14,7 +14,7 @@
 #include "sim/eeprom_images.h"
 #include "platform/resources.h"
 #include "tests/cli/spawned_child.h"
-#include "tests/link/sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 #include "tests/support/child_process.h"
 
 namespace kv9 {

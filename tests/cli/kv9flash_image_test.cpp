@@ -8,7 +8,7 @@
 #include <random>
 
 #include "platform/resources.h"
-#include "tests/link/sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 #include "tests/support/child_process.h"
 
 namespace kv9 {

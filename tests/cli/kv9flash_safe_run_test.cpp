@@ -1,8 +1,6 @@
 // Runs that leave the straight path: a module at an unexpected rate in
 // re-write mode, a model name that is only a prefix, the EEPROM copy kept
 // before the factory initialisation, a failure after a verified write.
-#include <stdlib.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +8,7 @@
 #include <sstream>
 
 #include "platform/resources.h"
-#include "tests/link/sim_fixture.h"
+#include "tests/support/sim_fixture.h"
 #include "tests/support/child_process.h"
 
 namespace kv9 {
@@ -67,9 +65,10 @@ TEST_F(Kv9flashSafeRunTest, EepromImagesAreKeptInAFileBeforeTheInitialisation) {
   test::TracedSim sim(folder_, 3);
   const auto before = sim->Snapshot();
   const std::string data = folder_.Path() + "/data";
-  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
-  const auto r = Kv9flash({"--port", "COM3", "--debug"});
-  ::unsetenv("XDG_DATA_HOME");
+  const auto r = [&] {
+    test::ScopedEnv dataHome("XDG_DATA_HOME", data);
+    return Kv9flash({"--port", "COM3", "--debug"});
+  }();
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
 
   std::vector<std::filesystem::path> files;

@@ -16,38 +16,38 @@ namespace kv9::test {
 
 SpawnedChild::SpawnedChild(const std::string& program, const std::vector<std::string>& args,
                            Output output) {
-  int writeEnds[2] = {-1, -1};
+  UniqueFd writeEnds[2];
   if (output == Output::Pty) {
     int master = -1, slave = -1;
     winsize size{};
     size.ws_row = 40;
     size.ws_col = 120;
     if (::openpty(&master, &slave, nullptr, nullptr, &size) != 0) return;
+    fds_[0] = UniqueFd(master);
+    writeEnds[0] = UniqueFd(slave);
     ::fcntl(master, F_SETFD, FD_CLOEXEC);
     ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-    fds_[0] = master;
-    writeEnds[0] = slave;
   } else {
     int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
-    fds_[0] = out[0];
-    fds_[1] = err[0];
-    writeEnds[0] = out[1];
-    writeEnds[1] = err[1];
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    fds_[0] = UniqueFd(out[0]);
+    writeEnds[0] = UniqueFd(out[1]);
+    if (::pipe2(err, O_CLOEXEC) != 0) return;
+    fds_[1] = UniqueFd(err[0]);
+    writeEnds[1] = UniqueFd(err[1]);
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, writeEnds[0], 1);
-  posix_spawn_file_actions_adddup2(&actions, writeEnds[1] >= 0 ? writeEnds[1] : writeEnds[0], 2);
+  posix_spawn_file_actions_adddup2(&actions, writeEnds[0].Get(), 1);
+  posix_spawn_file_actions_adddup2(&actions,
+                                   (writeEnds[1].Valid() ? writeEnds[1] : writeEnds[0]).Get(), 2);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
-  for (int fd : writeEnds) {
-    if (fd >= 0) ::close(fd);
-  }
+  for (UniqueFd& end : writeEnds) end.Reset();  // the child holds them now
   reader_ = std::thread([this] { Read(); });
 }
 
@@ -59,19 +59,18 @@ SpawnedChild::~SpawnedChild() {
 void SpawnedChild::Read() {
   std::string got[2];
   for (;;) {
-    pollfd p[2] = {{fds_[0], POLLIN, 0}, {fds_[1], POLLIN, 0}};
+    pollfd p[2] = {{fds_[0].Get(), POLLIN, 0}, {fds_[1].Get(), POLLIN, 0}};
     if (p[0].fd < 0 && p[1].fd < 0) break;
     if (::poll(p, 2, 100) <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (!p[i].revents) continue;
       char buf[4096];
-      const ssize_t n = ::read(fds_[i], buf, sizeof buf);
+      const ssize_t n = ::read(fds_[i].Get(), buf, sizeof buf);
       if (n > 0) {
         got[i].append(buf, static_cast<std::size_t>(n));
       } else {
         // End of a pipe; a pty master reads EIO once the child's side is gone.
-        ::close(fds_[i]);
-        fds_[i] = -1;
+        fds_[i].Reset();
       }
     }
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "wire/unique_fd.h"
 
 namespace kv9::test {
 
@@ -32,7 +33,7 @@ class SpawnedChild {
  private:
   void Read();
   pid_t pid_ = -1;
-  int fds_[2] = {-1, -1};
+  UniqueFd fds_[2];  // stdout (or the pty) and stderr; the reader closes each at its end
   std::thread reader_;
   std::mutex mutex_;
   std::condition_variable done_;

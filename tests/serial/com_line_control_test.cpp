@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "platform/message_pump.h"
-#include "pty_port.h"
 #include "serial/com_backend.h"
 #include "serial/com_port.h"
+#include "tests/support/pty_port.h"
+#include "tests/support/watchdog.h"
 #include "serial/output_drain.h"
 
 namespace kv9 {
@@ -124,8 +125,8 @@ TEST(SerialLineControl, SoftwareFlowKeepsItsSelectorButAppliesNoXonXoff) {
 }
 
 TEST(SerialLineControl, XonAndXoffBytesCrossAPtyWithTheSoftwarePreset) {
-  test::PortDir dir;
-  test::Pty& pty = dir.AddPty(221);
+  test::PortFolder dir;
+  test::PtyPort& pty = dir.AddPty(221);
   std::vector<std::uint8_t> received;
   TComPort port;
   port.SetPort("COM221");
@@ -138,14 +139,14 @@ TEST(SerialLineControl, XonAndXoffBytesCrossAPtyWithTheSoftwarePreset) {
   port.Open();
   // A reply holding XOFF then XON: with XON/XOFF on, the line would swallow
   // both, and the XOFF would stop the tool's own output until the XON.
-  pty.Write(std::vector<std::uint8_t>{0x02, 0x13, 0x41, 0x11, 0x0D});
+  pty.Send(std::vector<std::uint8_t>{0x02, 0x13, 0x41, 0x11, 0x0D});
   ASSERT_TRUE(test::PumpUntil([&] { return received.size() >= 5; }, [] { WaitMessages(10); }));
   EXPECT_EQ(received, (std::vector<std::uint8_t>{0x02, 0x13, 0x41, 0x11, 0x0D}));
-  pty.Write(std::vector<std::uint8_t>{0x13});
+  pty.Send(std::vector<std::uint8_t>{0x13});
   ASSERT_TRUE(test::PumpUntil([&] { return received.size() >= 6; }, [] { WaitMessages(10); }));
   const std::uint8_t frame[] = {0x11, 0x13, 0x55};
   ASSERT_EQ(port.Write(frame, 3), 3);
-  EXPECT_EQ(pty.Read(3), (std::vector<std::uint8_t>{0x11, 0x13, 0x55}));
+  EXPECT_EQ(pty.Receive(3), (std::vector<std::uint8_t>{0x11, 0x13, 0x55}));
   port.Close();
 }
 

@@ -13,15 +13,16 @@
 #include <fstream>
 #include <string>
 
-#include "pty_port.h"
 #include "serial/com_error.h"
 #include "serial/com_port.h"
+#include "tests/support/pty_port.h"
+#include "wire/unique_fd.h"
 
 namespace kv9 {
 namespace {
 
-using test::PortDir;
-using test::Pty;
+using test::PortFolder;
+using test::PtyPort;
 
 constexpr uid_t kNobody = 65534;
 
@@ -51,14 +52,14 @@ class OtherProgram {
     }
     ::close(result[1]);
     ::close(release[0]);
-    release_ = release[1];
+    release_ = UniqueFd(release[1]);
     if (::read(result[0], &openErrno_, sizeof openErrno_) != sizeof openErrno_) openErrno_ = -2;
     ::close(result[0]);
   }
   OtherProgram(const OtherProgram&) = delete;
   OtherProgram& operator=(const OtherProgram&) = delete;
   ~OtherProgram() {
-    ::close(release_);
+    release_.Reset();  // lets the child end
     int status = 0;
     ::waitpid(pid_, &status, 0);
   }
@@ -69,7 +70,7 @@ class OtherProgram {
 
  private:
   pid_t pid_ = -1;
-  int release_ = -1;
+  UniqueFd release_;
   int openErrno_ = -2;
 };
 
@@ -95,22 +96,22 @@ class SerialExclusive : public ::testing::Test {
   void SetUp() override {
     port.SetPort("COM211");
     // The child that tries the plain open may run as nobody.
-    ASSERT_EQ(::chmod(pty.slavePath().c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(pty.SlavePath().c_str(), 0666), 0);
   }
   // Whether another program can open the device with a plain open() right now.
   int OtherProgramsOpen() const {
-    OtherProgram other(pty.slavePath(), ::geteuid() == 0);
+    OtherProgram other(pty.SlavePath(), ::geteuid() == 0);
     return other.OpenErrno();
   }
 
-  PortDir dir;
-  Pty& pty = dir.AddPty(211);
+  PortFolder dir;
+  PtyPort& pty = dir.AddPty(211);
   TComPort port;
 };
 
 TEST_F(SerialExclusive, APlainHolderWithoutALockMakesOpenFailWithCodeOneAndIsNamed) {
   {
-    OtherProgram holder(pty.slavePath(), false);
+    OtherProgram holder(pty.SlavePath(), false);
     ASSERT_EQ(holder.OpenErrno(), 0);
     const EComPort e = OpenError(port);
     EXPECT_EQ(e.Code, 1);
@@ -153,7 +154,7 @@ TEST_F(SerialExclusive, AHoldKeepsThePortAcrossCloseAndReopenAtAnotherRate) {
     TComPortHold hold(port);
     port.SetBaudRate(br115200);
     port.Open();
-    pty.Write("stale");
+    pty.SendText("stale");
     port.Close();
     EXPECT_FALSE(port.Connected());
     EXPECT_EQ(OtherProgramsOpen(), EBUSY);
@@ -166,7 +167,7 @@ TEST_F(SerialExclusive, AHoldKeepsThePortAcrossCloseAndReopenAtAnotherRate) {
     EXPECT_EQ(pty.LineRate(), 19200u);
     EXPECT_EQ(port.InputCount(), 0);  // the close still discarded what waited
     ASSERT_EQ(port.Write("go", 2), 2);
-    EXPECT_EQ(pty.ReadText(2), "go");
+    EXPECT_EQ(pty.ReceiveText(2), "go");
     port.Close();
     EXPECT_EQ(OtherProgramsOpen(), EBUSY);
   }
@@ -175,14 +176,14 @@ TEST_F(SerialExclusive, AHoldKeepsThePortAcrossCloseAndReopenAtAnotherRate) {
 }
 
 TEST_F(SerialExclusive, AHoldLetsThePortGoWhenAnotherPortIsOpened) {
-  Pty& second = dir.AddPty(212);
+  PtyPort& second = dir.AddPty(212);
   TComPortHold hold(port);
   port.Open();
   port.Close();
   port.SetPort("COM212");
   port.Open();
   ASSERT_EQ(port.Write("2", 1), 1);
-  EXPECT_EQ(second.ReadText(1), "2");
+  EXPECT_EQ(second.ReceiveText(1), "2");
   EXPECT_EQ(OtherProgramsOpen(), 0);  // the first port is no longer kept
 }
 

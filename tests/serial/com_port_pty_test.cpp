@@ -17,16 +17,18 @@
 #include <vector>
 
 #include "platform/message_pump.h"
-#include "pty_port.h"
 #include "serial/com_error.h"
 #include "serial/com_port.h"
+#include "tests/support/pty_port.h"
+#include "tests/support/watchdog.h"
+#include "wire/termios2_linux.h"
 
 namespace kv9 {
 namespace {
 
 using test::Clock;
-using test::PortDir;
-using test::Pty;
+using test::PortFolder;
+using test::PtyPort;
 using test::PumpUntil;
 
 std::vector<std::uint8_t> AllByteValues() {
@@ -90,8 +92,8 @@ class SerialPty : public ::testing::Test {
                      [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
   }
 
-  PortDir dir;
-  Pty& pty = dir.AddPty(201);
+  PortFolder dir;
+  PtyPort& pty = dir.AddPty(201);
   std::vector<int> counts;
   std::vector<std::uint8_t> received;
   TComPort port;  // declared last: closed before the pty goes away
@@ -103,8 +105,8 @@ TEST_F(SerialPty, OpenCloseReopenFiftyTimesAndTalkEachTime) {
     ASSERT_TRUE(port.Connected());
     const std::uint8_t out = static_cast<std::uint8_t>(i);
     ASSERT_EQ(port.Write(&out, 1), 1);
-    ASSERT_EQ(pty.Read(1), std::vector<std::uint8_t>{out}) << "opening #" << i;
-    pty.Write(std::vector<std::uint8_t>{static_cast<std::uint8_t>(0x80 + i)});
+    ASSERT_EQ(pty.Receive(1), std::vector<std::uint8_t>{out}) << "opening #" << i;
+    pty.Send(std::vector<std::uint8_t>{static_cast<std::uint8_t>(0x80 + i)});
     ASSERT_TRUE(ReceiveUntil(received.size() + 1)) << "opening #" << i;
     EXPECT_EQ(received.back(), 0x80 + i);
     port.Close();
@@ -125,7 +127,7 @@ TEST_F(SerialPty, OpenTwiceIsNothingAndCloseTwiceIsNothing) {
 
 TEST_F(SerialPty, SecondOpenOfAHeldPortFailsWithCodeOne) {
   port.Open();
-  dir.Link("COM202", pty.slavePath());  // the same device under another name
+  dir.Link("COM202", pty.SlavePath());  // the same device under another name
 
   for (const char* name : {"COM201", "COM202", "com201"}) {
     TComPort other;
@@ -137,14 +139,14 @@ TEST_F(SerialPty, SecondOpenOfAHeldPortFailsWithCodeOne) {
     EXPECT_FALSE(other.Connected()) << name;
   }
   // Another program locking the device the usual way is refused as well.
-  const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   EXPECT_NE(::flock(fd, LOCK_EX | LOCK_NB), 0);
   ::close(fd);
 
   // The holder still works, and once it lets go the port is free.
   ASSERT_EQ(port.Write("ok", 2), 2);
-  EXPECT_EQ(pty.ReadText(2), "ok");
+  EXPECT_EQ(pty.ReceiveText(2), "ok");
   port.Close();
   TComPort other;
   other.SetPort("COM202");
@@ -153,7 +155,7 @@ TEST_F(SerialPty, SecondOpenOfAHeldPortFailsWithCodeOne) {
 }
 
 TEST_F(SerialPty, PortHeldByAnotherProgramCannotBeOpened) {
-  const int fd = ::open(pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
   const EComPort e = OpenError(port);
@@ -183,7 +185,7 @@ TEST_F(SerialPty, WriteAndReadOnAClosedPortRaisePortNotOpen) {
     EXPECT_EQ(e.Code, 24);
     EXPECT_STREQ(e.what(), "Port Not Open");
   }
-  EXPECT_TRUE(pty.Read(1, 50).empty());  // nothing reached the line
+  EXPECT_TRUE(pty.Receive(1, 50).empty());  // nothing reached the line
 }
 
 TEST_F(SerialPty, EveryByteValueCrossesBothWaysUnchanged) {
@@ -191,10 +193,10 @@ TEST_F(SerialPty, EveryByteValueCrossesBothWaysUnchanged) {
   // Raw transfer: CR, LF, XON/XOFF, ^C, ^D, DEL and 0xFF pass untouched.
   const auto all = AllByteValues();
   ASSERT_EQ(port.Write(all.data(), 256), 256);
-  EXPECT_EQ(pty.Read(256), all);
-  EXPECT_TRUE(pty.Read(1, 20).empty());  // no echo, nothing added
+  EXPECT_EQ(pty.Receive(256), all);
+  EXPECT_TRUE(pty.Receive(1, 20).empty());  // no echo, nothing added
 
-  pty.Write(all);
+  pty.Send(all);
   ASSERT_TRUE(ReceiveUntil(256));
   EXPECT_EQ(received, all);
   EXPECT_EQ(std::accumulate(counts.begin(), counts.end(), 0), 256);
@@ -205,7 +207,7 @@ TEST_F(SerialPty, OnRxCharNeverReportsZero) {
   // Many single bytes: the driver's count can lag its readiness, and a
   // lagging count must not surface as a zero-byte notification.
   for (int i = 0; i < 300; ++i) {
-    pty.Write(std::vector<std::uint8_t>{static_cast<std::uint8_t>(i)});
+    pty.Send(std::vector<std::uint8_t>{static_cast<std::uint8_t>(i)});
     ASSERT_TRUE(ReceiveUntil(static_cast<std::size_t>(i + 1))) << "byte #" << i;
   }
   ASSERT_EQ(received.size(), 300u);
@@ -220,7 +222,7 @@ TEST_F(SerialPty, BytesTakenBeforeTheHandOverRanAreNotReportedAsZero) {
   own.SetPort("COM201");
   own.OnRxChar = [this](TCustomComPort&, int count) { counts.push_back(count); };
   own.Open();
-  pty.Write("ab");
+  pty.SendText("ab");
   ASSERT_TRUE(PumpUntil([&] { return pump.queued.load() > 0 && own.InputCount() == 2; },
                         [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }));
   // The user-interface thread reads the bytes itself before it gets to the
@@ -237,7 +239,7 @@ TEST_F(SerialPty, BurstArrivesWholeAndInOrderThroughTheHandOver) {
   port.Open();
   std::vector<std::uint8_t> burst(256);
   for (std::size_t i = 0; i < burst.size(); ++i) burst[i] = static_cast<std::uint8_t>(i * 7 + 3);
-  pty.Write(burst);
+  pty.Send(burst);
   ASSERT_TRUE(ReceiveUntil(256));
   WaitMessages(20);  // nothing more may follow
   EXPECT_EQ(received, burst);
@@ -247,7 +249,7 @@ TEST_F(SerialPty, BurstArrivesWholeAndInOrderThroughTheHandOver) {
 
 TEST_F(SerialPty, NothingIsDeliveredWithoutPumping) {
   port.Open();
-  pty.Write("abc");
+  pty.SendText("abc");
   ASSERT_TRUE(InputReaches(3));
   EXPECT_TRUE(received.empty());  // bytes wait in the driver until messages are processed
   ASSERT_TRUE(ReceiveUntil(3));
@@ -256,12 +258,12 @@ TEST_F(SerialPty, NothingIsDeliveredWithoutPumping) {
 
 TEST_F(SerialPty, BytesPendingAtCloseAreGoneAfterReopen) {
   port.Open();
-  pty.Write("stale");
+  pty.SendText("stale");
   ASSERT_TRUE(InputReaches(5));
   port.Close();
   port.Open();
   EXPECT_EQ(port.InputCount(), 0);
-  pty.Write("fresh");
+  pty.SendText("fresh");
   ASSERT_TRUE(ReceiveUntil(5));
   WaitMessages(20);
   EXPECT_EQ(ReceivedText(), "fresh");
@@ -276,7 +278,7 @@ TEST_F(SerialPty, CustomRatesReachTheLine) {
     EXPECT_EQ(port.EffectiveBaudRate(), rate);
     // Still a working line at that rate.
     ASSERT_EQ(port.Write("r", 1), 1);
-    EXPECT_EQ(pty.ReadText(1), "r");
+    EXPECT_EQ(pty.ReceiveText(1), "r");
     port.Close();
   }
   // Changed while open: applied at once.
@@ -293,7 +295,7 @@ TEST_F(SerialPty, CustomRateIsIgnoredWhileATableRateIsSet) {
   // settings push by the component would show as a return to 19200.
   posix::RawLine moved;
   moved.rate = 4800;
-  ASSERT_EQ(posix::ApplyRawLine(pty.master(), moved), 0);
+  ASSERT_EQ(posix::ApplyRawLine(pty.MasterFd(), moved), 0);
   ASSERT_EQ(pty.LineRate(), 4800u);
 
   port.SetCustomBaudRate(500000);
@@ -326,10 +328,10 @@ TEST_F(SerialPty, ChangedBaudRateOnAnOpenPortAppliesAtOnce) {
   port.Parity().SetBits(prEven);
   port.SetStopBits(sbTwoStopBits);
   termios t{};
-  ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &t), 0);
   EXPECT_TRUE(t.c_cflag & CSTOPB);
   port.FlowControl().SetFlowControl(fcSoftware);
-  ASSERT_EQ(::tcgetattr(pty.master(), &t), 0);
+  ASSERT_EQ(::tcgetattr(pty.MasterFd(), &t), 0);
   EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
   EXPECT_EQ(pty.LineRate(), 38400u);
 }
@@ -345,16 +347,16 @@ TEST_F(SerialPty, ModemLineCallsOnAPtyAreNoOps) {
   EXPECT_NO_THROW(port.FlowControl().SetFlowControl(fcHardware));
   EXPECT_TRUE(port.LastErrors().Empty());  // a pty counts no line errors
   ASSERT_EQ(port.Write("ok", 2), 2);
-  EXPECT_EQ(pty.ReadText(2), "ok");
+  EXPECT_EQ(pty.ReceiveText(2), "ok");
   // Reception goes on after the error flags were read outside a hand-over.
-  pty.Write("in");
+  pty.SendText("in");
   ASSERT_TRUE(ReceiveUntil(2));
   EXPECT_EQ(ReceivedText(), "in");
 }
 
 TEST_F(SerialPty, SetPortWithTheSameNameKeepsThePortAsItIs) {
   port.Open();
-  pty.Write("keep");
+  pty.SendText("keep");
   ASSERT_TRUE(InputReaches(4));
   port.SetPort("COM201");  // a reopen would discard the bytes
   EXPECT_TRUE(port.Connected());
@@ -364,14 +366,14 @@ TEST_F(SerialPty, SetPortWithTheSameNameKeepsThePortAsItIs) {
 }
 
 TEST_F(SerialPty, SetPortWithAnotherNameReopensOnTheNewDevice) {
-  Pty& second = dir.AddPty(203);
+  PtyPort& second = dir.AddPty(203);
   port.Open();
   port.SetPort("COM203");
   EXPECT_TRUE(port.Connected());
   EXPECT_EQ(port.Port(), "COM203");
   ASSERT_EQ(port.Write("to3", 3), 3);
-  EXPECT_EQ(second.ReadText(3), "to3");
-  second.Write("from3");
+  EXPECT_EQ(second.ReceiveText(3), "to3");
+  second.SendText("from3");
   ASSERT_TRUE(ReceiveUntil(5));
   EXPECT_EQ(ReceivedText(), "from3");
   // The first device was let go.
@@ -383,7 +385,7 @@ TEST_F(SerialPty, SetPortWithAnotherNameReopensOnTheNewDevice) {
 TEST_F(SerialPty, WithoutEventsThereIsNoNotificationButReadsWork) {
   port.Events = TComEvents{};
   port.Open();
-  pty.Write("quiet");
+  pty.SendText("quiet");
   ASSERT_TRUE(InputReaches(5));
   WaitMessages(20);
   EXPECT_TRUE(counts.empty());
@@ -412,13 +414,13 @@ TEST_F(SerialPty, CloseFromInsideOnRxCharEndsCleanly) {
     sender.Close();  // the event thread is blocked in this very hand-over
   };
   port.Open();
-  pty.Write("x");
+  pty.SendText("x");
   test::WithWatchdog(5000, "Close inside OnRxChar", [&] {
     ASSERT_TRUE(PumpUntil([&] { return calls > 0; }, [] { WaitMessages(10); }));
   });
   EXPECT_FALSE(port.Connected());
   EXPECT_EQ(calls, 1);
-  pty.Write("y");
+  pty.SendText("y");
   WaitMessages(20);
   EXPECT_EQ(calls, 1);
   EXPECT_NO_THROW(port.Open());  // and the device is free again
@@ -432,7 +434,7 @@ TEST_F(SerialPty, CloseWhileTheEventThreadWaitsOnAnUnprocessedHandOver) {
   own.SetPort("COM201");
   own.OnRxChar = [this](TCustomComPort&, int count) { counts.push_back(count); };
   own.Open();
-  pty.Write("pending");
+  pty.SendText("pending");
   const bool queued = PumpUntil([&] { return pump.queued.load() > 0; },
                                 [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
   EXPECT_TRUE(queued);
@@ -455,7 +457,7 @@ TEST_F(SerialPty, UnpluggedDeviceEndsTheEventThreadAndFailsWrites) {
   std::vector<TComErrors> errors;
   port.OnError = [&](TCustomComPort&, TComErrors e) { errors.push_back(e); };
   port.Open();
-  pty.CloseMaster();  // the module goes away
+  pty.Unplug();  // the module goes away
 
   // Keep processing messages as the tool would while idle; a thread that
   // keeps waking on the hang-up would burn CPU here.
@@ -492,7 +494,7 @@ TEST_F(SerialPty, UnplugWithoutPumpingStillClosesCleanly) {
   int errorCalls = 0;
   port.OnError = [&](TCustomComPort&, TComErrors) { ++errorCalls; };
   port.Open();
-  pty.CloseMaster();
+  pty.Unplug();
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   test::WithWatchdog(5000, "Close after unplug", [&] { EXPECT_NO_THROW(port.Close()); });
   EXPECT_FALSE(port.Connected());
@@ -504,7 +506,7 @@ TEST_F(SerialPty, UnplugWithoutPumpingStillClosesCleanly) {
 
 // Names and devices the port table cannot give a usable port for.
 TEST(SerialBadInput, NamesThatAreNotComPortsFailWithCodeOne) {
-  PortDir dir;
+  PortFolder dir;
   dir.AddPty(201);
   for (const char* name : {"", "COM", "COMx", "COM0", "COM256", "COM0201", "ttyS0", "/dev/ptmx", "201", "COM201 "}) {
     TComPort port;
@@ -518,7 +520,7 @@ TEST(SerialBadInput, NamesThatAreNotComPortsFailWithCodeOne) {
 }
 
 TEST(SerialBadInput, MissingAndUnusableDevicesFailWithThePlatformNumber) {
-  PortDir dir;
+  PortFolder dir;
   dir.Link("COM249", "/nonexistent/kv9/ttyXX");  // a stale link
   dir.Link("COM248", "/dev/null");               // not a serial device
   struct Case {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "platform/message_pump.h"
-#include "watchdog.h"
+#include "tests/support/watchdog.h"
 
 namespace kv9 {
 namespace {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "pty_port.h"
 #include "serial/port_table.h"
+#include "tests/support/temp_dir.h"
 
 namespace kv9 {
 namespace {
@@ -80,9 +80,9 @@ class SerialPortTableFake : public ::testing::Test {
     return src;
   }
 
-  fs::path dev() const { return root_.path() / "dev"; }
-  fs::path sys() const { return root_.path() / "sys"; }
-  fs::path ports() const { return root_.path() / "ports"; }
+  fs::path dev() const { return root_.Path() / "dev"; }
+  fs::path sys() const { return root_.Path() / "sys"; }
+  fs::path ports() const { return root_.Path() / "ports"; }
 
   TempDir root_;
 };
@@ -124,9 +124,9 @@ TEST_F(SerialPortTableFake, ExplicitEntriesJoinAndReplaceAutomaticOnes) {
 
 TEST_F(SerialPortTableFake, MissingFoldersGiveAnEmptyTable) {
   PortTableSources src;
-  src.devDir = (root_.path() / "nodev").string();
-  src.sysClassTty = (root_.path() / "nosys").string();
-  src.portDir = (root_.path() / "noports").string();
+  src.devDir = (root_.Path() / "nodev").string();
+  src.sysClassTty = (root_.Path() / "nosys").string();
+  src.portDir = (root_.Path() / "noports").string();
   EXPECT_TRUE(ReadPortTable(src).empty());
 
   // Without sysfs no ttyS node counts as a real UART, but USB adapters still do.
@@ -139,11 +139,11 @@ TEST_F(SerialPortTableFake, MissingFoldersGiveAnEmptyTable) {
 // entries made here are compared exactly.
 TEST(SerialPortTableEnv, EnumComPortsListsExplicitPortsSortedIgnoringCase) {
   TempDir dir;
-  ScopedEnv env("KV9_PORT_DIR", dir.path().string());
+  ScopedEnv env("KV9_PORT_DIR", dir.Path().string());
   // Explicit entries replace any the machine has under the same numbers.
-  fs::create_symlink("/dev/null", dir.path() / "COM10");
-  fs::create_symlink("/dev/null", dir.path() / "com2");
-  fs::create_symlink("/dev/null", dir.path() / "COM1");
+  fs::create_symlink("/dev/null", dir.Path() / "COM10");
+  fs::create_symlink("/dev/null", dir.Path() / "com2");
+  fs::create_symlink("/dev/null", dir.Path() / "COM1");
 
   std::vector<std::string> list = {"stale entry"};
   EnumComPorts(list);
@@ -152,7 +152,7 @@ TEST(SerialPortTableEnv, EnumComPortsListsExplicitPortsSortedIgnoringCase) {
     if (name == "COM1" || name == "COM10" || name == "COM2") ours.push_back(name);
   }
   EXPECT_EQ(ours, (std::vector<std::string>{"COM1", "COM10", "COM2"}));
-  EXPECT_EQ(PortDevicePath("COM2"), (dir.path() / "com2").string());
+  EXPECT_EQ(PortDevicePath("COM2"), (dir.Path() / "com2").string());
   EXPECT_EQ(std::count(list.begin(), list.end(), "stale entry"), 0);
   EXPECT_TRUE(std::is_sorted(list.begin(), list.end(),
                              [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); }));
@@ -161,13 +161,13 @@ TEST(SerialPortTableEnv, EnumComPortsListsExplicitPortsSortedIgnoringCase) {
 
 TEST(SerialPortTableEnv, PortDevicePathResolvesNamesIgnoringCase) {
   TempDir dir;
-  ScopedEnv env("KV9_PORT_DIR", dir.path().string());
-  fs::create_symlink("/dev/null", dir.path() / "COM230");
-  EXPECT_EQ(PortDevicePath("COM230"), (dir.path() / "COM230").string());
-  EXPECT_EQ(PortDevicePath("com230"), (dir.path() / "COM230").string());
+  ScopedEnv env("KV9_PORT_DIR", dir.Path().string());
+  fs::create_symlink("/dev/null", dir.Path() / "COM230");
+  EXPECT_EQ(PortDevicePath("COM230"), (dir.Path() / "COM230").string());
+  EXPECT_EQ(PortDevicePath("com230"), (dir.Path() / "COM230").string());
   EXPECT_EQ(PortDevicePath("COM231"), "");
   EXPECT_EQ(PortDevicePath("COM0230"), "");
-  EXPECT_EQ(PortDevicePath((dir.path() / "COM230").string()), "");  // a path is not a port name
+  EXPECT_EQ(PortDevicePath((dir.Path() / "COM230").string()), "");  // a path is not a port name
 }
 
 }  // namespace

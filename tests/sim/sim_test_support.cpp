@@ -60,23 +60,21 @@ TestLine::TestLine(std::filesystem::path path, std::uint32_t rate) : path_(std::
   Reopen();
 }
 
-TestLine::~TestLine() { Close(); }
-
 void TestLine::SetRate(std::uint32_t rate) {
   rate_ = rate;
   kv9::posix::RawLine line;
   line.rate = rate;
-  if (kv9::posix::ApplyRawLine(fd_, line) != 0) throw std::runtime_error("cannot set line");
+  if (kv9::posix::ApplyRawLine(fd_.Get(), line) != 0) throw std::runtime_error("cannot set line");
 }
 
 void TestLine::Send(const Bytes& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd_.Get(), bytes.data() + done, bytes.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
     } else if (n < 0 && errno == EAGAIN) {
-      pollfd p{fd_, POLLOUT, 0};
+      pollfd p{fd_.Get(), POLLOUT, 0};
       ::poll(&p, 1, 100);
     } else {
       throw std::runtime_error("write to the line failed");
@@ -90,11 +88,11 @@ Bytes TestLine::Read(std::size_t count, std::chrono::milliseconds timeout) {
   while (out.size() < count) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) break;
-    pollfd p{fd_, POLLIN, 0};
+    pollfd p{fd_.Get(), POLLIN, 0};
     if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
     if (p.revents & (POLLHUP | POLLERR) && !(p.revents & POLLIN)) break;
     std::uint8_t buf[4096];
-    const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, count - out.size()));
+    const ssize_t n = ::read(fd_.Get(), buf, std::min(sizeof buf, count - out.size()));
     if (n > 0) {
       out.insert(out.end(), buf, buf + n);
     } else if (n == 0 || (n < 0 && errno != EAGAIN)) {
@@ -110,33 +108,19 @@ Bytes TestLine::Exchange(const Bytes& bytes, std::size_t count, std::chrono::mil
   return Read(count, timeout);
 }
 
-void TestLine::Discard() { ::tcflush(fd_, TCIFLUSH); }
+void TestLine::Discard() { ::tcflush(fd_.Get(), TCIFLUSH); }
 
 void TestLine::Close() {
-  if (fd_ < 0) return;
+  if (!fd_.Valid()) return;
   Discard();
-  ::close(fd_);
-  fd_ = -1;
+  fd_.Reset();
 }
 
 void TestLine::Reopen() {
   Close();
-  fd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd_ < 0) throw std::runtime_error("cannot open " + path_.string());
+  fd_ = UniqueFd(::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+  if (!fd_.Valid()) throw std::runtime_error("cannot open " + path_.string());
   SetRate(rate_);
-}
-
-SimTest::SimTest() {
-  char tmpl[] = "/tmp/kv9sim-test-XXXXXX";
-  if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp");
-  dir_ = tmpl;
-}
-
-SimTest::~SimTest() {
-  line_.reset();
-  sim_.reset();
-  std::error_code ec;
-  std::filesystem::remove_all(dir_, ec);
 }
 
 SimOptions SimTest::Options() const {

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "sim/sim_module.h"
+#include "tests/support/temp_dir.h"
+#include "wire/unique_fd.h"
 
 namespace kv9::sim::test {
 
@@ -36,9 +38,7 @@ Bytes Text(const std::string& s);
 class TestLine {
  public:
   TestLine(std::filesystem::path path, std::uint32_t rate);
-  ~TestLine();
-  TestLine(const TestLine&) = delete;
-  TestLine& operator=(const TestLine&) = delete;
+  ~TestLine() { Close(); }
 
   void SetRate(std::uint32_t rate);
   void Send(const Bytes& bytes);
@@ -49,20 +49,17 @@ class TestLine {
   void Discard();  // drops unread input, as the serial component does on close
   void Close();
   void Reopen();
-  int Fd() const { return fd_; }
+  int Fd() const { return fd_.Get(); }
 
  private:
   std::filesystem::path path_;
   std::uint32_t rate_;
-  int fd_ = -1;
+  UniqueFd fd_;
 };
 
 // Runs one module per test in a private port directory.
 class SimTest : public ::testing::Test {
  protected:
-  SimTest();
-  ~SimTest() override;
-
   // Options with the private port directory and a short restart time.
   SimOptions Options() const;
   SimModule& Start(SimOptions options);
@@ -79,7 +76,8 @@ class SimTest : public ::testing::Test {
   // BootProgInfo: {status, error}; empty when the reply is missing or wrong.
   Bytes StatusAndError();
 
-  std::filesystem::path dir_;
+  kv9::test::TempDir temp_;
+  const std::filesystem::path dir_ = temp_.Path();
   std::unique_ptr<SimModule> sim_;
   std::unique_ptr<TestLine> line_;
 };

@@ -9,6 +9,8 @@
 
 #include <chrono>
 
+#include "wire/unique_fd.h"
+
 extern char** environ;
 
 namespace kv9::test {
@@ -16,11 +18,14 @@ namespace kv9::test {
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& args, int timeoutMs) {
   ChildResult result;
   int outPipe[2], errPipe[2];
-  if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0) return result;
+  if (::pipe2(outPipe, O_CLOEXEC) != 0) return result;
+  UniqueFd outRead(outPipe[0]), outWrite(outPipe[1]);
+  if (::pipe2(errPipe, O_CLOEXEC) != 0) return result;
+  UniqueFd errRead(errPipe[0]), errWrite(errPipe[1]);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+  posix_spawn_file_actions_adddup2(&actions, outWrite.Get(), 1);
+  posix_spawn_file_actions_adddup2(&actions, errWrite.Get(), 2);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   std::vector<char*> argv{const_cast<char*>(program.c_str())};
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -28,13 +33,9 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
   pid_t pid = -1;
   const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  ::close(outPipe[1]);
-  ::close(errPipe[1]);
-  if (spawned != 0) {
-    ::close(outPipe[0]);
-    ::close(errPipe[0]);
-    return result;
-  }
+  outWrite.Reset();  // the child holds the write ends now
+  errWrite.Reset();
+  if (spawned != 0) return result;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   bool outOpen = true, errOpen = true;
   while (outOpen || errOpen) {
@@ -44,18 +45,19 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
       ::kill(pid, SIGKILL);
       break;
     }
-    pollfd p[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0}, {errOpen ? errPipe[0] : -1, POLLIN, 0}};
+    pollfd p[2] = {{outOpen ? outRead.Get() : -1, POLLIN, 0},
+                   {errOpen ? errRead.Get() : -1, POLLIN, 0}};
     if (::poll(p, 2, static_cast<int>(left.count())) <= 0) continue;
     char buf[4096];
     for (int i = 0; i < 2; ++i) {
       if (!p[i].revents) continue;
-      const ssize_t n = ::read(i == 0 ? outPipe[0] : errPipe[0], buf, sizeof buf);
+      const ssize_t n = ::read((i == 0 ? outRead : errRead).Get(), buf, sizeof buf);
       if (n > 0) (i == 0 ? result.out : result.err).append(buf, static_cast<std::size_t>(n));
       else (i == 0 ? outOpen : errOpen) = false;
     }
   }
-  ::close(outPipe[0]);
-  ::close(errPipe[0]);
+  outRead.Reset();
+  errRead.Reset();
   int status = 0;
   ::waitpid(pid, &status, 0);
   if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);

@@ -1,13 +1,14 @@
 #pragma once
 // A pseudo-terminal published as a COM port: the test holds the master side
-// (the "module"), the tool opens the slave by its COM name through the port
-// table (a PortFolder).
-#include <string>
-#include <vector>
+// (the "module"), the component under test opens the slave by its COM name
+// through the port table (a PortFolder).
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "tests/support/port_folder.h"
+#include "wire/unique_fd.h"
 
 namespace kv9::test {
 
@@ -24,21 +25,33 @@ class PtyPort {
 
   std::string Name() const { return "COM" + std::to_string(number_); }
   std::string Dir() const { return dir_; }
-  int MasterFd() const { return master_; }
-  // Writes bytes as the module would send them.
+  const std::string& SlavePath() const { return slave_; }
+  int MasterFd() const { return master_.Get(); }
+  // Writes bytes as the module would send them; throws when the line takes
+  // nothing for 2 s or the write fails.
   void Send(const std::vector<std::uint8_t>& bytes);
-  // Reads what the tool sent until `count` bytes came or `ms` passed.
+  void SendText(const std::string& text) {
+    Send(std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+  // Reads what the tool sent until `count` bytes came or `ms` passed
+  // (fewer when the time ran out); a closed slave is waited for.
   std::vector<std::uint8_t> Receive(std::size_t count, int ms = 2000);
+  std::string ReceiveText(std::size_t count, int ms = 2000);
   // Everything the tool sent within `ms` (reads until quiet for that long).
   std::vector<std::uint8_t> Drain(int ms = 50);
-  // The bit rate the tool set on the slave.
+  // The bit rate the tool set on the slave (its output speed).
   std::uint32_t SlaveRate() const;
-  // Closes the master, as an unplugged adapter would vanish.
-  void Unplug();
+  // The one rate of the line as the module sees it; throws when it cannot be
+  // read or the input speed differs from the output speed.
+  std::uint32_t LineRate() const;
+  // Closes the master, as an unplugged adapter would vanish: the slave sees
+  // a hang-up from now on.
+  void Unplug() { master_.Reset(); }
 
  private:
   int number_;
-  int master_ = -1;
+  UniqueFd master_;
+  std::string slave_;
   std::string dir_;
   std::unique_ptr<PortFolder> folder_;  // when the port has a folder of its own
 };

@@ -1,6 +1,7 @@
 #pragma once
-// A guard for tests whose failure would be a deadlock, and the clock their
-// deadlines use. Portable: the Windows suites use it too.
+// Bounded waits for tests: a guard for tests whose failure would be a
+// deadlock, a pumping wait with a deadline, and the clock they use.
+// Header only and portable: the Windows suites use it too.
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -35,6 +36,18 @@ void WithWatchdog(int timeoutMs, const char* what, Fn fn) {
   }
   cv.notify_all();
   dog.join();
+}
+
+// Runs `step` (which should pump messages briefly) until `done` holds or the
+// bound runs out; returns whether `done` held. Keeps every wait bounded.
+template <typename Done, typename Step>
+bool PumpUntil(Done done, Step step, int timeoutMs = 2000) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (Clock::now() >= deadline) return false;
+    step();
+  }
+  return true;
 }
 
 }  // namespace kv9::test

@@ -80,6 +80,15 @@ constexpr std::uint8_t kLockStatusError = 0xF1;  // followed by an error code
 constexpr std::uint8_t kLockUnlockedBit = 0x40;
 }  // namespace boot_reply
 
+// The lengths the receivers wait for.
+namespace boot_reply_length {
+constexpr int kInquiryHeader = 2;    // reply code, size
+constexpr int kInquiryOverhead = 3;  // reply code, size, sum around the data
+constexpr int kReadHeader = 5;       // 0x52, 32-bit size
+constexpr int kReadOverhead = 6;     // 0x52, 32-bit size, sum around the data
+constexpr int kLoaderCrc = 3;        // 0x9F, CRC high, CRC low
+}  // namespace boot_reply_length
+
 // One row of the command table: what is sent and what counts as success.
 struct BootCommandInfo {
   std::uint8_t code;

@@ -32,10 +32,11 @@ int BootProgrammer::RecvInquiryReply(std::uint8_t expected, std::uint32_t timeou
                                      std::uint8_t* buffer) {
   length = 0;
   link_.StartWaitTimer();
-  if (!link_.PollRxCount(timeoutMs, 2)) return 0;
+  if (!link_.PollRxCount(timeoutMs, boot_reply_length::kInquiryHeader)) return 0;
   // An error response is not the reply code: no use waiting for more.
   if (link_.PeekRx(0) != expected) return 0;
-  const int needed = link_.PeekRx(1) + 3;  // at most 258, what every buffer holds
+  // At most 258, what every buffer holds.
+  const int needed = link_.PeekRx(1) + boot_reply_length::kInquiryOverhead;
   if (!link_.PollRxCount(timeoutMs, needed)) return 0;
   length = needed;
   return TakeReply(buffer, needed);
@@ -44,15 +45,15 @@ int BootProgrammer::RecvInquiryReply(std::uint8_t expected, std::uint32_t timeou
 int BootProgrammer::RecvReadReply(std::uint8_t expected, std::uint32_t timeoutMs, int& length) {
   length = 0;
   link_.StartWaitTimer();
-  if (!link_.PollRxCount(timeoutMs, 5)) return 0;
+  if (!link_.PollRxCount(timeoutMs, boot_reply_length::kReadHeader)) return 0;
   if (link_.PeekRx(0) != expected) return 0;
   const std::uint8_t sizeBytes[4] = {link_.PeekRx(1), link_.PeekRx(2), link_.PeekRx(3),
                                      link_.PeekRx(4)};
   const std::uint32_t size = ReadBe32(sizeBytes);
   // The size comes from the line: a reply that would not fit the reply
   // buffer is refused before a single byte is stored.
-  if (size > static_cast<std::uint32_t>(kReplyBufSize - 6)) return 0;
-  const int needed = static_cast<int>(size) + 6;
+  if (size > static_cast<std::uint32_t>(kReplyBufSize - boot_reply_length::kReadOverhead)) return 0;
+  const int needed = static_cast<int>(size) + boot_reply_length::kReadOverhead;
   if (!link_.PollRxCount(timeoutMs, needed)) return 0;
   length = needed;
   return TakeReply(reply_.data(), needed);

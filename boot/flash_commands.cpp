@@ -79,7 +79,7 @@ int BootProgrammer::LoaderCrcCheck(std::uint16_t imageCrc) {
   link_.RxFlush();
   const std::uint8_t command = boot_cmd::kLoaderCrcCheck;
   link_.SendBytes(&command, 1, 1);
-  if (!link_.WaitRxCount(kLoaderTimeoutMs, 3)) return 0;
+  if (!link_.WaitRxCount(kLoaderTimeoutMs, boot_reply_length::kLoaderCrc)) return 0;
   if (link_.RxByte() != boot_cmd::kLoaderCrcCheck) return 0;
   const std::uint8_t high = link_.RxByte();
   const std::uint8_t low = link_.RxByte();

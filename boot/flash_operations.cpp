@@ -187,7 +187,7 @@ int BootProgrammer::BlockMatches(std::uint32_t address, std::size_t held, int us
       link_.AddLog("Read 失敗", 0);
       continue;
     }
-    if (length == kBlockSize + 6 &&
+    if (length == kBlockSize + boot_reply_length::kReadOverhead &&
         std::equal(block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(held),
                    reply_.begin() + 5)) {
       return 1;

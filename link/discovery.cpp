@@ -73,6 +73,39 @@ static bool FailsAtEveryRate(const TFlashWrRXCont& cont) {
   return !cont.LastOpenReason.empty() && cont.LastOpenFailure != PortOpenFailure::Other;
 }
 
+// One entry of the list at each rate in turn; 1 when the module answered.
+// When the port never opened, `unopenedReason` says why (else it is empty:
+// a port that opened and did not answer is simply "not found").
+static int SearchEntry(TFlashWrRXCont& cont, std::string entry, const std::array<std::int32_t, 4>& rates,
+                       bool pumpBeforeEachSpeed, std::string& unopenedReason) {
+  ProcessMessages();
+  if (entry == "0") entry = "COM1";
+  const int port = ComNumberOf(entry);
+  const std::string portLine = "Check PORT:" + std::to_string(port);
+  cont.AddLog(portLine, 0);
+  std::string reason;
+  bool opened = false;
+  for (const std::int32_t rate : rates) {
+    if (pumpBeforeEachSpeed) ProcessMessages();
+    if (TryPortAtRate(cont, port, rate, portLine)) return 1;
+    if (cont.LastOpenReason.empty()) opened = true;
+    if (reason.empty()) reason = cont.LastOpenReason;
+    if (FailsAtEveryRate(cont)) break;
+  }
+  unopenedReason = opened ? std::string() : reason;
+  return 0;
+}
+
+// The port and rate the module answered at become the settings.
+static void TakeFoundModule(TFlashWrRXCont& cont) {
+  cont.Settings.PortNumber = ComNumberOf(cont.CommX1.Port());
+  cont.Settings.BitRate = static_cast<std::int32_t>(cont.CommX1.EffectiveBaudRate());
+  if (LinkUi* ui = cont.Owner()) ui->CopySettingsBack(cont.Settings);
+  cont.AddLog("Find KV9 R/W ", 1);
+  cont.AddLog("PORT   : " + std::to_string(cont.Settings.PortNumber), 1);
+  cont.AddLog("Speed  : " + std::to_string(cont.Settings.BitRate), 1);
+}
+
 // The search shared by ScanPorts and ScanSpeeds.
 static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list,
                   const std::array<std::int32_t, 4>& rates, bool pumpBeforeEachSpeed) {
@@ -89,38 +122,16 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list,
   cont.QuietOpen = true;
   const TComPortHold hold(cont.CommX1);  // each port stays ours across its tries at each speed
   try {
-    for (std::string entry : list) {
-      ProcessMessages();
-      if (entry == "0") entry = "COM1";
-      const int port = ComNumberOf(entry);
-      const std::string portLine = "Check PORT:" + std::to_string(port);
-      cont.AddLog(portLine, 0);
+    for (const std::string& entry : list) {
       std::string reason;
-      bool opened = false;  // a port that opened and did not answer is "not found"
-      for (const std::int32_t rate : rates) {
-        if (pumpBeforeEachSpeed) ProcessMessages();
-        if (TryPortAtRate(cont, port, rate, portLine)) {
-          found = 1;
-          break;
-        }
-        if (cont.LastOpenReason.empty()) opened = true;
-        if (reason.empty()) reason = cont.LastOpenReason;
-        if (FailsAtEveryRate(cont)) break;
-      }
+      found = SearchEntry(cont, entry, rates, pumpBeforeEachSpeed, reason);
       if (found) break;
-      if (!reason.empty() && !opened) {
+      if (!reason.empty()) {
         cont.AddLog(reason, 1);
         unopened.push_back(reason);
       }
     }
-    if (found) {
-      cont.Settings.PortNumber = ComNumberOf(cont.CommX1.Port());
-      cont.Settings.BitRate = static_cast<std::int32_t>(cont.CommX1.EffectiveBaudRate());
-      if (ui) ui->CopySettingsBack(cont.Settings);
-      cont.AddLog("Find KV9 R/W ", 1);
-      cont.AddLog("PORT   : " + std::to_string(cont.Settings.PortNumber), 1);
-      cont.AddLog("Speed  : " + std::to_string(cont.Settings.BitRate), 1);
-    }
+    if (found) TakeFoundModule(cont);
   } catch (const std::exception&) {
     // A bad list entry or a port error ends the search without a module.
     found = 0;

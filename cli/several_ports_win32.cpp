@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "cli/run_report.h"
+#include "platform/system_text_win32.h"
 #include "cli/several_ports.h"
 #include "cli/signals.h"
 
@@ -88,18 +89,6 @@ std::string Quoted(const std::string& arg) {
   }
   out.append(backslashes * 2, '\\');
   return out + "\"";
-}
-
-std::string SystemText(DWORD code) {
-  char* text = nullptr;
-  const DWORD n = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string out = n ? std::string(text, n) : "error " + std::to_string(code);
-  if (text) ::LocalFree(text);
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
-    out.pop_back();
-  return out;
 }
 
 // Starts the child with its three streams on pipes this process reads. The
@@ -184,7 +173,7 @@ int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& a
     if (!Spawn(c, childArgs, self, &error)) {
       std::lock_guard<std::mutex> lock(g_output);
       std::fprintf(stderr, "%s: error: cannot start %s: %s\n", c.port.c_str(), self.c_str(),
-                   SystemText(error).c_str());
+                   SystemErrorText(error, true).c_str());
       std::fflush(stderr);
       c.end = std::chrono::steady_clock::now();
       continue;

@@ -3,26 +3,18 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
+#include "cli/stop_state.h"
 
 namespace kv9::cli {
 namespace {
 
-// Only lock-free atomics are touched by the handler.
-std::atomic<bool> g_armed{false};
-std::atomic<int> g_signal{0};
-std::atomic<bool> g_progressOnTerminal{false};
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
-
 void OnStopSignal(int sig) {
-  int none = 0;
-  g_signal.compare_exchange_strong(none, sig);  // the first signal names the exit status
-  if (g_armed.load()) return;                   // the run stops before its next frame
-  if (g_progressOnTerminal.load()) {
+  if (stop_state::Record(sig)) return;  // the run stops before its next frame
+  if (stop_state::progressOnTerminal.load()) {
     static const char kErase[] = "\r\033[K";
     [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kErase, sizeof kErase - 1);
   }
-  ::_exit(128 + g_signal.load());
+  ::_exit(128 + stop_state::signal.load());
 }
 
 }  // namespace
@@ -42,14 +34,5 @@ void InstallSignalHandlers() {
   ::sigaction(SIGINT, &stop, nullptr);
   ::sigaction(SIGTERM, &stop, nullptr);
 }
-
-bool ArmStop() {
-  g_armed.store(true);
-  return g_signal.load() != 0;
-}
-
-bool StopAsked() { return g_signal.load() != 0; }
-int StopSignal() { return g_signal.load(); }
-void SetProgressOnTerminal(bool on) { g_progressOnTerminal.store(on); }
 
 }  // namespace kv9::cli

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "image/text_file_lines.h"
+#include "platform/system_text_win32.h"
 
 namespace kv9 {
 namespace {
@@ -15,28 +16,8 @@ namespace {
   throw EImageFileError("ファイルを読み込めません: " + path + " (" + reason + ")");
 }
 
-std::string SystemText(DWORD err) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string out;
-  if (n > 0 && text != nullptr) {
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(std::max(size, 0)));
-    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), out.data(), size, nullptr,
-                          nullptr);
-  }
-  if (text != nullptr) ::LocalFree(text);
-  while (!out.empty() && (out.back() == '\r' || out.back() == '\n' || out.back() == ' '))
-    out.pop_back();
-  if (out.empty()) out = "error " + std::to_string(err);
-  return out;
-}
-
 [[noreturn]] void FailWithLastError(const std::string& path) {
-  Fail(path, SystemText(::GetLastError()));
+  Fail(path, SystemErrorText(::GetLastError(), true));
 }
 
 // Paths arrive as UTF-8 where the front end could give them so, otherwise

@@ -1,6 +1,5 @@
 // Finding the module: which port it is on and at which bit rate it talks.
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <string_view>
 
@@ -37,11 +36,7 @@ bool Contains(const std::string& text, const std::string& part) {
 
 // The port list box keeps its entries sorted as text ignoring case.
 void SortLikeTheListBox(std::vector<std::string>& list) {
-  std::stable_sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
-    });
-  });
+  std::stable_sort(list.begin(), list.end(), PortNameBefore);
 }
 
 }  // namespace

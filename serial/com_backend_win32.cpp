@@ -22,6 +22,7 @@
 #include <string>
 
 #include "serial/com_backend.h"
+#include "platform/system_text_win32.h"
 #include "serial/com_error.h"
 #include "serial/output_drain.h"
 #include "serial/port_table.h"
@@ -29,31 +30,10 @@
 namespace kv9 {
 namespace {
 
-// The driver's own text for an error number, in UTF-8, without the line
-// break FormatMessage ends it with.
-std::string SystemText(DWORD err) {
-  wchar_t* text = nullptr;
-  const DWORD n = ::FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string out;
-  if (n > 0 && text != nullptr) {
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
-    out.resize(static_cast<std::size_t>(std::max(size, 0)));
-    ::WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(n), out.data(), size, nullptr,
-                          nullptr);
-  }
-  if (text != nullptr) ::LocalFree(text);
-  while (!out.empty() && (out.back() == '\r' || out.back() == '\n' || out.back() == ' '))
-    out.pop_back();
-  return out;
-}
-
 // The one mapper from GetLastError() to the component's error.
 EComPort ComError(int code, DWORD err) {
   EComPort error = MakeComError(code, static_cast<int>(err));
-  error.SystemText = SystemText(err);
+  error.SystemText = SystemErrorText(err);
   return error;
 }
 

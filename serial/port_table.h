@@ -46,6 +46,9 @@ void SetPortTableSourcesForTest(const PortTableSources* sources);
 // The table, sorted by name as text ignoring letter case (COM1, COM10, COM2).
 std::vector<PortEntry> ReadPortTable(const PortTableSources& sources);
 std::vector<PortEntry> ReadPortTable();
+// The table's order: names as text ignoring letter case.
+bool PortNameBefore(const std::string& a, const std::string& b);
+void SortPortTable(std::vector<PortEntry>& table);
 
 // The device path of a port name, or "" when the table has no such port.
 std::string PortDevicePath(const std::string& name);

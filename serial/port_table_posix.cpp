@@ -13,11 +13,6 @@ namespace kv9 {
 namespace fs = std::filesystem;
 namespace {
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
-
 // "ttyUSB12" with prefix "ttyUSB" -> 12.
 std::optional<int> SuffixNumber(const std::string& name, const std::string& prefix) {
   if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return {};
@@ -114,21 +109,11 @@ std::vector<PortEntry> ReadPortTable(const PortTableSources& src) {
   }
   std::vector<PortEntry> table;
   for (auto& [number, entry] : byNumber) table.push_back(std::move(entry));
-  std::sort(table.begin(), table.end(),
-            [](const PortEntry& a, const PortEntry& b) { return Lower(a.name) < Lower(b.name); });
+  SortPortTable(table);
   return table;
 }
 
 std::vector<PortEntry> ReadPortTable() { return ReadPortTable(PortTableSources::FromEnvironment()); }
-
-std::string PortDevicePath(const std::string& name) {
-  auto number = ComPortNumber(name);
-  if (!number) return "";
-  for (const auto& entry : ReadPortTable()) {
-    if (ComPortNumber(entry.name) == number) return entry.device;
-  }
-  return "";
-}
 
 void EnumComPorts(std::vector<std::string>& list) {
   auto table = ReadPortTable();

@@ -22,11 +22,6 @@ std::string Narrow(const wchar_t* text, std::size_t length) {
   return out;
 }
 
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
-
 // Reads the key's values by index until the first one that cannot be read.
 // Returns false when the key does not exist (a machine without serial ports).
 bool ReadSerialComm(std::vector<PortEntry>& entries) {
@@ -68,29 +63,18 @@ std::vector<PortEntry> ReadPortTable(const PortTableSources&) {
   std::vector<PortEntry> table;
   ReadSerialComm(table);
   // As text ignoring letter case, so COM10 comes before COM2.
-  std::sort(table.begin(), table.end(),
-            [](const PortEntry& a, const PortEntry& b) { return Lower(a.name) < Lower(b.name); });
+  SortPortTable(table);
   return table;
 }
 
 std::vector<PortEntry> ReadPortTable() { return ReadPortTable(PortTableSources{}); }
-
-std::string PortDevicePath(const std::string& name) {
-  auto number = ComPortNumber(name);
-  if (!number) return "";
-  for (const auto& entry : ReadPortTable()) {
-    if (ComPortNumber(entry.name) == number) return entry.device;
-  }
-  return "";
-}
 
 void EnumComPorts(std::vector<std::string>& list) {
   std::vector<PortEntry> table;
   if (!ReadSerialComm(table)) return;  // no key: the list stays as it was
   std::vector<std::string> names;
   for (auto& entry : table) names.push_back(entry.name);
-  std::sort(names.begin(), names.end(),
-            [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+  std::sort(names.begin(), names.end(), PortNameBefore);
   list = std::move(names);
 }
 

@@ -45,6 +45,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
+using test::SplitLines;
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr int kRunDeadlineMs = 90000;
@@ -65,13 +66,6 @@ const char* const kAdviceVerifiedWrite =
     "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。"
     "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。";
 const char* const kAdviceEepromBackup = "書き込み前のEEPROMの内容 : ";
-
-Lines SplitLines(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 // The tool programs the image up to the module's resident loader, whose
 // 16 KB at the top of the flash stay the module's own.

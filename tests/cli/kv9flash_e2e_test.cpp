@@ -15,23 +15,15 @@
 #include "platform/resources.h"
 #include "tests/cli/spawned_child.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/cli/kv9flash_run.h"
 #include "tests/support/child_process.h"
 
 namespace kv9 {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-Lines SplitLines(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-test::ChildResult Kv9flash(const std::vector<std::string>& args) {
-  return test::RunChild(KV9FLASH_PATH, args, 60000);
-}
+using test::Kv9flash;
+using test::SplitLines;
 
 const Lines kDiscovery = {"ROM Version : V1.00.00 ", "Find KV9 R/W ", "PORT   : 3",
                           "Speed  : 19200", "Module : Q508     "};

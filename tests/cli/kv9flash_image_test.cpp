@@ -9,16 +9,15 @@
 
 #include "platform/resources.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/cli/kv9flash_run.h"
 #include "tests/support/child_process.h"
 
 namespace kv9 {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Kv9flash;
 
-test::ChildResult Kv9flash(const std::vector<std::string>& args) {
-  return test::RunChild(KV9FLASH_PATH, args, 60000);
-}
+using Bytes = std::vector<std::uint8_t>;
 
 class Kv9flashImageTest : public ::testing::Test {
  protected:

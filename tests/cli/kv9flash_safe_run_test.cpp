@@ -9,26 +9,18 @@
 
 #include "platform/resources.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/cli/kv9flash_run.h"
 #include "tests/support/child_process.h"
 
 namespace kv9 {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-Lines SplitLines(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using test::Kv9flash;
+using test::SplitLines;
 
 bool Has(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-test::ChildResult Kv9flash(const std::vector<std::string>& args) {
-  return test::RunChild(KV9FLASH_PATH, args, 60000);
 }
 
 std::string HexLine(const std::string& label, const std::array<std::uint8_t, 124>& bytes) {

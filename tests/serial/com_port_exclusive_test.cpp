@@ -17,6 +17,7 @@
 #include "serial/com_port.h"
 #include "tests/support/pty_port.h"
 #include "wire/unique_fd.h"
+#include "tests/serial/open_error.h"
 
 namespace kv9 {
 namespace {
@@ -79,16 +80,6 @@ std::string CommandNameOf(pid_t pid) {
   std::string name;
   std::getline(in, name);
   return name;
-}
-
-EComPort OpenError(TComPort& port) {
-  try {
-    port.Open();
-  } catch (const EComPort& e) {
-    return e;
-  }
-  ADD_FAILURE() << "Open of " << port.Port() << " did not fail";
-  return EComPort(0, 0, "");
 }
 
 class SerialExclusive : public ::testing::Test {

@@ -22,6 +22,7 @@
 #include "tests/support/pty_port.h"
 #include "tests/support/watchdog.h"
 #include "wire/termios2_linux.h"
+#include "tests/serial/open_error.h"
 
 namespace kv9 {
 namespace {
@@ -38,17 +39,6 @@ std::vector<std::uint8_t> AllByteValues() {
 }
 
 std::string OpenFailure(int err) { return "Unable to open com port (Error: " + std::to_string(err) + ")"; }
-
-// Opens the port and returns the EComPort it raised (fails the test when none).
-EComPort OpenError(TComPort& port) {
-  try {
-    port.Open();
-  } catch (const EComPort& e) {
-    return e;
-  }
-  ADD_FAILURE() << "Open of " << port.Port() << " did not fail";
-  return EComPort(0, 0, "");
-}
 
 // A queue pump that tells the test when the event thread has queued a hand-over.
 class SignallingPump : public MessagePump {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
 
 #include "wire/unique_fd.h"
 
@@ -62,6 +63,13 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
   ::waitpid(pid, &status, 0);
   if (!result.timedOut && WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 }  // namespace kv9::test

@@ -16,4 +16,7 @@ struct ChildResult {
 
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& args, int timeoutMs);
 
+// A program's output as its lines, without their line breaks.
+std::vector<std::string> SplitLines(const std::string& text);
+
 }  // namespace kv9::test

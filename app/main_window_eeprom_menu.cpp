@@ -3,6 +3,7 @@
 
 #include "app/main_window.h"
 #include "link/eeprom_procedures.h"
+#include "link/eeprom_restore.h"
 
 void TRXProgAppForm::ConnectEepromMenu() {
   auto connectItem = [this](const char* name, void (TRXProgAppForm::*handler)()) {
@@ -37,6 +38,9 @@ void TRXProgAppForm::MngetInitDataClick() {
 
 void TRXProgAppForm::mnSetFactInitClick() {
   ControllerUse use(*this);
-  const int ok = kv9::RestoreFactorySettings(*flashWrRXCont_, InitScanMode);
-  AppendLog(ok ? " : OK" : " : NG", 1);
+  // As in the update: the EEPROM is copied to disk before it is initialised.
+  const kv9::EepromRestoreResult result =
+      kv9::RestoreWithBackup(*flashWrRXCont_, InitScanMode, flashWrRXCont_->CommX1.Port(), LogLine());
+  AppendLog(result.problem == kv9::RestoreProblem::None ? " : OK" : " : NG", 1);
+  kv9::LogRestoreProblem(result, LogLine());
 }

@@ -12,10 +12,10 @@ namespace kv9 {
 
 using EepromBackupImage = std::array<std::uint8_t, 124>;
 
-// The folder backups go to: $XDG_DATA_HOME/kv9update/eeprom, or
-// ~/.local/share/kv9update/eeprom (%LOCALAPPDATA%\kv9update\eeprom on
-// Windows).
-std::string EepromBackupFolder();
+// The folder backups go to: kv9update/eeprom in the user's data folder
+// ($XDG_DATA_HOME, ~/.local/share; %LOCALAPPDATA% on Windows). "" with
+// `error` set when the system names no such folder.
+std::string EepromBackupFolder(std::string& error);
 
 // "eeprom-20261209-104512-COM3.txt": date, time and port of the run.
 std::string EepromBackupFileName(const std::string& portName, std::time_t when);
@@ -26,9 +26,20 @@ std::string EepromBackupFileName(const std::string& portName, std::time_t when);
 std::string EepromBackupText(const std::string& portName, std::time_t when, const EepromBackupImage& factory,
                              const EepromBackupImage& allData);
 
-// Writes the backup into EepromBackupFolder() (created when missing). On
-// success `path` is the file written; otherwise `error` says why.
+// Both images of a backup file's text; false when the text is not a whole
+// backup (a line missing, cut short or with a byte that is not hex). Pure.
+bool ParseEepromBackupText(const std::string& text, EepromBackupImage& factory, EepromBackupImage& allData);
+
+// Writes the backup into EepromBackupFolder() (created when missing): to a
+// temporary name, flushed to the disk, renamed, and read back. True only
+// when the file on disk holds exactly these images; then `path` is the
+// file. Otherwise `error` says why and no file of that name is left.
 bool WriteEepromBackup(const std::string& portName, const EepromBackupImage& factory,
                        const EepromBackupImage& allData, std::string& path, std::string& error);
+
+// Reads both images of a backup file; false with `error` when it cannot be
+// read or is not a whole backup.
+bool ReadEepromBackup(const std::string& path, EepromBackupImage& factory, EepromBackupImage& allData,
+                      std::string& error);
 
 }  // namespace kv9

@@ -56,29 +56,53 @@ int ShowFactoryData(TFlashWrRXCont& cont, const LogLineFn& log) {
   return 1;
 }
 
-int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup) {
-  EepromImage factory{}, allData{}, fresh{}, check{};
-  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, factory.data())) return 0;
-  if (!cont.EepromRead(kKindAllData, kFirstWordAddress, kEepromWords, allData.data())) return 0;
-  if (backup) backup(factory, allData);
-  if (!cont.EepromInit(initScanMode)) return 0;
-  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, fresh.data())) return 0;
-  TakeRenewedWords(fresh, factory);
-  TakeRenewedWords(fresh, allData);
-  if (!cont.EepromWrite(kKindAllData, kFirstWordAddress, kEepromWords, factory.data())) return 0;
+RestoreProblem ReadEepromImagesTwice(TFlashWrRXCont& cont, EepromImages& images) {
+  EepromImages again;
+  auto read = [&cont](EepromImages& into) {
+    return cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, into.factory.data()) &&
+           cont.EepromRead(kKindAllData, kFirstWordAddress, kEepromWords, into.allData.data());
+  };
+  if (!read(images) || !read(again)) return RestoreProblem::ReadFailed;
+  if (again.factory != images.factory || again.allData != images.allData) return RestoreProblem::ReadsDisagree;
+  return RestoreProblem::None;
+}
+
+RestoreProblem WriteEepromImagesBack(TFlashWrRXCont& cont, const EepromImages& images) {
+  if (!cont.EepromWrite(kKindAllData, kFirstWordAddress, kEepromWords, images.factory.data())) {
+    return RestoreProblem::WriteFailed;
+  }
   for (const EepromRegion& region : kAllDataRegions) {
     if (!cont.EepromWrite(region.kind, kFirstWordAddress, static_cast<std::uint8_t>(region.words),
-                          allData.data() + 2 * region.firstWord)) {
-      return 0;
+                          images.allData.data() + 2 * region.firstWord)) {
+      return RestoreProblem::WriteFailed;
     }
   }
-  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, check.data()) || check != factory) {
-    return 0;
+  EepromImage check{};
+  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, check.data()) || check != images.factory) {
+    return RestoreProblem::CheckFailed;
   }
-  if (!cont.EepromRead(kKindAllData, kFirstWordAddress, kEepromWords, check.data()) || check != allData) {
-    return 0;
+  if (!cont.EepromRead(kKindAllData, kFirstWordAddress, kEepromWords, check.data()) || check != images.allData) {
+    return RestoreProblem::CheckFailed;
   }
-  return 1;
+  return RestoreProblem::None;
+}
+
+RestoreProblem RestoreFactoryImages(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup) {
+  EepromImages old;
+  if (const RestoreProblem read = ReadEepromImagesTwice(cont, old); read != RestoreProblem::None) return read;
+  if (backup && !backup(old.factory, old.allData)) return RestoreProblem::BackupFailed;
+  if (!cont.EepromInit(initScanMode)) return RestoreProblem::InitFailed;
+  EepromImage fresh{};
+  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, fresh.data())) {
+    return RestoreProblem::InitFailed;
+  }
+  TakeRenewedWords(fresh, old.factory);
+  TakeRenewedWords(fresh, old.allData);
+  return WriteEepromImagesBack(cont, old);
+}
+
+int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup) {
+  return RestoreFactoryImages(cont, initScanMode, backup) == RestoreProblem::None ? 1 : 0;
 }
 
 }  // namespace kv9

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/flash_wr_rx_cont.h"
+#include "link/update_report.h"
 
 namespace kv9 {
 
@@ -39,12 +40,33 @@ std::uint16_t ClampReferencePower(std::uint16_t value);
 int SetPowerRef(TFlashWrRXCont& cont, const LogLineFn& log);
 // Lists the factory data: the OK/NG line and, on success, the 124 bytes.
 int ShowFactoryData(TFlashWrRXCont& cont, const LogLineFn& log);
-// Called with both images once they are read, before the initialisation
-// overwrites them.
-using EepromBackupFn = std::function<void(const EepromImage& factory, const EepromImage& allData)>;
+// Both images the module offers, starting at word 1.
+struct EepromImages {
+  EepromImage factory{};
+  EepromImage allData{};
+};
+
+// Reads both images twice: a bit error on the line that slipped past the
+// frame checks would otherwise be written back into the module for good.
+// ReadFailed when a read failed, ReadsDisagree when the two reads differ,
+// None when `images` holds what both reads agreed on.
+RestoreProblem ReadEepromImagesTwice(TFlashWrRXCont& cont, EepromImages& images);
+
+// Writes the images back (the factory image through the all-data write, the
+// all-data image in its four regions) and reads both back to compare:
+// WriteFailed, CheckFailed or None.
+RestoreProblem WriteEepromImagesBack(TFlashWrRXCont& cont, const EepromImages& images);
+
+// Called with both images once they are read (twice, alike), before the
+// initialisation overwrites them; false stops the procedure before the
+// initialisation (the copy on disk could not be made).
+using EepromBackupFn = std::function<bool(const EepromImage& factory, const EepromImage& allData)>;
 
 // Re-initialises the EEPROM and writes back the old values except the renewed
-// words; reads both images back and compares them.
+// words; reads both images back and compares them. Nothing is initialised
+// unless both reads agreed and `backup` (when given) returned true.
+RestoreProblem RestoreFactoryImages(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup);
+// The same, 1 when it succeeded.
 int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup = {});
 
 }  // namespace kv9

@@ -29,6 +29,13 @@ struct FlashImage {
   std::uint32_t romEnd;
 };
 
+// How far the last programming run got.
+struct ProgramTally {
+  std::uint32_t accepted = 0;  // bytes the module accepted in programming frames
+  std::uint32_t passed = 0;    // bytes of the area passed (blank blocks need no frame)
+  bool completed = false;      // every block and the end-of-programming frame went through
+};
+
 class BootProgrammer {
  public:
   BootProgrammer(LineLink& link, TProgSettings& settings, ReplyBuffer& reply, BlockBuffer& block,
@@ -90,6 +97,7 @@ class BootProgrammer {
   // showAddress: the current address goes to the front end's address label.
   int ProgramUserArea(const FlashImage& image, int showAddress, int userBootMode);
   int VerifyUserArea(const FlashImage& image, int showAddress, int userBootMode);
+  const ProgramTally& LastProgramTally() const { return tally_; }
 
  private:
   const CpuProfile& Cpu() const { return CpuProfileFor(settings_.CpuCode); }
@@ -106,6 +114,7 @@ class BootProgrammer {
   ReplyBuffer& reply_;
   BlockBuffer& block_;
   std::int32_t& loaderCrc_;
+  ProgramTally tally_;
 };
 
 }  // namespace kv9

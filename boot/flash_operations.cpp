@@ -153,6 +153,7 @@ std::size_t BootProgrammer::NextBlock(TMemoryStream& stream) {
 int BootProgrammer::ProgramUserArea(const FlashImage& image, int showAddress, int userBootMode) {
   LinkUi* ui = link_.Owner();
   ShowGauge(ui, 0);
+  tally_ = {};
   if (!SelUserArea()) {
     link_.AddLog("NG: ユーザ領域書き込み選択", 0);
     return 0;
@@ -170,10 +171,12 @@ int BootProgrammer::ProgramUserArea(const FlashImage& image, int showAddress, in
       ok = 0;
       break;
     }
+    if (got > 0 && BlockHasData(block_.data(), kBlockSize)) tally_.accepted += kBlockSize;
     address += kBlockSize;
+    tally_.passed += kBlockSize;
     ShowGauge(ui, GaugePercent(i + 1, count));
   }
-  if (ok) Write256Bytes(kEndAddress, nullptr);
+  if (ok) tally_.completed = Write256Bytes(kEndAddress, nullptr) != 0;
   link_.AddLog(ok ? "OK: Prog" : "NG: Prog", 0);
   return ok;
 }

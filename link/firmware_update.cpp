@@ -1,10 +1,12 @@
 #include "link/firmware_update.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "image/loader_texts.h"
-#include "link/eeprom_backup.h"
+#include "link/eeprom_restore.h"
 #include "link/module_rates.h"
+#include "link/update_stages.h"
 #include "platform/deadline.h"
 #include "platform/message_pump.h"
 #include "platform/ticks.h"
@@ -12,107 +14,45 @@
 namespace kv9 {
 namespace {
 
-constexpr std::uint32_t kBootStartRate = 19200;
-// The boot program needs a moment after the port was reopened at its rate.
-constexpr std::uint32_t kAfterBootReopenMs = 200;
-
 constexpr char kNoImage[] = "ＲＯＭデータがありません。読み込んでから再実行してください";
 constexpr char kDoNotPowerOff[] = "書き込み中は、電源を切らないでください";
 constexpr char kStarting[] = "書き込み開始...";
 constexpr char kSucceeded[] = "アップデートが正常に終了しました";
 constexpr char kFailed[] = "アップデートに失敗しました";
 
-struct Stage {
-  const char* progressLabel;
-  const char* title;
-  const char* okLine;
-  const char* ngLine;
-  int ngForce;
-  int failStage;
-};
-
-constexpr Stage kHandshake{"書込設定中...", "", "書込設定   : OK", "書込設定   : NG", 1, 0};
-constexpr Stage kFlashStages[] = {
-    {"ID照合中...", "ID照合", "ID照合     : OK", "ID照合     : NG", 1, 1},
-    {"イレース中...", "イレース", "イレース   : OK", "イレース   : NG", 1, 2},
-    {"ライト中...", "ライト", "ライト     : OK", "ライト     : NG", 1, 3},
-    // A failed check is a debug line only; the advice says what to do.
-    {"ベリファイ中...", "ベリファイ", "ベリファイ : OK", "ベリファイ : NG", 0, 4},
-};
-
-const char* const kAdviceCheckConnection = "R/Wの接続、設定を確認してください。";
-const char* const kAdvicePowerCycle = "ソフトを終了し、R/Wの電源を入れ直してください。";
-const char* const kAdviceRetry = "再度ソフトを起動し、もう一度書き込みを行ってください。";
-const char* const kAdviceRetryReWrite =
-    "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。";
-
 const char* const kAdviceVerifiedWrite =
     "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。"
     "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。";
 const char* const kAdviceEepromBackup = "書き込み前のEEPROMの内容 : ";
-const char* const kBackupLabel = "EEPROM BACKUP : ";
+
+std::string RomText(const std::array<char, 10>& field) {
+  std::array<char, 10> copy = field;
+  copy[9] = 0;
+  return copy.data();
+}
 
 // Asks for the ROM version at every module rate but the one already tried,
 // in the order discovery tries them on one port; the port stays at the rate
 // that answered, which becomes the module's.
-int ReadRomVersionAtOtherRates(TFlashWrRXCont& cont, std::uint8_t port, std::int32_t triedRate,
-                               const LogLineFn& log) {
+int ReadRomVersionAtOtherRates(UpdateRun& run) {
+  TFlashWrRXCont& cont = run.cont;
   for (const std::int32_t rate : kSinglePortRateOrder) {
-    if (rate == triedRate) continue;
-    cont.ReopenAtRate(port, StrToBaudRate(std::to_string(rate)));
+    if (rate == run.moduleBitRate) continue;
+    cont.ReopenAtRate(run.port, StrToBaudRate(std::to_string(rate)));
     if (cont.ReadRomVersion(0)) {
       cont.Settings.BitRate = rate;
+      run.moduleBitRate = rate;
+      run.moduleRate = StrToBaudRate(std::to_string(rate));
       if (LinkUi* ui = cont.Owner()) ui->CopySettingsBack(cont.Settings);
-      log("Speed  : " + std::to_string(rate), 1);
+      run.log("Speed  : " + std::to_string(rate), 1);
       return 1;
     }
   }
   return 0;
 }
 
-void LogAdvice(const LogLineFn& log, std::int32_t failStage) {
-  if (failStage == 0) log(kAdviceCheckConnection, 1);
-  log(kAdvicePowerCycle, 1);
-  log(failStage == 3 ? kAdviceRetryReWrite : kAdviceRetry, 1);
-}
-
-int RunStage(TFlashWrRXCont& cont, int index, const UpdateOptions& options) {
-  switch (index) {
-    case 0: return cont.IdCodeStep(options.UserBootMode);
-    case 1: return cont.EraseUserArea(options.UserBootMode);
-    case 2: return cont.ProgramUserArea(1, options.UserBootMode);
-    default: return options.UserBootMode ? cont.LoaderCrcCheck() : cont.VerifyUserArea(1, 0);
-  }
-}
-
-// One run of the update: what every step reads and what the closing
-// needs to know.
-struct UpdateRun {
-  TFlashWrRXCont& cont;
-  const UpdateOptions& options;
-  const LogLineFn& log;
-  std::int32_t& failStage;
-  LinkUi* ui;
-  std::uint8_t port;
-  TBaudRate moduleRate;
-  std::int32_t moduleBitRate;
-  bool verified = false;   // every flash stage succeeded
-  std::string backupPath;  // where the EEPROM images went before the initialisation
-
-  void Title(const char* text) const {
-    if (ui) ui->SetStageTitle(text);
-  }
-  // A stage begins: its progress label, its title, the address cleared.
-  void BeginStage(const Stage& stage) const {
-    if (ui) ui->SetUpdateProgressLabel(stage.progressLabel);
-    Title(stage.title);
-    if (ui) ui->SetAddress("");
-    ProcessMessages();
-  }
-};
-
 // Nothing is touched when there is no image or it belongs elsewhere.
-int CheckImage(const UpdateRun& run) {
+int CheckImage(UpdateRun& run) {
   if (!run.cont.ImageLoaded) {
     run.log(kNoImage, 1);
     return 0;
@@ -140,88 +80,67 @@ void ShowProgressWindow(const UpdateRun& run) {
 }
 
 // The port at the module's own rate.
-int OpenAtModuleRate(const UpdateRun& run) {
+int OpenAtModuleRate(UpdateRun& run) {
+  run.report.stage = "start";
   run.Title("");
   const int opened = run.cont.ReopenAtRate(run.port, run.moduleRate);
   if (!opened) run.log("NG: Port Open", 1);
   return opened;
 }
 
-// The boot-mode request; in re-write mode the module is in boot mode already.
-int RequestBootMode(const UpdateRun& run) {
+// The boot-mode request; in re-write mode the module is in boot mode
+// already. A refused request leaves the module in its firmware, untouched.
+int RequestBootMode(UpdateRun& run) {
   if (!run.options.UserBootMode) return 1;
+  run.report.stage = "boot mode";
   run.Title("");
   if (run.cont.ReWriteMode) return 1;
   if (!run.cont.SetProgMode()) {
     run.log("NG: SetProgMode", 1);
     return 0;
   }
-  WaitProcessingMessages(static_cast<std::uint32_t>(run.options.ResetWaitMs));
+  // Unanswered or acknowledged: the module may be restarting into its boot
+  // program either way.
+  run.report.moduleState = ModuleState::BootMode;
+  WaitProcessingMessages(ResetWaitOf(run.options));
   run.cont.RxFlush();
   return 1;
 }
 
-// The boot program starts at 19200 bit/s. A port that did not open fails
-// the handshake.
-int Handshake(const UpdateRun& run) {
-  run.cont.ReopenAtRate(run.port, StrToBaudRate(std::to_string(kBootStartRate)));
-  WaitProcessingMessages(kAfterBootReopenMs);
-  run.BeginStage(kHandshake);
-  run.cont.RxFlush();
-  const int ok = run.cont.BootHandshake();
-  run.log(ok ? kHandshake.okLine : kHandshake.ngLine, 1);
-  return ok;
-}
-
-// ID code, erase, write and check, each with its lines; the first that
-// fails sets failStage and ends them.
-int FlashStages(const UpdateRun& run) {
-  for (int i = 0; i < 4; ++i) {
-    const Stage& stage = kFlashStages[i];
-    run.BeginStage(stage);
-    if (!RunStage(run.cont, i, run.options)) {
-      run.failStage = stage.failStage;
-      run.log(stage.ngLine, stage.ngForce);
-      return 0;
-    }
-    run.log(stage.okLine, 1);
-  }
-  return 1;
-}
-
-// The module's settings as the factory left them, the EEPROM kept in a
-// backup first.
+// The module's settings as the factory left them, never without a copy of
+// the EEPROM on disk first.
 int RestoreSettings(UpdateRun& run) {
-  auto backup = [&](const EepromImage& factory, const EepromImage& allData) {
-    std::string error;
-    if (WriteEepromBackup(run.cont.CommX1.Port(), factory, allData, run.backupPath, error)) {
-      run.log(kBackupLabel + run.backupPath, 0);
-    } else {
-      run.log(kBackupLabel + std::string("NG ") + error, 1);
-    }
-  };
-  const int ok = RestoreFactorySettings(run.cont, run.options.InitScanMode, backup);
+  run.report.stage = "restore";
+  const EepromRestoreResult result =
+      RestoreWithBackup(run.cont, run.options.InitScanMode, run.cont.CommX1.Port(), run.log);
+  run.report.eepromBackup = result.backupPath;
+  run.report.restoreProblem = result.problem;
+  const bool ok = result.problem == RestoreProblem::None;
+  if (ok) run.report.moduleState = ModuleState::Restored;
   run.log(ok ? "FLASH DATA : OK" : "FLASH DATA : NG", 1);
   run.log("", 1);
-  return ok;
+  return ok ? 1 : 0;
 }
 
 // Restart into the new firmware and identify it, then restore the settings.
 int RestartAndIdentify(UpdateRun& run) {
   if (!run.options.UserBootMode) return 1;
   TFlashWrRXCont& cont = run.cont;
-  run.verified = true;
+  run.report.stage = "restart";
   cont.LoaderRestart();
-  WaitProcessingMessages(static_cast<std::uint32_t>(run.options.ResetWaitMs));
+  WaitProcessingMessages(ResetWaitOf(run.options));
   cont.ReopenAtRate(run.port, run.moduleRate);
+  run.report.stage = "rom version";
   int ok = cont.ReadRomVersion(0);
   // In re-write mode the module's rate was never seen: the one chosen is a
   // guess, and a module whose firmware talks at another rate would be
   // reported as failed after a good write, its restore skipped.
-  if (!ok && cont.ReWriteMode) ok = ReadRomVersionAtOtherRates(cont, run.port, run.moduleBitRate, run.log);
+  if (!ok && cont.ReWriteMode) ok = ReadRomVersionAtOtherRates(run);
   if (!ok) {
     run.log("NG : Get ROM Version", 1);
   } else {
+    run.report.moduleState = ModuleState::RunningNewFirmware;
+    run.report.romAfter = RomText(cont.RomVersion);
     if (run.options.InitAfterUpdate) ok = RestoreSettings(run);
     cont.RomVersion[9] = 0;
     run.log(std::string("ROM Verision : ") + cont.RomVersion.data(), 1);
@@ -230,7 +149,8 @@ int RestartAndIdentify(UpdateRun& run) {
   return ok;
 }
 
-void ReportSuccess(const UpdateRun& run) {
+void ReportSuccess(UpdateRun& run) {
+  run.report.stage = "done";
   run.log(std::string(kSucceeded) + "。", 1);
   run.log("", 1);
   if (!run.ui) return;
@@ -240,7 +160,7 @@ void ReportSuccess(const UpdateRun& run) {
   if (run.cont.ReWriteMode) run.ui->DisableUpdateCommands();
 }
 
-void ReportFailure(const UpdateRun& run) {
+void ReportFailure(UpdateRun& run) {
   run.log(std::string(kFailed) + "。", 1);
   run.log("", 1);
   if (run.ui) {
@@ -250,12 +170,13 @@ void ReportFailure(const UpdateRun& run) {
     run.ui->SetMainWindowEnabled(true);
     run.ui->DisableUpdateCommands();
   }
-  LogAdvice(run.log, run.failStage);
+  LogStageAdvice(run.log, run.failStage);
   // The firmware is in and checked: writing it again would only repeat the
   // risk. Say so, and where the EEPROM as it was before is kept.
-  if (run.verified) {
+  if (run.report.moduleState >= ModuleState::Checked) {
     run.log(kAdviceVerifiedWrite, 1);
-    if (!run.backupPath.empty()) run.log(kAdviceEepromBackup + run.backupPath, 1);
+    if (!run.report.eepromBackup.empty()) run.log(kAdviceEepromBackup + run.report.eepromBackup, 1);
+    LogRestoreProblem({run.report.restoreProblem, run.report.eepromBackup}, run.log);
   }
 }
 
@@ -268,6 +189,29 @@ void CloseProgressWindow(const UpdateRun& run) {
   run.ui->SetMainWindowEnabled(true);
 }
 
+// The parts of the report only known once the run ended.
+void CloseReport(UpdateRun& run, bool ok, std::uint32_t startTick) {
+  UpdateReport& r = run.report;
+  const ProgramTally& tally = run.cont.LastProgramTally();
+  r.bytesProgrammed = tally.accepted;
+  r.areaPassed = tally.passed;
+  r.writeCompleted = tally.completed && r.moduleState >= ModuleState::Programmed;
+  r.crcModule = run.cont.LoaderCrc;
+  r.moduleRate = run.moduleBitRate;
+  r.seconds = static_cast<double>(TickCount() - startTick) / 1000.0;
+  if (ok) {
+    r.outcome = UpdateOutcome::Ok;
+    r.next = NextStep::None;
+    return;
+  }
+  r.outcome = run.cont.Stopped() ? UpdateOutcome::Stopped : UpdateOutcome::Failed;
+  r.next = NextStepFor(r.moduleState, r.restoreProblem, run.cont.ReWriteMode != 0);
+  // A boot program left in a session runs at the boot rate and no longer
+  // matches bit rates; only a power cycle starts it afresh. After a good
+  // check the firmware that did not answer needs one as well.
+  r.powerCycleFirst = r.moduleState >= ModuleState::BootMode && r.moduleState <= ModuleState::Checked;
+}
+
 }  // namespace
 
 std::string ImageAreaProblem(const TFlashWrRXCont& cont) {
@@ -277,8 +221,13 @@ std::string ImageAreaProblem(const TFlashWrRXCont& cont) {
 
 void WaitProcessingMessages(std::uint32_t ms) { PauseProcessingMessages(ms); }
 
-int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const UpdateOptions& options,
-                      const LogLineFn& log, std::int32_t& failStage) {
+std::uint32_t ResetWaitOf(const UpdateOptions& options) {
+  // A negative setting would otherwise wrap to a wait of 49 days.
+  return static_cast<std::uint32_t>(std::max<std::int32_t>(options.ResetWaitMs, 0));
+}
+
+UpdateReport RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const UpdateOptions& options,
+                               const LogLineFn& log, std::int32_t& failStage, std::string* escapedError) {
   UpdateRun run{.cont = cont,
                 .options = options,
                 .log = log,
@@ -287,23 +236,42 @@ int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const
                 .port = static_cast<std::uint8_t>(settings.PortNumber),
                 .moduleRate = StrToBaudRate(std::to_string(settings.BitRate)),
                 .moduleBitRate = settings.BitRate,
-                .verified = false,
-                .backupPath = {}};
+                .report = {}};
+  const std::uint32_t startTick = TickCount();
   failStage = 0;
-  if (!CheckImage(run)) return 0;
+  cont.HoldStops(false);
+  run.report.crcImage = cont.ImageLoaded ? cont.ImageCrc() : -1;
+  run.report.bootRate = settings.BootBitRate;
+  run.report.moduleRate = settings.BitRate;
+  if (cont.ReWriteMode) {
+    run.report.moduleState = ModuleState::BootMode;
+  } else {
+    run.report.romBefore = RomText(cont.RomVersion);
+  }
+  if (!CheckImage(run)) {
+    run.report.outcome = UpdateOutcome::Refused;
+    return run.report;
+  }
   ShowProgressWindow(run);
 
   const TComPortHold hold(cont.CommX1);  // the port stays ours across every reopen below
   int ok = 0;
   std::exception_ptr escaped;
   try {
-    ok = OpenAtModuleRate(run) && RequestBootMode(run) && Handshake(run) && FlashStages(run) &&
-         RestartAndIdentify(run);
-  } catch (...) {
+    ok = OpenAtModuleRate(run) && RequestBootMode(run) && RunFlashStages(run) && RestartAndIdentify(run);
+  } catch (const std::exception& e) {
     // The stages end here; the closing still runs, then the error goes on.
+    ok = 0;
+    if (escapedError) {
+      *escapedError = e.what();
+    } else {
+      escaped = std::current_exception();
+    }
+  } catch (...) {
     ok = 0;
     escaped = std::current_exception();
   }
+  cont.HoldStops(false);
 
   run.Title("");
   if (ok) {
@@ -312,8 +280,9 @@ int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const
     ReportFailure(run);
   }
   CloseProgressWindow(run);
+  CloseReport(run, ok != 0, startTick);
   if (escaped) std::rethrow_exception(escaped);
-  return ok;
+  return run.report;
 }
 
 }  // namespace kv9

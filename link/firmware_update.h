@@ -8,6 +8,7 @@
 
 #include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
+#include "link/update_report.h"
 #include "platform/prog_settings.h"
 
 namespace kv9 {
@@ -20,13 +21,18 @@ struct UpdateOptions {
   std::int32_t InitScanMode = 0;
 };
 
-// Runs the update on the user-interface thread; returns 1 on success. Sets
-// failStage (0..4) for the advice. The front end's controls are driven
-// through cont.Owner(); log lines go through `log` (the main window's rule).
-// An exception from any stage ends the stages, runs the failure closing and
-// is then raised again for the toolkit's error handler.
-int RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const UpdateOptions& options,
-                      const LogLineFn& log, std::int32_t& failStage);
+// Runs the update on the user-interface thread and returns what it did and
+// where it left the module. Sets failStage (0..4) for the advice. The front
+// end's controls are driven through cont.Owner(); log lines go through
+// `log` (the main window's rule). An exception from any stage ends the
+// stages and runs the failure closing; it is then raised again for the
+// toolkit's error handler, or, when `escapedError` is given, its text is
+// stored there and the report returned.
+UpdateReport RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settings, const UpdateOptions& options,
+                               const LogLineFn& log, std::int32_t& failStage, std::string* escapedError = nullptr);
+
+// The reset wait in milliseconds; a negative setting counts as none.
+std::uint32_t ResetWaitOf(const UpdateOptions& options);
 
 // Why the image buffer cannot be programmed with the current settings: its
 // first byte belongs to another address than the ROM size setting's first

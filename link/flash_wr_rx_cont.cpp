@@ -49,7 +49,7 @@ void TFlashWrRXCont::AddLog(const std::string& text, int force) {
 int TFlashWrRXCont::SendBytes(const std::uint8_t* bytes, int count, int flushFirst) {
   if (flushFirst) RxFlush();
   if (!CommX1.Connected()) return 0;
-  if (stopped_ || (owner_ && owner_->StopRequested())) {
+  if (!stopsHeld_ && (stopped_ || (owner_ && owner_->StopRequested()))) {
     stopped_ = true;
     return 0;
   }

@@ -152,6 +152,7 @@ class TFlashWrRXCont final : public LineLink {
   int EraseUserArea(int userBootMode);
   int ProgramUserArea(int showAddress, int userBootMode);
   int VerifyUserArea(int showAddress, int userBootMode);
+  const ProgramTally& LastProgramTally() const { return boot_.LastProgramTally(); }
   void LoaderRestart();
   int LoaderCrcCheck();
   // Inquiries and lock bits.
@@ -268,6 +269,11 @@ class TFlashWrRXCont final : public LineLink {
   LinkUi* Owner() const override { return owner_; }
   // A frame was held back because the front end asked the run to stop.
   bool Stopped() const override { return stopped_; }
+  // From here on the run goes to its end whatever a front end asks: once
+  // the firmware is written and checked, cutting the restart or the
+  // factory restore short could only lose the module's settings. Each
+  // update clears it at its start.
+  void HoldStops(bool hold) { stopsHeld_ = hold; }
 
  private:
   LinkUi* owner_;
@@ -278,6 +284,7 @@ class TFlashWrRXCont final : public LineLink {
   // Line time of the frame SendBytes wrote last, until a wait takes it.
   std::uint32_t replyWaitOffsetMs_ = 0;
   bool stopped_ = false;
+  bool stopsHeld_ = false;
   // Re-write mode was chosen with no port to open: discovery ends without a module.
   bool noPortChosen_ = false;
 };

@@ -25,12 +25,18 @@ bool ParseLong(const std::string& text, long long min, long long max, long long*
   return true;
 }
 
-}  // namespace
+std::string CpuNames();
 
-const char* UsageText() {
-  return "usage: kv9flash [options] [update|version|ports|info]      (update is the default)\n"
+// The default CPU, as the settings record starts.
+std::string DefaultCpuName() { return CpuProfileFor(TProgSettings{}.CpuCode).name; }
+
+std::string UsageTextFor(const std::string& cpuNames) {
+  return "usage: kv9flash [options] [update|version|ports|info|restore]      (update is the default)\n"
          "  update               write the firmware image into the module\n"
          "  version              find the module and read its ROM version\n"
+         "  restore              only the factory-setting step on a module running its firmware:\n"
+         "                       the EEPROM copied to disk, initialised, its values written back\n"
+         "  restore --from FILE  write the EEPROM images of a backup file back into the module\n"
          "  ports                list the ports: name, device path, description\n"
          "  info                 what the image holds, without touching a port\n"
          "  --port COMn          port to use (default COM1); give it several times, or a comma\n"
@@ -41,7 +47,8 @@ const char* UsageText() {
          "  --speed BPS          module bit rate for --rewrite: 9600, 19200 (default), 38400, "
          "115200\n"
          "  --image FILE         load an Intel HEX (.hex) or S-record (.mot) file first\n"
-         "  --cpu RX231|RX630|RX63T   microcontroller of the module (default RX231)\n"
+         "  --cpu CPU            microcontroller of the module: " + cpuNames + " (default " +
+         DefaultCpuName() + ")\n"
          "  --rom-size SIZE      flash area: 4K 8K 12K 16K 24K 32K 48K 64K 96K 128K 192K 256K\n"
          "                       320K 384K 512K 768K 1M 1.5M 2M (default 256K)\n"
          "  --boot-rate BPS      bit rate the boot-mode handshake switches to (default 115200)\n"
@@ -56,6 +63,7 @@ const char* UsageText() {
          "  --quiet, -q          no progress line, no closing summary or table on stderr\n"
          "  --log-dir DIR        write a record of each run and port into DIR (default: the\n"
          "                       environment variable KV9FLASH_LOG_DIR, else none)\n"
+         "  --report FILE        write the run's outcome as JSON (one object per port, a line each)\n"
          "  --version            print the program's version\n"
          "  --help, -h           print this text\n"
          "stdout carries the log lines; stderr carries messages (\"error: ...\"), the progress\n"
@@ -69,110 +77,190 @@ const char* UsageText() {
          "             2 bad usage or bad input, 130/143 stopped by SIGINT/SIGTERM\n";
 }
 
-ParseResult ParseCommandLine(const std::vector<std::string>& args) {
-  CliOptions o;
-  bool commandSeen = false;
-  auto fail = [](const std::string& message) { return ParseResult{std::nullopt, message}; };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) return false;
-      *out = args[++i];
-      return true;
-    };
-    std::string v;
-    long long n = 0;
-    if (a == "--help" || a == "-h") {
-      o.help = true;
-    } else if (a == "--auto") {
-      o.autoCheck = true;
-    } else if (a == "--rewrite") {
-      o.reWrite = true;
-    } else if (a == "--no-init") {
-      o.update.InitAfterUpdate = 0;
-    } else if (a == "--scan-mode") {
-      o.update.InitScanMode = 1;
-    } else if (a == "--debug") {
-      o.debug = true;
-    } else if (a == "--tx-log") {
-      o.txLog = true;
-    } else if (a == "--rx-log") {
-      o.rxLog = true;
-    } else if (a == "--quiet" || a == "-q") {
-      o.quiet = true;
-    } else if (a == "--version") {
-      o.version = true;
-    } else if (a == "--log-dir") {
-      if (!value(&v) || v.empty()) return fail("--log-dir needs a folder");
-      o.logDir = v;
-    } else if (a == "--port") {
-      if (!value(&v)) return fail("--port needs a port name");
-      std::size_t from = 0;
-      for (;;) {
-        const std::size_t comma = v.find(',', from);
-        const std::string name =
-            v.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-        const auto number = ComPortNumber(name);
-        if (!number) return fail("unknown port name '" + name + "' (expected COM1 to COM255)");
-        const std::string canonical = "COM" + std::to_string(*number);
-        if (std::find(o.ports.begin(), o.ports.end(), canonical) == o.ports.end())
-          o.ports.push_back(canonical);
-        if (comma == std::string::npos) break;
-        from = comma + 1;
-      }
-    } else if (a == "--speed") {
-      if (!value(&v) || !ParseLong(v, 0, 1 << 30, &n) || !IsModuleRate(static_cast<std::int32_t>(n))) {
-        return fail("--speed takes 9600, 19200, 38400 or 115200");
-      }
-      o.speed = static_cast<std::int32_t>(n);
-    } else if (a == "--image") {
-      if (!value(&v)) return fail("--image needs a file name");
-      o.imageFile = v;
-    } else if (a == "--cpu") {
-      if (!value(&v)) return fail("--cpu needs RX231, RX630 or RX63T");
-      const CpuProfile* cpu = CpuProfileNamed(v.c_str());
-      if (!cpu) return fail("--cpu takes RX231, RX630 or RX63T");
-      o.settings.CpuCode = cpu->code;
-    } else if (a == "--rom-size") {
-      if (!value(&v)) return fail("--rom-size needs a size such as 256K");
-      int index = -1;
-      for (int k = 0; k < kRomSizeCount; ++k) {
-        if (v == kRomSizeNames[k]) index = k;
-      }
-      if (index < 0) return fail("unknown ROM size '" + v + "'");
-      o.settings.RomSizeIndex = index;
-    } else if (a == "--boot-rate") {
-      if (!value(&v) || !ParseLong(v, 1, 100000000, &n))
-        return fail("--boot-rate takes a bit rate");
-      o.settings.BootBitRate = static_cast<std::int32_t>(n);
-    } else if (a == "--freq") {
-      char* end = nullptr;
-      if (!value(&v)) return fail("--freq takes a frequency in MHz");
-      const double mhz = std::strtod(v.c_str(), &end);
-      if (v.empty() || *end != '\0' || !std::isfinite(mhz) || mhz < 0 || mhz > 1000) {
-        return fail("--freq takes a frequency in MHz");
-      }
-      o.settings.InputFreqMHz = static_cast<float>(mhz);
-    } else if (a == "--mult1" || a == "--mult2") {
-      if (!value(&v) || !ParseLong(v, 0, 255, &n)) return fail(a + " takes a number from 0 to 255");
-      (a == "--mult1" ? o.settings.Multiplier1 : o.settings.Multiplier2) =
-          static_cast<std::uint8_t>(n);
-    } else if (a == "--reset-wait") {
-      if (!value(&v) || !ParseLong(v, 0, 600000, &n))
-        return fail("--reset-wait takes milliseconds");
-      o.update.ResetWaitMs = static_cast<std::int32_t>(n);
-    } else if (!a.empty() && a[0] == '-') {
-      return fail("unknown option '" + a + "'");
-    } else if (!commandSeen && (a == "update" || a == "version" || a == "ports" || a == "info")) {
-      commandSeen = true;
-      o.command = a == "update"    ? Command::Update
-                  : a == "version" ? Command::Version
-                  : a == "ports"   ? Command::Ports
-                                   : Command::Info;
-    } else {
-      return fail("unexpected argument '" + a + "'");
+}  // namespace
+
+const char* UsageText() {
+  static const std::string text = UsageTextFor(CpuNames());
+  return text.c_str();
+}
+
+namespace {
+
+// "RX231, RX630 or RX63T", from the CPU table.
+std::string CpuNames() {
+  std::string names;
+  const auto& profiles = CpuProfiles();
+  for (std::size_t i = 0; i < profiles.size(); ++i) {
+    if (i > 0) names += i + 1 == profiles.size() ? " or " : ", ";
+    names += profiles[i].name;
+  }
+  return names;
+}
+
+// Options without a value.
+struct FlagOption {
+  const char* name;
+  void (*set)(CliOptions& o);
+};
+constexpr FlagOption kFlags[] = {
+    {"--help", [](CliOptions& o) { o.help = true; }},
+    {"-h", [](CliOptions& o) { o.help = true; }},
+    {"--auto", [](CliOptions& o) { o.autoCheck = true; }},
+    {"--rewrite", [](CliOptions& o) { o.reWrite = true; }},
+    {"--no-init", [](CliOptions& o) { o.update.InitAfterUpdate = 0; }},
+    {"--scan-mode", [](CliOptions& o) { o.update.InitScanMode = 1; }},
+    {"--debug", [](CliOptions& o) { o.debug = true; }},
+    {"--tx-log", [](CliOptions& o) { o.txLog = true; }},
+    {"--rx-log", [](CliOptions& o) { o.rxLog = true; }},
+    {"--quiet", [](CliOptions& o) { o.quiet = true; }},
+    {"-q", [](CliOptions& o) { o.quiet = true; }},
+    {"--version", [](CliOptions& o) { o.version = true; }},
+};
+
+// Options with a value: each returns "" or what is wrong with the value.
+using ValueSetter = std::string (*)(CliOptions& o, const std::string& v);
+
+std::string SetPorts(CliOptions& o, const std::string& v) {
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = v.find(',', from);
+    const std::string name = v.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+    const auto number = ComPortNumber(name);
+    if (!number) return "unknown port name '" + name + "' (expected COM1 to COM255)";
+    const std::string canonical = "COM" + std::to_string(*number);
+    if (std::find(o.ports.begin(), o.ports.end(), canonical) == o.ports.end()) o.ports.push_back(canonical);
+    if (comma == std::string::npos) return {};
+    from = comma + 1;
+  }
+}
+
+std::string SetSpeed(CliOptions& o, const std::string& v) {
+  long long n = 0;
+  if (!ParseLong(v, 0, 1 << 30, &n) || !IsModuleRate(static_cast<std::int32_t>(n)))
+    return "--speed takes 9600, 19200, 38400 or 115200";
+  o.speed = static_cast<std::int32_t>(n);
+  return {};
+}
+
+std::string SetCpu(CliOptions& o, const std::string& v) {
+  const CpuProfile* cpu = CpuProfileNamed(v.c_str());
+  if (!cpu) return "--cpu takes " + CpuNames();
+  o.settings.CpuCode = cpu->code;
+  return {};
+}
+
+std::string SetRomSize(CliOptions& o, const std::string& v) {
+  for (int k = 0; k < kRomSizeCount; ++k) {
+    if (v == kRomSizeNames[k]) {
+      o.settings.RomSizeIndex = k;
+      return {};
     }
   }
+  return "unknown ROM size '" + v + "'";
+}
+
+std::string SetBootRate(CliOptions& o, const std::string& v) {
+  long long n = 0;
+  if (!ParseLong(v, 1, 100000000, &n)) return "--boot-rate takes a bit rate";
+  o.settings.BootBitRate = static_cast<std::int32_t>(n);
+  return {};
+}
+
+std::string SetFreq(CliOptions& o, const std::string& v) {
+  char* end = nullptr;
+  const double mhz = std::strtod(v.c_str(), &end);
+  if (v.empty() || *end != '\0' || !std::isfinite(mhz) || mhz < 0 || mhz > 1000)
+    return "--freq takes a frequency in MHz";
+  o.settings.InputFreqMHz = static_cast<float>(mhz);
+  return {};
+}
+
+std::string SetMultiplier(std::uint8_t& to, const char* option, const std::string& v) {
+  long long n = 0;
+  if (!ParseLong(v, 0, 255, &n)) return std::string(option) + " takes a number from 0 to 255";
+  to = static_cast<std::uint8_t>(n);
+  return {};
+}
+
+std::string SetResetWait(CliOptions& o, const std::string& v) {
+  long long n = 0;
+  if (!ParseLong(v, 0, 600000, &n)) return "--reset-wait takes milliseconds";
+  o.update.ResetWaitMs = static_cast<std::int32_t>(n);
+  return {};
+}
+
+// A value that names a file or folder must not be empty.
+std::string SetText(std::string& to, const char* what, const std::string& v) {
+  if (v.empty()) return what;
+  to = v;
+  return {};
+}
+
+struct ValueOption {
+  const char* name;
+  const char* missing;  // the error when no value follows
+  ValueSetter set;
+};
+const ValueOption kValueOptions[] = {
+    {"--log-dir", "--log-dir needs a folder",
+     [](CliOptions& o, const std::string& v) { return SetText(o.logDir, "--log-dir needs a folder", v); }},
+    {"--report", "--report needs a file name",
+     [](CliOptions& o, const std::string& v) { return SetText(o.reportFile, "--report needs a file name", v); }},
+    {"--from", "--from needs a backup file",
+     [](CliOptions& o, const std::string& v) { return SetText(o.restoreFrom, "--from needs a backup file", v); }},
+    {"--port", "--port needs a port name", SetPorts},
+    {"--speed", "--speed takes 9600, 19200, 38400 or 115200", SetSpeed},
+    {"--image", "--image needs a file name",
+     [](CliOptions& o, const std::string& v) {
+       o.imageFile = v;
+       return std::string();
+     }},
+    {"--cpu", nullptr, SetCpu},
+    {"--rom-size", "--rom-size needs a size such as 256K", SetRomSize},
+    {"--boot-rate", "--boot-rate takes a bit rate", SetBootRate},
+    {"--freq", "--freq takes a frequency in MHz", SetFreq},
+    {"--mult1", "--mult1 takes a number from 0 to 255",
+     [](CliOptions& o, const std::string& v) { return SetMultiplier(o.settings.Multiplier1, "--mult1", v); }},
+    {"--mult2", "--mult2 takes a number from 0 to 255",
+     [](CliOptions& o, const std::string& v) { return SetMultiplier(o.settings.Multiplier2, "--mult2", v); }},
+    {"--reset-wait", "--reset-wait takes milliseconds", SetResetWait},
+};
+
+struct CommandName {
+  const char* name;
+  Command command;
+};
+constexpr CommandName kCommands[] = {{"update", Command::Update},   {"version", Command::Version},
+                                     {"ports", Command::Ports},     {"info", Command::Info},
+                                     {"restore", Command::Restore}};
+
+// One argument (and its value, which `i` then passes); "" or the error.
+std::string TakeArgument(const std::vector<std::string>& args, std::size_t& i, CliOptions& o, bool& commandSeen) {
+  const std::string& a = args[i];
+  for (const FlagOption& flag : kFlags) {
+    if (a == flag.name) {
+      flag.set(o);
+      return {};
+    }
+  }
+  for (const ValueOption& option : kValueOptions) {
+    if (a != option.name) continue;
+    if (i + 1 >= args.size()) return option.missing ? option.missing : "--cpu needs " + CpuNames();
+    return option.set(o, args[++i]);
+  }
+  if (!a.empty() && a[0] == '-') return "unknown option '" + a + "'";
+  for (const CommandName& c : kCommands) {
+    if (!commandSeen && a == c.name) {
+      commandSeen = true;
+      o.command = c.command;
+      return {};
+    }
+  }
+  return "unexpected argument '" + a + "'";
+}
+
+// What the options say together; "" or the error.
+std::string CheckCombination(CliOptions& o) {
   if (!o.ports.empty()) {
     o.port = o.ports.front();
     o.settings.PortNumber = *ComPortNumber(o.port);
@@ -180,10 +268,23 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
     o.ports.push_back(o.port);
   }
   // Re-write mode sends no module command, so there is no ROM version to read.
-  if (o.reWrite && o.command == Command::Version)
-    return fail("--rewrite cannot be used with version");
-  if (o.ports.size() > 1 && o.autoCheck)
-    return fail("--auto searches for one module; it cannot go with several ports");
+  if (o.reWrite && (o.command == Command::Version || o.command == Command::Restore))
+    return std::string("--rewrite cannot be used with ") + (o.command == Command::Version ? "version" : "restore");
+  if (o.ports.size() > 1 && o.autoCheck) return "--auto searches for one module; it cannot go with several ports";
+  if (!o.restoreFrom.empty() && o.command != Command::Restore) return "--from goes with restore only";
+  if (o.command == Command::Restore && o.ports.size() > 1) return "restore works on one module at a time";
+  return {};
+}
+
+}  // namespace
+
+ParseResult ParseCommandLine(const std::vector<std::string>& args) {
+  CliOptions o;
+  bool commandSeen = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (std::string error = TakeArgument(args, i, o, commandSeen); !error.empty()) return {std::nullopt, error};
+  }
+  if (std::string error = CheckCombination(o); !error.empty()) return {std::nullopt, error};
   return ParseResult{o, ""};
 }
 

@@ -10,7 +10,7 @@
 
 namespace kv9::cli {
 
-enum class Command { Update, Version, Ports, Info };
+enum class Command { Update, Version, Ports, Info, Restore };
 
 struct CliOptions {
   Command command = Command::Update;
@@ -28,6 +28,8 @@ struct CliOptions {
   bool quiet = false;    // no progress line, no closing summary
   bool version = false;  // print the program's version and end
   std::string logDir;    // run records go here when set
+  std::string reportFile;   // the run's outcome as JSON goes here when set
+  std::string restoreFrom;  // restore: the EEPROM backup file to write back
   bool help = false;
 };
 

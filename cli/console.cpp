@@ -1,5 +1,6 @@
 #include "cli/console.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -80,8 +81,10 @@ Console::Console(std::FILE* out, std::FILE* err, bool progress)
 void Console::LogLine(const std::string& text) {
   const std::string line = EscapeText(text);
   Erase();
-  std::fprintf(out_, "%s\n", line.c_str());
-  std::fflush(out_);
+  errno = 0;
+  if ((std::fprintf(out_, "%s\n", line.c_str()) < 0 || std::fflush(out_) != 0) && outError_ == 0) {
+    outError_ = errno ? errno : EIO;
+  }
   Record("", line);
   if (!current_.empty()) Progress(current_);
 }
@@ -128,7 +131,8 @@ void Console::Record(const char* mark, const std::string& text) {
     if (nl == std::string::npos) break;
     from = nl + 1;
   }
-  std::fflush(record_);
+  errno = 0;
+  if ((std::fflush(record_) != 0 || std::ferror(record_)) && recordError_ == 0) recordError_ = errno ? errno : EIO;
 }
 
 }  // namespace kv9::cli

@@ -3,7 +3,8 @@
 // on stderr messages, the summary and one progress line that is redrawn in
 // place and erased before anything else is printed, so the screen never
 // mixes a half-drawn progress line with a log line. A failed write (closed
-// pipe, hung-up terminal) is ignored: the run goes on whoever is watching.
+// pipe, hung-up terminal, full disk) does not stop the run: the module is
+// finished whoever is watching; the error is kept for the exit status.
 // Every line can also go to a run record with its time.
 #include <cstdio>
 #include <string>
@@ -32,6 +33,10 @@ class Console {
   void SetRecord(std::FILE* record) { record_ = record; }
   // A line for the record only (settings, outcome).
   void RecordOnly(const std::string& text);
+  // The error of the first log line stdout did not take (a full disk, a
+  // closed pipe: EPIPE), 0 none; the same for the run record.
+  int OutError() const { return outError_; }
+  int RecordError() const { return recordError_; }
 
  private:
   void Erase();
@@ -41,6 +46,8 @@ class Console {
   std::FILE* record_ = nullptr;
   bool progress_;
   bool shown_ = false;
+  int outError_ = 0;
+  int recordError_ = 0;
   std::string current_;
 };
 

@@ -1,19 +1,20 @@
-// kv9flash: the one-click update, the module's ROM version, the port list and
-// what an image holds, from a terminal, on the same controller and sequence
-// as the desktop tool.
-#include <algorithm>
-#include <chrono>
+// kv9flash: the one-click update, the module's ROM version, the factory
+// restore, the port list and what an image holds, from a terminal, on the
+// same controller and sequence as the desktop tool.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 
 #include "cli/cli_options.h"
 #include "cli/console.h"
 #include "cli/host_os.h"
 #include "cli/image_info.h"
+#include "cli/module_run.h"
+#include "cli/report_json.h"
 #include "cli/run_record.h"
-#include "cli/run_report.h"
 #include "cli/several_ports.h"
 #include "cli/signals.h"
 #include "cli/terminal_ui.h"
@@ -21,7 +22,7 @@
 #include "kv9_version.h"
 #include "link/firmware_update.h"
 #include "link/flash_wr_rx_cont.h"
-#include "platform/ticks.h"
+#include "platform/atomic_file.h"
 #include "serial/port_table.h"
 
 namespace {
@@ -30,24 +31,11 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-// The lines of the sequence that tell where the module stands.
-constexpr char kHandshakeOk[] = "書込設定   : OK";
-constexpr char kHandshakeNg[] = "書込設定   : NG";
-constexpr char kCheckOk[] = "ベリファイ : OK";
-constexpr char kWriteOk[] = "ライト     : OK";
-constexpr char kWriteNg[] = "ライト     : NG";
-constexpr char kRomVersionLine[] = "ROM Verision : ";
-
 int ListPorts() {
   for (const kv9::PortEntry& entry : kv9::ReadPortTable()) {
-    std::printf("%s\t%s\t%s\n", entry.name.c_str(), entry.device.c_str(),
-                entry.description.c_str());
+    std::printf("%s\t%s\t%s\n", entry.name.c_str(), entry.device.c_str(), entry.description.c_str());
   }
   return kExitOk;
-}
-
-std::string ModuleText(const std::array<char, 10>& field) {
-  return kv9::cli::EscapeText(std::string(field.data(), ::strnlen(field.data(), 9)));
 }
 
 // The settings of this run, for its record.
@@ -58,11 +46,9 @@ std::string SettingsLine(const kv9::cli::CliOptions& o) {
   for (const std::string& a : kv9::cli::SettingsArguments(o)) line += " " + a;
   const kv9::TProgSettings& s = o.settings;
   char rest[160];
-  std::snprintf(rest, sizeof rest,
-                " (cpu code %d, ROM size %s, boot rate %d, %.2f MHz x%d x%d, reset wait %d ms)",
-                s.CpuCode, kv9::kRomSizeNames[s.RomSizeIndex], s.BootBitRate,
-                static_cast<double>(s.InputFreqMHz), s.Multiplier1, s.Multiplier2,
-                o.update.ResetWaitMs);
+  std::snprintf(rest, sizeof rest, " (cpu code %d, ROM size %s, boot rate %d, %.2f MHz x%d x%d, reset wait %d ms)",
+                s.CpuCode, kv9::kRomSizeNames[s.RomSizeIndex], s.BootBitRate, static_cast<double>(s.InputFreqMHz),
+                s.Multiplier1, s.Multiplier2, o.update.ResetWaitMs);
   return line + rest;
 }
 
@@ -83,127 +69,32 @@ int ShowImageInfo(const kv9::cli::CliOptions& options, kv9::cli::Console& consol
   return kExitOk;
 }
 
-// Finds the module and runs the command on it; every line goes through `console`.
-int RunOnModule(const kv9::cli::CliOptions& options, kv9::cli::Console& console,
-                kv9::cli::PortRow& row) {
-  using kv9::cli::ModuleState;
-  // As the desktop tool does at start: on Windows every 10 ms poll of a
-  // reply wait would otherwise last a whole 15.6 ms timer period.
-  kv9::RaiseTimerResolution();
-  kv9::cli::StdoutLogPane pane(&console, options);
-  kv9::cli::TerminalUi ui(options, &console);
-  kv9::TProgSettings settings = options.settings;
-  if (options.reWrite) settings.BitRate = options.speed;
-  kv9::TFlashWrRXCont cont(&ui, &pane, settings);
-  cont.DebugLog = options.debug;
-  cont.TxLog = options.txLog;
-  cont.RxLog = options.rxLog;
-  cont.LoadEmbeddedImage();
+// A file that a production line reads must be whole or missing: an error
+// that costs the run its exit status 0, never silence.
+int Worse(int status, int failure) { return status == kExitOk ? failure : status; }
 
-  if (!options.imageFile.empty()) {
-    const std::size_t messagesBefore = ui.MessagesShown();
-    const int loaded = cont.LoadImageFile(options.imageFile);
-    kv9::AppendLogLine(&pane, options.debug, loaded ? "OK: Read ROM Data" : "NG: Read ROM Data", 1);
-    if (!loaded) {
-      // Every refusal says why on stderr, also those the window only logs.
-      if (ui.MessagesShown() == messagesBefore) ui.ShowMessage(options.imageFile + ": " + cont.ImageLoadProblem);
-      return kExitUsage;
-    }
-  }
-  // An image for another area than the settings describe is refused before
-  // any port is opened.
-  if (const std::string problem = kv9::ImageAreaProblem(cont);
-      !problem.empty() && options.command != kv9::cli::Command::Version) {
-    ui.ShowMessage(problem);
-    return kExitUsage;
-  }
-  ui.SetAreaStart(cont.RomStart);
-
-  const int found = cont.OpenAtStartup(settings.WriteSpeedIndex);
-  if (ui.PortMissing()) {
-    console.Message("error: no port " + options.port +
-                    " on this machine (kv9flash ports lists them)");
-    return kExitUsage;
-  }
-  cont.ConfirmModule(found);
-  if (!cont.ReWriteMode) {
-    row.module = ModuleText(cont.ModelName);
-    row.romBefore = ModuleText(cont.RomVersion);
-  }
-  if (!cont.ModuleSupported) return kExitFailed;
-  if (options.command == kv9::cli::Command::Version) {
-    row.outcome = "OK";
-    return kExitOk;
-  }
-
-  // Where the module stands, followed through the sequence's own lines.
-  ModuleState state = cont.ReWriteMode ? ModuleState::InBootMode : ModuleState::Untouched;
-  bool programmed = false;
-  bool romRead = false;
-  long reached = 0;
-  auto log = [&](const std::string& text, int force) {
-    kv9::AppendLogLine(&pane, options.debug, text, force);
-    if (text == kHandshakeOk || text == kHandshakeNg) state = ModuleState::InBootMode;
-    if (text == kWriteOk) programmed = true;
-    if (text.rfind(kRomVersionLine, 0) == 0) romRead = true;
-    if (text == kWriteNg) reached = std::max(ui.BytesReached(), 0L);
-    if (text == kCheckOk) {
-      state = ModuleState::NewFirmware;
-      ui.EndStopWindow();
-    }
-  };
-
-  const auto start = std::chrono::steady_clock::now();
-  std::int32_t failStage = 0;
-  int ok = 0;
-  try {
-    ok = kv9::RunFirmwareUpdate(cont, ui.Settings(), options.update, log, failStage);
-  } catch (const std::exception& e) {
-    // What the desktop tool shows in its error box, after the failure closing.
-    console.Message(std::string("error: ") + e.what());
-    ok = 0;
-  }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const int stopSignal = kv9::cli::StopSignal();
-
-  kv9::cli::RunSummary summary;
-  summary.ok = ok != 0;
-  summary.port = options.port;
-  summary.module = row.module;
-  summary.romBefore = row.romBefore;
-  if (romRead) summary.romAfter = ModuleText(cont.RomVersion);
-  summary.programmed = programmed;
-  summary.bytes =
-      programmed ? kv9::cli::ProgrammedBytes(cont) : static_cast<std::uint32_t>(reached);
-  summary.seconds = seconds;
-  summary.moduleCrc = cont.LoaderCrc;
-  summary.imageCrc = cont.ImageCrc();
-  summary.stopSignal = stopSignal;
-  if (!options.quiet) {
-    std::string text = kv9::cli::SummaryText(summary);
-    text.pop_back();
-    console.Message(text);
-  }
-  if (!ok) {
-    console.Message("continue with: " +
-                    kv9::cli::ContinueCommand(options, options.port, ui.Settings().BitRate, state));
-  }
-  row.romAfter = summary.romAfter;
-  row.outcome = ok ? "OK" : "NG";
-  if (stopSignal && !ok) return 128 + stopSignal;
-  return ok ? kExitOk : kExitFailed;
+int WriteReport(const std::string& path, const kv9::cli::RunFacts& facts, kv9::cli::Console& console, int status) {
+  std::string error;
+  if (kv9::WriteFileAtomically(path, kv9::cli::ReportJson(facts) + "\n", error)) return status;
+  console.Message("error: report not written: " + error);
+  return Worse(status, kExitFailed);
 }
 
-int Run(const kv9::cli::CliOptions& options, kv9::cli::PortRow& row) {
-  if (options.command == kv9::cli::Command::Ports) return ListPorts();
+// With --auto the record was named before the port was known.
+std::string RecordPathFor(const std::string& path, const std::string& named, const std::string& used) {
+  if (named == used) return path;
+  const std::string suffix = "-" + named + ".log";
+  if (path.size() < suffix.size() || path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0) return path;
+  std::string renamed = path.substr(0, path.size() - suffix.size()) + "-" + used + ".log";
+  std::error_code ec;
+  if (std::filesystem::exists(renamed, ec)) return path;
+  std::filesystem::rename(path, renamed, ec);
+  return ec ? path : renamed;
+}
 
-  const bool progress = !options.quiet && kv9::cli::StderrIsTerminal();
-  kv9::cli::Console console(stdout, stderr, progress);
-  kv9::cli::SetProgressOnTerminal(progress);
-  if (options.command == kv9::cli::Command::Info) return ShowImageInfo(options, console);
-  if (options.logDir.empty()) return RunOnModule(options, console, row);
-
+// The run with its record in the log folder: every line with its time, the
+// settings, the outcome, and the report object beside it.
+int RunWithRecord(const kv9::cli::CliOptions& options, kv9::cli::Console& console, kv9::cli::RunFacts& facts) {
   std::string path, error;
   std::FILE* record = kv9::cli::OpenRunRecord(options.logDir, options.port, &path, &error);
   if (!record) {
@@ -213,18 +104,50 @@ int Run(const kv9::cli::CliOptions& options, kv9::cli::PortRow& row) {
   console.SetRecord(record);
   console.RecordOnly(std::string("kv9flash ") + KV9_PRODUCT_VERSION);
   console.RecordOnly(SettingsLine(options));
-  int status = kExitFailed;
   try {
-    status = RunOnModule(options, console, row);
+    facts = kv9::cli::RunOnModule(options, console);
   } catch (const std::exception& e) {
     console.Message(std::string("error: ") + e.what());
+    facts.exitStatus = kExitFailed;
   }
   const int stopSignal = kv9::cli::StopSignal();
-  console.RecordOnly(std::string("outcome: ") + (status == kExitOk ? "OK" : "NG") +
-                     " (exit status " + std::to_string(status) + ")" +
+  console.RecordOnly(std::string("outcome: ") + (facts.exitStatus == kExitOk ? "OK" : "NG") + " (exit status " +
+                     std::to_string(facts.exitStatus) + ")" +
                      (stopSignal ? ", signal " + std::to_string(stopSignal) + " received" : ""));
   console.SetRecord(nullptr);
-  std::fclose(record);
+  const bool closed = std::fclose(record) == 0;
+  int status = facts.exitStatus;
+  if (console.RecordError() != 0 || !closed) {
+    const int code = console.RecordError() ? console.RecordError() : errno;
+    console.Message("error: run record incomplete: " + path + ": " + std::strerror(code));
+    status = Worse(status, kExitFailed);
+  }
+  path = RecordPathFor(path, options.port, facts.port);
+  const std::string json = path.substr(0, path.size() - 4) + ".json";
+  return WriteReport(json, facts, console, status);
+}
+
+int Run(const kv9::cli::CliOptions& options, kv9::cli::RunFacts& facts) {
+  if (options.command == kv9::cli::Command::Ports) return ListPorts();
+  const bool progress = !options.quiet && kv9::cli::StderrIsTerminal();
+  kv9::cli::Console console(stdout, stderr, progress);
+  kv9::cli::SetProgressOnTerminal(progress);
+  if (options.command == kv9::cli::Command::Info) return ShowImageInfo(options, console);
+  int status = kExitOk;
+  if (options.logDir.empty()) {
+    facts = kv9::cli::RunOnModule(options, console);
+    status = facts.exitStatus;
+  } else {
+    status = RunWithRecord(options, console, facts);
+  }
+  if (!options.reportFile.empty()) status = WriteReport(options.reportFile, facts, console, status);
+  // A log that did not reach its file is lost; a reader that closed its
+  // pipe (`| head`) chose not to read on.
+  if (console.OutError() != 0 && console.OutError() != EPIPE) {
+    console.Message(std::string("error: log lines not written to standard output: ") +
+                    std::strerror(console.OutError()));
+    status = Worse(status, kExitFailed);
+  }
   return status;
 }
 
@@ -250,20 +173,27 @@ int main(int argc, char** argv) {
     if (const char* dir = std::getenv("KV9FLASH_LOG_DIR")) options.logDir = dir;
   }
   kv9::cli::InstallSignalHandlers();
-  if (options.ports.size() > 1 && (options.command == kv9::cli::Command::Update ||
-                                   options.command == kv9::cli::Command::Version)) {
+  if (options.ports.size() > 1 &&
+      (options.command == kv9::cli::Command::Update || options.command == kv9::cli::Command::Version)) {
     return kv9::cli::RunSeveralPorts(options, args);
   }
-  kv9::cli::PortRow row;
-  row.port = options.port;
+  kv9::cli::RunFacts facts;
+  facts.port = options.port;
   int status = kExitFailed;
   try {
-    status = Run(options, row);
+    status = Run(options, facts);
   } catch (const std::exception& e) {
     // What the desktop tool shows in its error box.
     std::fprintf(stderr, "error: %s\n", e.what());
     status = kExitFailed;
   }
+  kv9::cli::PortRow row;
+  row.port = facts.port;
+  row.module = facts.module;
+  row.romBefore = facts.report.romBefore;
+  row.romAfter = facts.report.romAfter;
+  row.outcome = status == kExitOk ? "OK" : "NG";
+  row.json = kv9::cli::ReportJson(facts);
   kv9::cli::ReportRowToParent(row);
   return status;
 }

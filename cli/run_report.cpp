@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <sstream>
 
+#include "cli/report_json.h"
+#include "platform/atomic_file.h"
+
 namespace kv9::cli {
 namespace {
 
@@ -54,15 +57,21 @@ std::string SummaryText(const RunSummary& s) {
   return out.str();
 }
 
-std::string ContinueCommand(const CliOptions& options, const std::string& port,
-                            std::int32_t moduleRate, ModuleState state) {
+std::string ContinueCommand(const CliOptions& options, const std::string& port, std::int32_t moduleRate,
+                            NextStep next, const std::string& backup) {
   std::string command = "kv9flash --port " + port;
-  if (state == ModuleState::InBootMode)
-    command += " --rewrite --speed " + std::to_string(moduleRate);
+  switch (next) {
+    case NextStep::None: return {};
+    case NextStep::Restore:
+      return command + (options.update.InitScanMode ? " --scan-mode" : "") + " restore";
+    case NextStep::RestoreFromBackup: return command + " restore --from " + ShellQuote(backup);
+    case NextStep::ReWrite: command += " --rewrite --speed " + std::to_string(moduleRate); break;
+    case NextStep::Update: break;
+  }
   for (const std::string& a : SettingsArguments(options)) command += " " + a;
-  return command + (options.command == Command::Version && state != ModuleState::InBootMode
-                        ? " version"
-                        : " update");
+  if (next == NextStep::Update && options.command == Command::Version) return command + " version";
+  if (next == NextStep::Update && options.command == Command::Restore) return command + " restore";
+  return command + " update";
 }
 
 std::string RowReportLine(const PortRow& r) {
@@ -88,6 +97,18 @@ PortRow ParseRowReport(const std::string& line) {
   return row;
 }
 
+std::vector<std::string> CommonChildArguments(const std::vector<std::string>& args) {
+  std::vector<std::string> common;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--port" || args[i] == "--report") {
+      ++i;
+      continue;
+    }
+    common.push_back(args[i]);
+  }
+  return common;
+}
+
 std::string PortTable(const std::vector<PortRow>& rows) {
   std::string out;
   char line[200];
@@ -103,24 +124,40 @@ std::string PortTable(const std::vector<PortRow>& rows) {
   return out;
 }
 
-PortRow FinishedChildRow(const std::string& report, const std::string& port, bool exitedOk, double seconds) {
-  PortRow row = ParseRowReport(report.substr(0, report.find('\n')));
+PortRow FinishedChildRow(const std::string& report, const std::string& port, int exitStatus, double seconds) {
+  const std::size_t lineEnd = report.find('\n');
+  PortRow row = ParseRowReport(report.substr(0, lineEnd));
+  if (lineEnd != std::string::npos) {
+    row.json = report.substr(lineEnd + 1);
+    if (const std::size_t end = row.json.find('\n'); end != std::string::npos) row.json.erase(end);
+  }
   row.port = port;
-  if (!exitedOk) row.outcome = "NG";
+  row.exitStatus = exitStatus;
+  if (exitStatus != 0) row.outcome = "NG";
   row.seconds = seconds;
   return row;
 }
 
-int FinishSeveralPorts(const std::vector<PortRow>& rows, bool quiet, int stopSignal) {
+int FinishSeveralPorts(const std::vector<PortRow>& rows, bool quiet, int stopSignal, const std::string& reportFile) {
   if (!quiet) {
     std::fprintf(stderr, "%s", PortTable(rows).c_str());
     std::fflush(stderr);
   }
-  if (stopSignal) return 128 + stopSignal;
+  int status = 0;
   for (const PortRow& row : rows) {
-    if (row.outcome != "OK") return 1;
+    if (row.exitStatus == 2) status = 2;
+    if (row.outcome != "OK" && status == 0) status = 1;
   }
-  return 0;
+  if (stopSignal) status = 128 + stopSignal;
+  if (!reportFile.empty()) {
+    std::string lines, error;
+    for (const PortRow& row : rows) lines += (row.json.empty() ? LostChildJson(row) : row.json) + "\n";
+    if (!WriteFileAtomically(reportFile, lines, error)) {
+      std::fprintf(stderr, "error: report not written: %s\n", error.c_str());
+      if (status == 0) status = 1;
+    }
+  }
+  return status;
 }
 
 }  // namespace kv9::cli

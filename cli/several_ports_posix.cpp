@@ -94,14 +94,7 @@ int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& a
   const std::string self = "/proc/self/exe";
   // The children stop the modules; this process only waits for them.
   ArmStop();
-  std::vector<std::string> common;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--port") {
-      ++i;
-      continue;
-    }
-    common.push_back(args[i]);
-  }
+  const std::vector<std::string> common = CommonChildArguments(args);
   std::vector<Child> children(options.ports.size());
   for (std::size_t k = 0; k < children.size(); ++k) {
     Child& c = children[k];
@@ -161,17 +154,18 @@ int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& a
       while (::waitpid(c.pid, &c.status, 0) < 0 && errno == EINTR) {
       }
     }
-    const bool exitedOk = c.pid > 0 && WIFEXITED(c.status) && WEXITSTATUS(c.status) == 0;
-    rows.push_back(FinishedChildRow(c.pending[2], c.port, exitedOk,
+    // A child killed by a signal counts as failed (1).
+    const int exitStatus = c.pid > 0 && WIFEXITED(c.status) ? WEXITSTATUS(c.status) : 1;
+    rows.push_back(FinishedChildRow(c.pending[2], c.port, exitStatus,
                                     std::chrono::duration<double>(c.end - c.start).count()));
   }
-  return FinishSeveralPorts(rows, options.quiet, StopSignal());
+  return FinishSeveralPorts(rows, options.quiet, StopSignal(), options.reportFile);
 }
 
 void ReportRowToParent(const PortRow& row) {
   const char* fd = std::getenv(kReportFdVariable);
   if (!fd) return;
-  const std::string line = RowReportLine(row) + "\n";
+  const std::string line = RowReportLine(row) + "\n" + row.json + "\n";
   [[maybe_unused]] const ssize_t n = ::write(std::atoi(fd), line.data(), line.size());
 }
 

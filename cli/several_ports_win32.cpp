@@ -152,14 +152,7 @@ int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& a
   // this process only waits for them.
   ArmStop();
   const std::string self = SelfPath();
-  std::vector<std::string> common;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--port") {
-      ++i;
-      continue;
-    }
-    common.push_back(args[i]);
-  }
+  const std::vector<std::string> common = CommonChildArguments(args);
   std::vector<std::unique_ptr<Child>> children;
   std::vector<std::thread> readers;
   for (const std::string& port : options.ports) {
@@ -194,17 +187,17 @@ int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& a
       ::CloseHandle(c.process.hThread);
       for (HANDLE r : c.reads) ::CloseHandle(r);
     }
-    const bool exitedOk = c.started && status == 0;
-    rows.push_back(FinishedChildRow(c.pending[2], c.port, exitedOk,
+    const int exitStatus = c.started ? static_cast<int>(status) : 1;
+    rows.push_back(FinishedChildRow(c.pending[2], c.port, exitStatus,
                                     std::chrono::duration<double>(c.end - c.start).count()));
   }
-  return FinishSeveralPorts(rows, options.quiet, StopSignal());
+  return FinishSeveralPorts(rows, options.quiet, StopSignal(), options.reportFile);
 }
 
 void ReportRowToParent(const PortRow& row) {
   const char* handle = std::getenv(kReportFdVariable);
   if (!handle) return;
-  const std::string line = RowReportLine(row) + "\n";
+  const std::string line = RowReportLine(row) + "\n" + row.json + "\n";
   DWORD written = 0;
   ::WriteFile(
       reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::strtoull(handle, nullptr, 10))),

@@ -4,13 +4,14 @@
 // ended on its own (bounded); then a second run recovers the module and its
 // flash, read back through kv9sim's dump, equals the embedded image.
 //
-// Recovery follows the advice ("power the R/W off and on, then write
-// again"). A power cycle is kv9sim started anew on the flash the first one
-// dumped, with no fault: a module whose flash holds a whole firmware (the
-// old one untouched, or the new one complete) starts that firmware and is
-// updated normally; one with a partly erased or written flash stays in boot
-// mode and is re-written (--rewrite). A power loss restarts the same module
-// in boot mode by itself, so that one is re-written without a new kv9sim.
+// Each run writes its report (--report): the module's state and the command
+// that continues are checked against the row. Recovery follows that
+// command after the power cycle the advice asks for. A power cycle is kv9sim
+// started anew on the flash the first one dumped, with no fault: a module
+// whose flash holds a whole firmware (the old one untouched, or the new one
+// complete) starts that firmware; one with a partly erased or written flash
+// stays in boot mode. A power loss restarts the same module in boot mode by
+// itself, so that one continues without a new kv9sim.
 //
 // The matrix is printed as a table. Rows run two at a time; each run is
 // bounded by a deadline (a hang is a failure).
@@ -164,8 +165,13 @@ const char* const kStageNames[] = {"書込設定", "ID照合", "イレース", "
 struct Row {
   std::vector<std::string> fault;  // kv9sim options
   Stage stage;
+  const char* state;               // the report's module_state
+  const char* next;                // what continue_with runs after "kv9flash --port COMn"
   const char* stepLine = nullptr;  // a forced line of the failing step before the stage's
 };
+
+constexpr char kReWrite[] = "--rewrite --speed 19200 update";
+constexpr char kUpdate[] = "update";
 
 // Every fault option at each stage of an update it can make fail. The
 // boot-mode request is a firmware frame; the stages after it are the boot
@@ -174,25 +180,25 @@ struct Row {
 // version (its second query: discovery made the first) and the EEPROM
 // writes of the factory restore.
 const Row kRows[] = {
-    {{"--no-reply", "fw:4E:9B"}, kHandshake},
-    {{"--error-reply", "fw:4E:9B=31"}, kHandshake},
-    {{"--no-reply", "boot:10"}, kHandshake},
-    {{"--error-reply", "boot:10=21"}, kHandshake},
-    {{"--no-reply", "boot:3F"}, kHandshake, "NG: 新ビットレート選択"},
-    {{"--error-reply", "boot:3F=24"}, kHandshake, "NG: 新ビットレート選択"},
-    {{"--no-reply", "boot:40"}, kIdCheck},
-    {{"--error-reply", "boot:40=80"}, kIdCheck},
-    {{"--no-reply", "boot:59/3"}, kErase},
-    {{"--error-reply", "boot:59/3=51"}, kErase},
-    {{"--no-reply", "boot:50/5"}, kWrite},
-    {{"--error-reply", "boot:50/5=53"}, kWrite},
-    {{"--disconnect-at-block", "5"}, kWrite},
-    {{"--power-loss-at-block", "5"}, kWrite},
-    {{"--no-reply", "boot:9F"}, kVerify},
-    {{"--error-reply", "boot:9F=80"}, kVerify},
-    {{"--bad-crc"}, kVerify},
-    {{"--no-reply", "fw:4F:90/2"}, kRomVersion},
-    {{"--error-reply", "fw:4E:83=31"}, kFactoryData},
+    {{"--no-reply", "fw:4E:9B"}, kHandshake, "boot mode", kUpdate},
+    {{"--error-reply", "fw:4E:9B=31"}, kHandshake, "boot mode", kUpdate},
+    {{"--no-reply", "boot:10"}, kHandshake, "boot mode", kUpdate},
+    {{"--error-reply", "boot:10=21"}, kHandshake, "boot mode", kUpdate},
+    {{"--no-reply", "boot:3F"}, kHandshake, "boot mode", kUpdate, "NG: 新ビットレート選択"},
+    {{"--error-reply", "boot:3F=24"}, kHandshake, "boot mode", kUpdate, "NG: 新ビットレート選択"},
+    {{"--no-reply", "boot:40"}, kIdCheck, "boot mode", kUpdate},
+    {{"--error-reply", "boot:40=80"}, kIdCheck, "boot mode", kUpdate},
+    {{"--no-reply", "boot:59/3"}, kErase, "erased", kReWrite},
+    {{"--error-reply", "boot:59/3=51"}, kErase, "erased", kReWrite},
+    {{"--no-reply", "boot:50/5"}, kWrite, "partly programmed", kReWrite},
+    {{"--error-reply", "boot:50/5=53"}, kWrite, "partly programmed", kReWrite},
+    {{"--disconnect-at-block", "5"}, kWrite, "partly programmed", kReWrite},
+    {{"--power-loss-at-block", "5"}, kWrite, "partly programmed", kReWrite},
+    {{"--no-reply", "boot:9F"}, kVerify, "programmed", kUpdate},
+    {{"--error-reply", "boot:9F=80"}, kVerify, "programmed", kUpdate},
+    {{"--bad-crc"}, kVerify, "programmed", kUpdate},
+    {{"--no-reply", "fw:4F:90/2"}, kRomVersion, "checked", "restore"},
+    {{"--error-reply", "fw:4E:83=31"}, kFactoryData, "running new firmware", "restore --from"},
 };
 
 Lines Discovery(unsigned com) {
@@ -223,7 +229,13 @@ Lines ExpectedFailure(unsigned com, const Row& row) {
   // After a verified write the firmware is in, and the run says so; the
   // factory restore had saved the EEPROM first and names the file.
   if (stage > kVerify) l.push_back(kAdviceVerifiedWrite);
-  if (stage == kFactoryData) l.push_back(std::string(kAdviceEepromBackup) + "<file>");
+  if (stage == kFactoryData) {
+    l.push_back(std::string(kAdviceEepromBackup) + "<file>");
+    // The refused write came after the initialisation: the copy on disk
+    // holds the settings as they were.
+    l.push_back("EEPROMの書き込みが途中で終わりました。書き込み前のEEPROMの内容はファイルに保存されています。");
+    l.push_back("R/Wの接続を確認し、保存したファイルの内容を書き戻してください。");
+  }
   return l;
 }
 
@@ -239,6 +251,7 @@ void MaskBackupFile(Lines& out, const fs::path& dataHome) {
 struct Outcome {
   bool exitOne = false, stageLine = false, advice = false, noSuccess = false, bounded = false;
   bool wholeOutput = false;  // stdout exactly as expected, line by line
+  bool reported = false;     // the report's module_state and continue_with as expected
   std::string recovery;
   bool recovered = false;
   std::string detail;  // what went wrong, for the failure message
@@ -246,6 +259,32 @@ struct Outcome {
 
 bool Contains(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+std::string ReadText(const fs::path& path) {
+  const Bytes bytes = ReadFile(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// The text of a string field of the report object ("" when null or missing).
+std::string JsonText(const std::string& json, const std::string& field) {
+  const std::string key = "\"" + field + "\":\"";
+  const std::size_t at = json.find(key);
+  if (at == std::string::npos) return {};
+  const std::size_t from = at + key.size();
+  return json.substr(from, json.find('"', from) - from);
+}
+
+// Runs the command the report says continues, word by word (the test's
+// paths hold no blanks or quotes).
+test::ChildResult FollowContinueWith(const std::string& command) {
+  std::istringstream words(command);
+  std::string program;
+  words >> program;
+  if (program != "kv9flash") return {};
+  std::vector<std::string> args;
+  for (std::string w; words >> w;) args.push_back(w);
+  return test::RunChild(KV9FLASH_PATH, args, kRunDeadlineMs);
 }
 
 test::ChildResult Kv9flash(unsigned com, std::vector<std::string> extra) {
@@ -263,12 +302,48 @@ class FaultMatrix {
     Outcome o;
     const fs::path first = dir_ / ("row" + std::to_string(com)) / "faulty";
     const fs::path second = dir_ / ("row" + std::to_string(com)) / "recovered";
+    const fs::path report = dir_ / ("row" + std::to_string(com)) / "report.json";
+    fs::create_directories(report.parent_path());
     std::vector<std::string> simArgs{"--com", std::to_string(com), "--dump", first.string()};
     simArgs.insert(simArgs.end(), row.fault.begin(), row.fault.end());
     auto sim = std::make_unique<SimProcess>(simArgs);
     if (!sim->WaitReady()) return Fail(o, "kv9sim did not start");
 
-    const auto r = Kv9flash(com, {});
+    const auto r = Kv9flash(com, {"--report", report.string()});
+    CheckOutput(o, row, com, r);
+    const std::string json = ReadText(report);
+    const std::string prefix = "kv9flash --port COM" + std::to_string(com) + " " + row.next;
+    const std::string next = JsonText(json, "continue_with");
+    o.reported = JsonText(json, "module_state") == row.state && next.rfind(prefix, 0) == 0 &&
+                 JsonText(json, "outcome") == "failed";
+    if (!o.reported) o.detail += "report was: " + json + "\n";
+
+    // The module as the run left it, and as it is after the power cycle the
+    // report asks for: a power loss restarted it by itself.
+    const bool powerLoss = row.fault[0] == "--power-loss-at-block";
+    if (!powerLoss) {
+      if (!sim->Stop()) return Fail(o, "kv9sim did not stop");
+      const Bytes left = ReadFile(first / "flash.bin");
+      if (left.size() != factory_.size()) return Fail(o, "no flash dump");
+      // A module with a whole firmware starts it; one without stays in boot mode.
+      const bool wholeFirmware = ProgrammedPart(left) == image_ || left == factory_;
+      std::vector<std::string> cycled{"--com", std::to_string(com), "--dump", second.string(), "--flash",
+                                      (first / "flash.bin").string()};
+      if (!wholeFirmware) cycled.insert(cycled.end(), {"--start-in", "boot"});
+      sim = std::make_unique<SimProcess>(cycled);
+      if (!sim->WaitReady()) return Fail(o, "power-cycled kv9sim did not start");
+    }
+    o.recovery = powerLoss ? "same module: " + std::string(row.next) : "power cycle: " + std::string(row.next);
+    const auto again = FollowContinueWith(next);
+    if (again.exitCode != 0) return Fail(o, "continue_with failed: " + next + "\n" + again.out + again.err);
+    if (!sim->Stop()) return Fail(o, "kv9sim did not stop");
+    o.recovered = ProgrammedPart(ReadFile((powerLoss ? first : second) / "flash.bin")) == image_;
+    return o;
+  }
+
+ private:
+  // The stdout and exit status of the failing run.
+  void CheckOutput(Outcome& o, const Row& row, unsigned com, const test::ChildResult& r) const {
     Lines out = SplitLines(r.out);
     MaskBackupFile(out, dir_ / "data");
     const Lines expected = ExpectedFailure(com, row);
@@ -282,42 +357,14 @@ class FaultMatrix {
                                                              : "FLASH DATA : NG";
     o.stageLine = Contains(out, stageLine) && (row.stage != kVerify || !Contains(out, kStageOk[kVerify]));
     const std::ptrdiff_t adviceLines =
-        (failStage == 0 ? 3 : 2) + (row.stage > kVerify ? 1 : 0) + (row.stage == kFactoryData ? 1 : 0);
+        (failStage == 0 ? 3 : 2) + (row.stage > kVerify ? 1 : 0) + (row.stage == kFactoryData ? 3 : 0);
     const Lines adviceTail(expected.end() - adviceLines, expected.end());
     o.advice = out.size() >= adviceTail.size() &&
                Lines(out.end() - static_cast<std::ptrdiff_t>(adviceTail.size()), out.end()) == adviceTail;
     o.wholeOutput = out == expected;
     if (!o.wholeOutput) o.detail += "stdout was:\n" + r.out + "stderr was:\n" + r.err;
-
-    if (row.fault[0] == "--power-loss-at-block") {
-      // The module restarted in boot mode by itself: re-written at once.
-      o.recovery = "same module, --rewrite";
-      const auto again = Kv9flash(com, {"--rewrite", "--speed", "19200"});
-      if (again.exitCode != 0) return Fail(o, "re-write failed:\n" + again.out + again.err);
-      if (!sim->Stop()) return Fail(o, "kv9sim did not stop");
-      o.recovered = ProgrammedPart(ReadFile(first / "flash.bin")) == image_;
-      return o;
-    }
-    if (!sim->Stop()) return Fail(o, "kv9sim did not stop");
-    const Bytes left = ReadFile(first / "flash.bin");
-    if (left.size() != factory_.size()) return Fail(o, "no flash dump");
-    // The power cycle: a module with a whole firmware starts it.
-    const bool wholeFirmware = ProgrammedPart(left) == image_ || left == factory_;
-    o.recovery = wholeFirmware ? "power cycle, update" : "power cycle, --rewrite";
-    std::vector<std::string> cycled{"--com", std::to_string(com), "--dump", second.string(), "--flash",
-                                    (first / "flash.bin").string()};
-    if (!wholeFirmware) cycled.insert(cycled.end(), {"--start-in", "boot"});
-    sim = std::make_unique<SimProcess>(cycled);
-    if (!sim->WaitReady()) return Fail(o, "power-cycled kv9sim did not start");
-    const auto again =
-        wholeFirmware ? Kv9flash(com, {}) : Kv9flash(com, {"--rewrite", "--speed", "19200"});
-    if (again.exitCode != 0) return Fail(o, "recovery run failed:\n" + again.out + again.err);
-    if (!sim->Stop()) return Fail(o, "power-cycled kv9sim did not stop");
-    o.recovered = ProgrammedPart(ReadFile(second / "flash.bin")) == image_;
-    return o;
   }
 
- private:
   static Outcome& Fail(Outcome& o, const std::string& why) {
     o.detail += why + "\n";
     return o;
@@ -362,16 +409,16 @@ TEST(FaultMatrixTest, EveryFaultAtEveryStageFailsCleanlyAndTheModuleRecovers) {
   a.join();
   b.join();
 
-  std::printf("\n%-34s | %-11s | exit 1 | stage line | advice | no success | bounded | %-22s | flash = image\n",
-              "fault", "stage", "recovery");
+  std::printf("\n%-34s | %-11s | exit 1 | stage line | advice | no success | bounded | report | %-30s | flash = image\n",
+              "fault", "stage", "recovery (continue_with)");
   for (std::size_t i = 0; i < kRowCount; ++i) {
     std::string fault;
     for (const auto& a : kRows[i].fault) fault += (fault.empty() ? "" : " ") + a;
     const Outcome& o = outcomes[i];
-    std::printf("%-34s | %-11s | %-6s | %-10s | %-6s | %-10s | %-7s | %-22s | %s\n", fault.c_str(),
+    std::printf("%-34s | %-11s | %-6s | %-10s | %-6s | %-10s | %-7s | %-6s | %-30s | %s\n", fault.c_str(),
                 kStageNames[kRows[i].stage], Mark(o.exitOne).c_str(), Mark(o.stageLine).c_str(),
-                Mark(o.advice).c_str(), Mark(o.noSuccess).c_str(), Mark(o.bounded).c_str(), o.recovery.c_str(),
-                Mark(o.recovered).c_str());
+                Mark(o.advice).c_str(), Mark(o.noSuccess).c_str(), Mark(o.bounded).c_str(),
+                Mark(o.reported).c_str(), o.recovery.c_str(), Mark(o.recovered).c_str());
   }
   std::printf("(stage names in Japanese occupy two columns per character, so their cells run wide)\n"
               "--bad-sum has no row: no update stage reads a summed reply. The module's replies are\n"
@@ -382,7 +429,8 @@ TEST(FaultMatrixTest, EveryFaultAtEveryStageFailsCleanlyAndTheModuleRecovers) {
   for (std::size_t i = 0; i < kRowCount; ++i) {
     const Outcome& o = outcomes[i];
     SCOPED_TRACE(kRows[i].fault[0] + (kRows[i].fault.size() > 1 ? " " + kRows[i].fault[1] : ""));
-    EXPECT_TRUE(o.exitOne && o.stageLine && o.advice && o.noSuccess && o.bounded && o.wholeOutput && o.recovered)
+    EXPECT_TRUE(o.exitOne && o.stageLine && o.advice && o.noSuccess && o.bounded && o.wholeOutput && o.reported &&
+                o.recovered)
         << o.detail;
   }
   fs::remove_all(dir);

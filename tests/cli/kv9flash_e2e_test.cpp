@@ -1,4 +1,5 @@
 // kv9flash run as a program against the simulated module on a real pty.
+#include <algorithm>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -488,10 +489,19 @@ TEST_F(Kv9flashTest, InfoTellsTheCrcTheUpdateReportsAndTheRunRecordHoldsTheLog) 
       << r.err;
   std::vector<std::filesystem::path> files;
   for (const auto& e : std::filesystem::directory_iterator(records)) files.push_back(e.path());
-  ASSERT_EQ(files.size(), 1u);
-  EXPECT_TRUE(std::regex_match(files[0].filename().string(),
+  // The text record and the report object beside it.
+  ASSERT_EQ(files.size(), 2u);
+  std::sort(files.begin(), files.end());
+  EXPECT_TRUE(std::regex_match(files[1].filename().string(),
                                std::regex("kv9flash-[0-9]{8}-[0-9]{6}-COM3\\.log")));
-  std::ifstream in(files[0]);
+  EXPECT_EQ(files[0].stem(), files[1].stem());
+  std::ifstream json(files[0]);
+  std::string object;
+  std::getline(json, object);
+  EXPECT_NE(object.find("\"outcome\":\"ok\",\"exit\":0,\"stage\":\"done\",\"module_state\":\"running new firmware\""),
+            std::string::npos)
+      << object;
+  std::ifstream in(files[1]);
   Lines logged;
   std::string settings, outcome;
   const std::regex stamped("[0-9-]{10} [0-9:.]{12}  (.*)");

@@ -26,16 +26,21 @@ TEST(ContinueCommand, FollowsTheModulesStateAndRepeatsTheSettings) {
                                   "--rom-size", "384K", "--boot-rate", "57600", "--no-init"});
   ASSERT_TRUE(parsed.options) << parsed.error;
   const CliOptions& o = *parsed.options;
-  EXPECT_EQ(ContinueCommand(o, "COM3", 38400, ModuleState::InBootMode),
+  EXPECT_EQ(ContinueCommand(o, "COM3", 38400, NextStep::ReWrite),
             "kv9flash --port COM3 --rewrite --speed 38400 --image 'new fw.mot' --cpu RX630 "
             "--rom-size 384K "
             "--boot-rate 57600 --no-init update");
-  EXPECT_EQ(ContinueCommand(o, "COM3", 38400, ModuleState::Untouched),
+  EXPECT_EQ(ContinueCommand(o, "COM3", 38400, NextStep::Update),
             "kv9flash --port COM3 --image 'new fw.mot' --cpu RX630 --rom-size 384K --boot-rate "
             "57600 --no-init update");
   const CliOptions defaults = *ParseCommandLine({}).options;
-  EXPECT_EQ(ContinueCommand(defaults, "COM7", 19200, ModuleState::InBootMode),
+  EXPECT_EQ(ContinueCommand(defaults, "COM7", 19200, NextStep::ReWrite),
             "kv9flash --port COM7 --rewrite --speed 19200 update");
+  // Once the firmware is in, only the factory-setting step is left.
+  EXPECT_EQ(ContinueCommand(o, "COM3", 38400, NextStep::Restore), "kv9flash --port COM3 restore");
+  EXPECT_EQ(ContinueCommand(o, "COM3", 38400, NextStep::RestoreFromBackup, "/d/eeprom 1.txt"),
+            "kv9flash --port COM3 restore --from '/d/eeprom 1.txt'");
+  EXPECT_EQ(ContinueCommand(o, "COM3", 38400, NextStep::None), "");
   EXPECT_EQ(ShellQuote("it's"), "'it'\\''s'");
 }
 

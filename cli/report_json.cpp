@@ -1,0 +1,81 @@
+#include "cli/report_json.h"
+
+#include <cstdio>
+
+namespace kv9::cli {
+namespace {
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.pop_back();
+  return text;
+}
+
+std::string OrNull(const std::string& text) { return text.empty() ? "null" : JsonString(text); }
+
+std::string CrcOrNull(std::int32_t crc) {
+  if (crc < 0) return "null";
+  char text[16];
+  std::snprintf(text, sizeof text, "\"0x%04X\"", static_cast<unsigned>(crc));
+  return text;
+}
+
+std::string Field(const char* name, const std::string& value) {
+  return std::string(",\"") + name + "\":" + value;
+}
+
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(byte));
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string ReportJson(const RunFacts& f) {
+  const UpdateReport& r = f.report;
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.1f", r.seconds);
+  std::string json = "{\"port\":" + JsonString(f.port);
+  json += Field("outcome", JsonString(OutcomeName(r.outcome)));
+  json += Field("exit", std::to_string(f.exitStatus));
+  json += Field("stage", JsonString(r.stage));
+  json += Field("module_state", JsonString(ModuleStateName(r.moduleState)));
+  json += Field("module", OrNull(Trimmed(f.module)));
+  json += Field("rom_before", OrNull(Trimmed(r.romBefore)));
+  json += Field("rom_after", OrNull(Trimmed(r.romAfter)));
+  json += Field("bytes_programmed", std::to_string(r.bytesProgrammed));
+  json += Field("seconds", seconds);
+  json += Field("crc_module", CrcOrNull(r.crcModule));
+  json += Field("crc_image", CrcOrNull(r.crcImage));
+  json += Field("module_rate", r.moduleRate > 0 ? std::to_string(r.moduleRate) : "null");
+  json += Field("boot_rate", r.bootRate > 0 ? std::to_string(r.bootRate) : "null");
+  json += Field("eeprom_backup", OrNull(r.eepromBackup));
+  json += Field("continue_with", OrNull(f.continueWith));
+  json += Field("power_cycle_first", !f.continueWith.empty() && r.powerCycleFirst ? "true" : "false");
+  return json + "}";
+}
+
+std::string LostChildJson(const PortRow& row) {
+  RunFacts facts;
+  facts.port = row.port;
+  facts.module = row.module;
+  facts.report.romBefore = row.romBefore;
+  facts.report.romAfter = row.romAfter;
+  facts.report.seconds = row.seconds;
+  facts.exitStatus = row.exitStatus;
+  return ReportJson(facts);
+}
+
+}  // namespace kv9::cli

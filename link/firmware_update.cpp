@@ -186,6 +186,7 @@ int FlashStages(const UpdateRun& run) {
     }
     run.log(stage.okLine, 1);
   }
+  if (run.ui) run.ui->FirmwareChecked();
   return 1;
 }
 

@@ -78,6 +78,7 @@ TRXProgAppForm::TRXProgAppForm(QWidget* owner) : QMainWindow(owner) {
   ConnectEepromMenu();
   ConnectUpdateCommand();
   ConnectSettingsMenu();
+  ConnectSessionManager();
   SetUpdateCommandsEnabled(false);  // until the start-up search has ended
 }
 

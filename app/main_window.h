@@ -234,6 +234,8 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void QuitWhenIdle();
   // Queues QuitWhenIdle when a request is pending (an update or the search ended).
   void QuitWhenIdleLater();
+  // A logout asked for while an update runs is refused where the desktop asks.
+  void ConnectSessionManager();
   void ReleaseController();
   QAction* AddItem(QMenu* menu, const char* objectName, const QString& caption);
 

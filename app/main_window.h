@@ -224,7 +224,15 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void RunFirmwareUpdate();
   kv9::LogLineFn LogLine();
   void BuildControls();
+  // The panel with the tool bar and the address display / the panel with
+  // the stage title, the gauge and the log pane.
+  QWidget* BuildToolPanel(QWidget* client);
+  QWidget* BuildLogPanel(QWidget* client);
   void BuildMenus();
+  // The settings menu MnConfig (its handlers: ConnectSettingsMenu) and the
+  // log pane's pop-up menu.
+  void BuildConfigMenu(QMenuBar* bar);
+  void BuildPopupMenu();
   // The command menu MnCmd with its handlers (main_window_cmd_menu.cpp).
   void BuildCmdMenu(QMenuBar* bar);
   void AddBootMenuItem(QMenu* menu, const char* objectName, const QString& caption,

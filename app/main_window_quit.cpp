@@ -1,8 +1,9 @@
 // How the main window meets requests from outside to end the tool: a
 // signal (StopSignals: logout, shutdown, the terminal closed, Ctrl+C) and
-// the desktop's question before a logout. Nothing may leave the module half-written in boot mode without a word: a
-// running update stops at its next frame and ends through its failure
-// closing and advice, and only then does the tool end.
+// the desktop's question before a logout. Nothing may leave the module
+// half-written in boot mode without a word: a running update stops at its
+// next frame and ends through its failure closing and advice, and only then
+// does the tool end.
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QStatusBar>
@@ -33,7 +34,8 @@ void TRXProgAppForm::QuitWhenIdle() {
 }
 
 void TRXProgAppForm::QuitWhenIdleLater() {
-  if (quitAsked_) QMetaObject::invokeMethod(this, &TRXProgAppForm::QuitWhenIdle, Qt::QueuedConnection);
+  if (quitAsked_)
+    QMetaObject::invokeMethod(this, &TRXProgAppForm::QuitWhenIdle, Qt::QueuedConnection);
 }
 
 void TRXProgAppForm::ConnectSessionManager() {

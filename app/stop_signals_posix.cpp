@@ -1,14 +1,15 @@
 #include "app/stop_signals.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QSocketNotifier>
 #include <QtGlobal>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include "wire/unique_fd.h"
 
@@ -74,7 +75,8 @@ StopSignals::StopSignals(QObject* parent) : QObject(parent), watch_(std::make_un
 
 StopSignals::~StopSignals() {
   if (watch_->installed) {
-    for (int i = 0; i < kSignalCount; ++i) ::sigaction(kStopSignals[i], &watch_->previous[i], nullptr);
+    for (int i = 0; i < kSignalCount; ++i)
+      ::sigaction(kStopSignals[i], &watch_->previous[i], nullptr);
   }
   ::sigaction(SIGPIPE, &watch_->previousPipe, nullptr);
   writeEnd.store(-1);

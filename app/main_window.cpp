@@ -78,6 +78,7 @@ TRXProgAppForm::TRXProgAppForm(QWidget* owner) : QMainWindow(owner) {
   ConnectEepromMenu();
   ConnectUpdateCommand();
   ConnectSettingsMenu();
+  ConnectSessionManager();
   SetUpdateCommandsEnabled(false);  // until the start-up search has ended
 }
 
@@ -91,7 +92,16 @@ void TRXProgAppForm::BuildControls() {
   auto* clientLayout = new QVBoxLayout(client);
   clientLayout->setContentsMargins(0, 0, 0, 0);
   clientLayout->setSpacing(0);
+  clientLayout->addWidget(BuildToolPanel(client));
+  clientLayout->addWidget(BuildLogPanel(client), 1);
 
+  setCentralWidget(client);
+  statusBar()->setObjectName("StatusBar");
+  statusBar()->setSizeGripEnabled(false);
+  resize(499, 307 + menuBar()->sizeHint().height());
+}
+
+QWidget* TRXProgAppForm::BuildToolPanel(QWidget* client) {
   Panel3 = new QWidget(client);
   Panel3->setObjectName("Panel3");
   Panel3->setFixedHeight(30);
@@ -117,8 +127,10 @@ void TRXProgAppForm::BuildControls() {
   STAddr->setObjectName("STAddr");
   topLayout->addWidget(STAddr);
   topLayout->addStretch(1);
-  clientLayout->addWidget(Panel3);
+  return Panel3;
+}
 
+QWidget* TRXProgAppForm::BuildLogPanel(QWidget* client) {
   Panel1 = new QWidget(client);
   Panel1->setObjectName("Panel1");
   auto* panel1Layout = new QVBoxLayout(Panel1);
@@ -151,12 +163,7 @@ void TRXProgAppForm::BuildControls() {
   SPTMemo->setFont(MinchoFont(10));  // 13 px
   SPTMemo->setStyleSheet("QPlainTextEdit { background: palette(button); }");
   panel1Layout->addWidget(SPTMemo);
-  clientLayout->addWidget(Panel1, 1);
-
-  setCentralWidget(client);
-  statusBar()->setObjectName("StatusBar");
-  statusBar()->setSizeGripEnabled(false);
-  resize(499, 307 + menuBar()->sizeHint().height());
+  return Panel1;
 }
 
 QAction* TRXProgAppForm::AddItem(QMenu* menu, const char* objectName, const QString& caption) {
@@ -178,7 +185,26 @@ void TRXProgAppForm::BuildMenus() {
   connect(FileExit1, &QAction::triggered, this, &TRXProgAppForm::FileExit1Execute);
 
   BuildCmdMenu(bar);
+  BuildConfigMenu(bar);
 
+  MnFarm = bar->addMenu(QStringLiteral("ファーム(&E)"));
+  MnFarm->setObjectName("MnFarm");
+  N2 = AddItem(MnFarm, "N2", QStringLiteral("アップデート"));
+  N2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
+  N2->setStatusTip(QStringLiteral("ファームアップデート"));
+
+  Help1 = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+  Help1->setObjectName("Help1");
+  Help1->menuAction()->setStatusTip(QStringLiteral("ヘルプトピック"));
+  HelpAbout1 = AddItem(Help1, "HelpAboutItem", QStringLiteral("バージョン情報(&A)..."));
+  HelpAbout1->setToolTip(QStringLiteral("バージョン情報"));
+  HelpAbout1->setStatusTip(QStringLiteral("プログラム情報，バージョン番号，著作権の表示"));
+  connect(HelpAbout1, &QAction::triggered, this, &TRXProgAppForm::HelpAbout1Execute);
+
+  BuildPopupMenu();
+}
+
+void TRXProgAppForm::BuildConfigMenu(QMenuBar* bar) {
   MnConfig = bar->addMenu(QStringLiteral("設定"));
   MnConfig->setObjectName("MnConfig");
   AddItem(MnConfig, "MnSetConfig", QStringLiteral("環境設定..."));
@@ -195,21 +221,9 @@ void TRXProgAppForm::BuildMenus() {
   AddItem(MnConfig, "mnSetFactInit", QStringLiteral("工場出荷時設定"));
   MnConfig->addSeparator();
   AddItem(MnConfig, "MnGetPower", QStringLiteral("パワー値の取得"));
+}
 
-  MnFarm = bar->addMenu(QStringLiteral("ファーム(&E)"));
-  MnFarm->setObjectName("MnFarm");
-  N2 = AddItem(MnFarm, "N2", QStringLiteral("アップデート"));
-  N2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-  N2->setStatusTip(QStringLiteral("ファームアップデート"));
-
-  Help1 = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-  Help1->setObjectName("Help1");
-  Help1->menuAction()->setStatusTip(QStringLiteral("ヘルプトピック"));
-  HelpAbout1 = AddItem(Help1, "HelpAboutItem", QStringLiteral("バージョン情報(&A)..."));
-  HelpAbout1->setToolTip(QStringLiteral("バージョン情報"));
-  HelpAbout1->setStatusTip(QStringLiteral("プログラム情報，バージョン番号，著作権の表示"));
-  connect(HelpAbout1, &QAction::triggered, this, &TRXProgAppForm::HelpAbout1Execute);
-
+void TRXProgAppForm::BuildPopupMenu() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   MnClear = AddItem(PopupMenu1, "MnClear", QStringLiteral("クリア"));

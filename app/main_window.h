@@ -60,6 +60,10 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void ShowUpdateResult(bool success) override;
   void CloseUpdateProgress() override;
   void PlayResultSound(bool success) override;
+  // kv9::LinkUi: a stop asked from outside ends a run at its next frame,
+  // until the firmware is written and checked (main_window_quit.cpp).
+  bool StopRequested() const override;
+  void FirmwareChecked() override;
   // The large label's last result text ("OK"/"NG"), for tests.
   QString LastUpdateResult() const { return lastUpdateResult_; }
   // kv9::LinkUi: the discovery dialogs (main_window_discovery.cpp).
@@ -118,6 +122,10 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void MnClearClick();
   // The update command of the tool button, "アップデート" and "書込".
   void TB_WriteClick();
+  // A request from outside to end the tool (StopSignals): the window closes
+  // and the tool ends at once, or when the running update or start-up
+  // search has ended; an update stops at its next frame.
+  void StopAsked();
 
   // --- EEPROM, factory-setting and power items (main_window_eeprom_menu.cpp) ---
   void MnGetPowerClick();
@@ -216,12 +224,26 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void RunFirmwareUpdate();
   kv9::LogLineFn LogLine();
   void BuildControls();
+  // The panel with the tool bar and the address display / the panel with
+  // the stage title, the gauge and the log pane.
+  QWidget* BuildToolPanel(QWidget* client);
+  QWidget* BuildLogPanel(QWidget* client);
   void BuildMenus();
+  // The settings menu MnConfig (its handlers: ConnectSettingsMenu) and the
+  // log pane's pop-up menu.
+  void BuildConfigMenu(QMenuBar* bar);
+  void BuildPopupMenu();
   // The command menu MnCmd with its handlers (main_window_cmd_menu.cpp).
   void BuildCmdMenu(QMenuBar* bar);
   void AddBootMenuItem(QMenu* menu, const char* objectName, const QString& caption,
                        const kv9::BootMenuCommand& command);
   void FormCloseQuery();
+  // Ending the tool on request (main_window_quit.cpp).
+  void QuitWhenIdle();
+  // Queues QuitWhenIdle when a request is pending (an update or the search ended).
+  void QuitWhenIdleLater();
+  // A logout asked for while an update runs is refused where the desktop asks.
+  void ConnectSessionManager();
   void ReleaseController();
   QAction* AddItem(QMenu* menu, const char* objectName, const QString& caption);
 
@@ -234,6 +256,10 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   // update commands are disabled and refused.
   bool startupRunning_ = true;
   bool searchRunning_ = false;
+  // A request from outside to end the tool came in.
+  bool quitAsked_ = false;
+  // The running update has written and checked the firmware.
+  bool firmwareChecked_ = false;
   bool updateCommandsDisabled_ = false;
   void SetUpdateCommandsEnabled(bool enabled);
   // When the progress window began to show its result.

@@ -90,6 +90,7 @@ void TRXProgAppForm::SetSearchLabel(const std::string& text) {
 
 void TRXProgAppForm::CloseSearchProgress() {
   searchRunning_ = false;
+  QuitWhenIdleLater();  // a request that came in during the search
   statusBar()->clearMessage();
   if (!guage1Dlg_) return;
   guage1Dlg_->close();

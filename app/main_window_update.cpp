@@ -33,10 +33,14 @@ void TRXProgAppForm::TB_WriteClick() {
 
 void TRXProgAppForm::RunFirmwareUpdate() {
   updateRunning_ = true;
+  firmwareChecked_ = false;
   struct Done {
-    bool& flag;
-    ~Done() { flag = false; }
-  } done{updateRunning_};
+    TRXProgAppForm& form;
+    ~Done() {
+      form.updateRunning_ = false;
+      form.QuitWhenIdleLater();  // a stop asked during the run ends the tool now
+    }
+  } done{*this};
   kv9::UpdateOptions options;
   options.ResetWaitMs = ResetWaitMs;
   options.UserBootMode = UserBootMode;

@@ -45,7 +45,15 @@ TOpenCom1Dlg::TOpenCom1Dlg(std::int32_t& reWriteMode, QWidget* parent)
   setObjectName("OpenCom1Dlg");
   setWindowTitle(kCaption);
   setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+  // In this order, which is also the order the tab key follows.
+  CreatePortList();
+  CreateSpeedGroup();
+  CreateButtons();
+  LayOutControls();
+  FormCreate();
+}
 
+void TOpenCom1Dlg::CreatePortList() {
   Label1 = new QLabel(QStringLiteral("COMポート"), this);
   Label1->setObjectName("Label1");
   STComPort = new QLabel(this);
@@ -62,7 +70,9 @@ TOpenCom1Dlg::TOpenCom1Dlg(std::int32_t& reWriteMode, QWidget* parent)
   // Every double click in the list, on an entry or not, with the keys held.
   LBComPort->viewport()->installEventFilter(this);
   connect(LBComPort, &QListWidget::itemSelectionChanged, this, &TOpenCom1Dlg::LBComPortClick);
+}
 
+void TOpenCom1Dlg::CreateSpeedGroup() {
   RGComSpeed = new QGroupBox(this);
   RGComSpeed->setObjectName("RGComSpeed");
   RGComSpeedButtons = new QButtonGroup(RGComSpeed);
@@ -75,7 +85,9 @@ TOpenCom1Dlg::TOpenCom1Dlg(std::int32_t& reWriteMode, QWidget* parent)
     RGComSpeedButtons->addButton(button, i);
     speedLayout->addWidget(button);
   }
+}
 
+void TOpenCom1Dlg::CreateButtons() {
   OKBtn = MakeOkButton(this, QStringLiteral("Open"));
   CancelBtn = MakeCancelButton(this);
 
@@ -95,7 +107,9 @@ TOpenCom1Dlg::TOpenCom1Dlg(std::int32_t& reWriteMode, QWidget* parent)
   StaticText1->setObjectName("StaticText1");
   CB_WrSpeed = new QComboBox(this);
   CB_WrSpeed->setObjectName("CB_WrSpeed");
+}
 
+void TOpenCom1Dlg::LayOutControls() {
   // Left: the port heading, the chosen port and the list. Right: the
   // buttons, the search box and the (normally hidden) write speed.
   auto* left = new QVBoxLayout;
@@ -123,8 +137,6 @@ TOpenCom1Dlg::TOpenCom1Dlg(std::int32_t& reWriteMode, QWidget* parent)
   layout->addLayout(left);
   layout->addLayout(right);
   layout->setSizeConstraint(QLayout::SetFixedSize);  // fixed dialog border
-
-  FormCreate();
 }
 
 void TOpenCom1Dlg::FormCreate() { RGComSpeed->setVisible(false); }

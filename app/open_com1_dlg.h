@@ -60,6 +60,13 @@ class TOpenCom1Dlg : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The steps of construction: the port heading, chosen port and list; the
+  // hidden re-write speed group; the buttons, the search box and the write
+  // speed; the layout of them all.
+  void CreatePortList();
+  void CreateSpeedGroup();
+  void CreateButtons();
+  void LayOutControls();
   void FormCreate();
 
   std::int32_t& reWriteMode_;

@@ -39,7 +39,10 @@ int Write(UpdateRun& run) {
 int Check(UpdateRun& run) {
   const int ok = run.options.UserBootMode ? run.cont.LoaderCrcCheck() : run.cont.VerifyUserArea(1, 0);
   // Written and checked: from here the run finishes whatever is asked.
-  if (ok) run.cont.HoldStops(true);
+  if (ok) {
+    run.cont.HoldStops(true);
+    if (run.ui) run.ui->FirmwareChecked();
+  }
   return ok;
 }
 

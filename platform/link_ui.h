@@ -86,6 +86,11 @@ class LinkUi {
   // still ends through its failure closing and advice. A front end that
   // cannot be interrupted keeps the default.
   virtual bool StopRequested() const { return false; }
+  // Called by the update once the firmware is written and the check passed.
+  // What follows (restart, ROM version, factory restore) is short and must
+  // not be cut short: stopping inside the restore could lose the module's
+  // factory data. A front end that stops runs ends its stop window here.
+  virtual void FirmwareChecked() {}
 };
 
 }  // namespace kv9

@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <csignal>
 #include <deque>
+#include <fstream>
 #include <functional>
 
 #include "app/conf_err_dlg.h"
@@ -23,9 +25,11 @@
 #include "app/main_window.h"
 #include "app/open_com1_dlg.h"
 #include "app/qt_message_pump.h"
+#include "app/stop_signals.h"
 #include "link/eeprom_procedures.h"
 #include "platform/resources.h"
 #include "sim/eeprom_images.h"
+#include "tests/cli/kv9flash_run.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/sim_fixture.h"
 
@@ -87,6 +91,19 @@ class WatchingForm : public TRXProgAppForm {
   bool closeAccepted = true;
   bool progressCloseAccepted = true;
   int steps = 0, enabledSteps = 0, progressShown = 0, progressEnabled = 0;
+};
+
+// Is told to end, as a logout tells it with SIGTERM, halfway through the write.
+class TerminatedForm : public TRXProgAppForm {
+ public:
+  void SetGauge(int percent) override {
+    TRXProgAppForm::SetGauge(percent);
+    if (!raised && STTitle->text() == QStringLiteral("ライト") && percent >= 30) {
+      raised = true;
+      std::raise(SIGTERM);
+    }
+  }
+  bool raised = false;
 };
 
 // One S-record line of `type` with an address of `addressBytes` bytes.
@@ -330,6 +347,45 @@ class UpdateEndToEndTest : public QObject {
     QVERIFY(form.SPTMemo->Lines().contains(QStringLiteral("アップデートが正常に終了しました。")));
     QVERIFY(form.isEnabled());
     QVERIFY(form.close());  // once the run has ended the window closes
+  }
+
+  void sigtermDuringTheWriteStopsAtAFrameGivesTheAdviceAndEndsTheTool() {
+    StartSim();
+    TerminatedForm form;
+    StopSignals stopSignals;
+    connect(&stopSignals, &StopSignals::stopAsked, &form, &TRXProgAppForm::StopAsked);
+    StartUp(form);
+    const int before = form.SPTMemo->LineCount();
+    form.TB_Write->click();
+    QVERIFY(form.raised);
+    QCOMPARE(LinesAfter(form, before),
+             (QStringList{"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : NG",
+                          "アップデートに失敗しました。", "", "ソフトを終了し、R/Wの電源を入れ直してください。",
+                          "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"}));
+    // Then the tool ends: the window closes and the port with it.
+    QTRY_VERIFY_WITH_TIMEOUT(form.FlashWrRXCont() == nullptr, 10000);
+    QVERIFY(!form.isVisible());
+    // The module was left between two whole frames, in its boot program.
+    const kv9::sim::SimSnapshot stopped = (*sim_)->Snapshot();
+    QCOMPARE(stopped.personality, kv9::sim::Personality::Boot);
+    QCOMPARE(stopped.noiseBytes, 0u);
+    QCOMPARE(stopped.blocksProgrammed, stopped.blocksReceived);
+    QVERIFY(stopped.blocksProgrammed >= 200 && stopped.blocksProgrammed < 400);
+    // What the advice asks for: a power cycle (a new module in its boot
+    // program with the half-written flash) and a re-write, which succeeds.
+    const std::string flashFile = folder_->Path() + "/half-written.bin";
+    std::ofstream(flashFile, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stopped.flash.data()), std::streamsize(stopped.flash.size()));
+    kv9::sim::SimOptions boot;
+    boot.startIn = kv9::sim::StartIn::Boot;
+    boot.flashFile = flashFile;
+    sim_.reset();
+    sim_ = std::make_unique<kv9::test::TracedSim>(*folder_, 3, boot);
+    const auto r = kv9::test::Kv9flash({"--port", "COM3", "--rewrite", "--no-init", "update"});
+    QVERIFY2(r.exitCode == 0, (r.out + r.err).c_str());
+    const kv9::ResourceBlob image = kv9::FindResource("HEXDATA", "HexData1");
+    QVERIFY((*sim_)->Snapshot().FlashAt(0xFFFC0000, 245760) ==
+            std::vector<std::uint8_t>(image.data, image.data + 245760));
   }
 
   void moduleVanishingDuringProgrammingEndsTheRunWithoutAHang() {

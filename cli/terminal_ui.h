@@ -69,6 +69,7 @@ class TerminalUi : public LinkUi {
   // The rest of the run (restart, ROM version, factory restore) is not cut
   // short: stopping inside the factory restore could lose the module's data.
   void EndStopWindow() { stopWindowEnded_ = true; }
+  void FirmwareChecked() override { EndStopWindow(); }
   // The port the person asked for was not in the port list.
   bool PortMissing() const { return portMissing_; }
   // How many message texts went to stderr so far.

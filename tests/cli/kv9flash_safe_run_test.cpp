@@ -99,6 +99,71 @@ TEST_F(Kv9flashSafeRunTest, AFailureAfterTheVerifiedWriteSaysTheFirmwareIsIn) {
                    "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。"}));
 }
 
+bool Initialised(test::TracedSim& sim) {
+  for (const auto& frame : sim.Received()) {
+    if (frame.rfind("02 00 4E 01 71", 0) == 0 || frame.rfind("02 00 4E 02 71", 0) == 0) return true;
+  }
+  return false;
+}
+
+// No factory initialisation without an agreed copy of the EEPROM on disk;
+// a copy written back restores exactly its images.
+TEST_F(Kv9flashSafeRunTest, TheEepromIsOnlyTouchedWithAnAgreedCopyOnDisk) {
+  const std::string blocker = folder_.Path() + "/not-a-folder";
+  std::ofstream(blocker) << "x";
+  {
+    // The data folder cannot be made (root may write anywhere, but not
+    // below a file): the firmware goes in, the settings stay as they were.
+    test::TracedSim sim(folder_, 3);
+    const auto before = sim->Snapshot();
+    test::ScopedEnv dataHome("XDG_DATA_HOME", blocker);
+    const auto r = Kv9flash({"--port", "COM3", "--report", folder_.Path() + "/r1.json"});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const Lines out = SplitLines(r.out);
+    EXPECT_TRUE(Has(out, "EEPROMの内容をファイルに保存できないため、工場出荷時設定を中止しました。"
+                         "R/Wの設定は変更されていません。")) << r.out;
+    EXPECT_TRUE(Has(out, "ライト     : OK")) << r.out;
+    EXPECT_FALSE(Initialised(sim));
+    EXPECT_EQ(sim->Snapshot().eepromFactory, before.eepromFactory);
+    EXPECT_EQ(sim->Snapshot().eepromAllData, before.eepromAllData);
+    EXPECT_NE(r.err.find("continue with: kv9flash --port COM3 restore\n"), std::string::npos) << r.err;
+  }
+  // A backup file of other settings, written back with restore --from.
+  std::array<std::uint8_t, 124> factory{}, allData{};
+  for (std::size_t i = 0; i < 124; ++i) {
+    factory[i] = static_cast<std::uint8_t>(i * 3);
+    allData[i] = static_cast<std::uint8_t>(0xA0 ^ i);
+  }
+  const std::string file = folder_.Path() + "/eeprom-old.txt";
+  std::ofstream(file) << "# KV9 R/W EEPROM COM3 2026-01-02 03:04:05\n"
+                      << HexLine("FACTORY :", factory) << "\n" << HexLine("ALLDATA :", allData) << "\n";
+  test::TracedSim sim(folder_, 3);
+  const auto before = sim->Snapshot();
+  test::ScopedEnv dataHome("XDG_DATA_HOME", folder_.Path() + "/data");
+  const auto r = Kv9flash({"--auto", "restore", "--from", file, "--report", folder_.Path() + "/r2.json"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_FALSE(Initialised(sim));
+  EXPECT_EQ(sim->Snapshot().eepromFactory, factory);
+  EXPECT_EQ(sim->Snapshot().eepromAllData, allData);
+  // What the module held before is kept in a new copy; --auto names the
+  // port it found the module on.
+  std::ifstream report(folder_.Path() + "/r2.json");
+  std::string json;
+  std::getline(report, json);
+  EXPECT_EQ(json.rfind("{\"port\":\"COM3\",\"outcome\":\"ok\",\"exit\":0,\"stage\":\"done\","
+                       "\"module_state\":\"restored\"", 0), 0u) << json;
+  const std::string backupKey = "\"eeprom_backup\":\"";
+  const std::size_t at = json.find(backupKey);
+  ASSERT_NE(at, std::string::npos) << json;
+  std::ifstream copy(json.substr(at + backupKey.size(), json.find('"', at + backupKey.size()) - at - backupKey.size()));
+  std::stringstream copied;
+  copied << copy.rdbuf();
+  const Lines lines = SplitLines(copied.str());
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1], HexLine("FACTORY :", before.eepromFactory));
+  EXPECT_EQ(lines[2], HexLine("ALLDATA :", before.eepromAllData));
+}
+
 TEST_F(Kv9flashSafeRunTest, APacedUpdateAtTwoThousandFourHundredBitsPerSecondSucceeds) {
   // A 262-byte programming frame takes 1092 ms on the line at 2400 bit/s,
   // longer than the 1000 ms reply wait: the wait must count from when the

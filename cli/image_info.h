@@ -13,7 +13,9 @@ namespace kv9::cli {
 // not 0xFF, below the user boot area.
 std::uint32_t ProgrammedBytes(TFlashWrRXCont& cont);
 
-// The info report, one item per line. `source` names the image.
+// The info report, one item per line. `source` names the image, which must
+// belong to the area (ImageAreaProblem empty): a loaded file holds no byte
+// outside it, so every address told lies in RomStart..0xFFFFFFFF.
 std::string ImageInfoText(TFlashWrRXCont& cont, const std::string& source);
 
 }  // namespace kv9::cli

@@ -65,6 +65,12 @@ int ShowImageInfo(const kv9::cli::CliOptions& options, kv9::cli::Console& consol
     }
     source = options.imageFile;
   }
+  // As for an update: an image whose first byte belongs to another address
+  // than the ROM size setting's has no addresses to tell in that area.
+  if (const std::string problem = kv9::ImageAreaProblem(cont); !problem.empty()) {
+    ui.ShowMessage(problem);
+    return kExitUsage;
+  }
   std::printf("%s", kv9::cli::ImageInfoText(cont, source).c_str());
   return kExitOk;
 }

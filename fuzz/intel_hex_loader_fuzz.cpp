@@ -1,9 +1,9 @@
 // The Intel HEX loader on whole files. Invariant: a load that succeeds had
-// only sound records, no data outside the image area, and the image then
-// holds exactly the bytes of the data records at their addresses (the base
-// of the last type 02 or 04 record applied; a later record over an earlier
-// one wins) over what the buffer held (erased here); a failed load leaves
-// it all 0x00. The model is built from the record parser and the placement
+// only sound records up to its end-of-file record, no data outside the
+// image area, no byte placed twice and no data record after the end, and
+// the image then holds exactly the bytes of the data records at their
+// addresses (the base of the last type 02 or 04 record applied) with every
+// other byte erased (0xFF); a failed load leaves it all 0x00. The model is built from the record parser and the placement
 // rule, so what is tested is the loader's own walk over the file.
 #include <cstdint>
 #include <string_view>
@@ -23,11 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   kv9::fuzz::ImageModel model(c, 0xFF);
   std::uint32_t base = 0;
+  bool terminated = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string_view text = kv9::RecordText(lines[i], i == 0);
     if (text.empty()) continue;
     const kv9::IntelHexRecord r = kv9::ParseIntelHexLine(text);
-    if (r.kind == kv9::IntelHexRecord::Kind::Ignored) continue;
+    if (terminated && r.kind == kv9::IntelHexRecord::Kind::Data) {
+      model.ok = false;  // a second file joined to the first
+      break;
+    }
+    if (terminated || r.kind == kv9::IntelHexRecord::Kind::Ignored) continue;
+    if (r.kind == kv9::IntelHexRecord::Kind::EndOfFile && r.Valid()) terminated = true;
     if (!r.Valid()) {
       model.ok = false;
       continue;

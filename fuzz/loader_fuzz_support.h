@@ -1,7 +1,7 @@
 #pragma once
 // What the two loader fuzz targets share: a controller whose image buffer
 // starts erased for every input, and the model image the file's valid data
-// records make, compared with the buffer after the load. The model does not
+// records make over an erased area, compared with the buffer after the load. The model does not
 // judge whether the file as a whole is an image (termination, counts, data
 // at all): a load may refuse more than the model, never less, and what it
 // accepts must be exactly the model.
@@ -23,22 +23,29 @@ inline TFlashWrRXCont& FreshController() {
 
 struct ImageModel {
   ImageModel(const TFlashWrRXCont& c, std::uint8_t start)
-      : romStart(c.RomStart), romEnd(c.RomEnd), bytes(c.ImageStream.Size(), start) {}
+      : romStart(c.RomStart),
+        romEnd(c.RomEnd),
+        bytes(std::size_t{romEnd - romStart} + 1, start),
+        written(bytes.size(), false) {}
 
   // Places one valid data record as the loaders do; false when the record
-  // is refused (the load fails and stops there).
+  // is refused (a byte outside the area or placed before: the load fails
+  // and stops there).
   bool Place(std::uint32_t address, const std::vector<std::uint8_t>& data) {
-    const RecordPlace place = ClassifyRecordAddress(address, romStart, romEnd);
-    if (place == RecordPlace::OutOfRange) {
+    if (ClassifyRecord(address, data.size(), romStart, romEnd) != RecordPlace::InArea) {
       ok = false;
       return false;
     }
-    if (place == RecordPlace::InArea) {
-      placed += data.size();
-      const std::size_t offset = address - romStart;
-      if (offset + data.size() > bytes.size()) bytes.resize(offset + data.size(), 0xFF);
-      std::copy(data.begin(), data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset));
+    const std::size_t offset = address - romStart;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      if (written[offset + i]) {
+        ok = false;
+        return false;
+      }
+      written[offset + i] = true;
+      bytes[offset + i] = data[i];
     }
+    placed += data.size();
     return true;
   }
 
@@ -59,6 +66,7 @@ struct ImageModel {
 
   std::uint32_t romStart, romEnd;
   std::vector<std::uint8_t> bytes;
+  std::vector<bool> written;  // bytes a record placed
   std::size_t placed = 0;  // data bytes of records in the area
   bool ok = true;          // no record failed its checks or fell outside the area
 };

@@ -1,8 +1,9 @@
 // The S-record loader on whole files. Invariant: a load that succeeds had
 // only sound records up to its termination record, none outside the image
-// area, and the image then holds exactly the bytes of the file's S2/S3
-// records at their addresses (a later record over an earlier one wins)
-// with every other byte erased (0xFF); a failed load leaves it all 0xFF.
+// area, no byte placed twice and no data record after the termination
+// record, and the image then holds exactly the bytes of the file's S2/S3
+// records at their addresses with every other byte erased (0xFF); a failed
+// load leaves it all 0xFF.
 // The model is built from the record parser and the placement rule, so what
 // is tested is the loader's own walk over the file.
 #include <cstdint>
@@ -22,15 +23,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kv9::TFlashWrRXCont& c = kv9::fuzz::FreshController();
 
   kv9::fuzz::ImageModel model(c, 0xFF);
+  bool terminated = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const kv9::SRecord r = kv9::ParseSRecordLine(kv9::RecordText(lines[i], i == 0));
-    if (r.kind == kv9::SRecord::Kind::Ignored) continue;
+    const bool data = r.kind == kv9::SRecord::Kind::Data || r.kind == kv9::SRecord::Kind::OtherData;
+    if (terminated && data) {
+      model.ok = false;  // a second file joined to the first
+      break;
+    }
+    if (terminated || r.kind == kv9::SRecord::Kind::Ignored) continue;
     if (!r.Valid()) {
       model.ok = false;
       continue;
     }
-    if (r.kind == kv9::SRecord::Kind::Termination) break;  // the rest is not part of the image
-    if (r.kind == kv9::SRecord::Kind::Data && !model.Place(r.address, r.data)) break;
+    if (r.kind == kv9::SRecord::Kind::Termination) terminated = true;
+    if (data && !model.Place(r.address, r.data)) break;
   }
 
   const int loaded = c.ParseSRecords(lines);

@@ -3,6 +3,7 @@
 // end of a load.
 #include "image/image_file_loader.h"
 
+#include <optional>
 #include <string>
 
 #include "image/intel_hex_loader.h"
@@ -81,21 +82,37 @@ ImageLoadResult LoadImageByExtension(ImageBuffer& image, const std::string& file
   return result;
 }
 
+void BeginLoad(ImageBuffer& image) {
+  image.bytes.SetSize(static_cast<std::size_t>(image.romEnd - image.romStart) + 1);
+  image.Fill(0xFF);
+  image.bytes.Rewind();
+}
+
+void StopLoad(ImageBuffer& image, LoadTally& tally, ImageLoadResult& result,
+              const std::string& message) {
+  tally.ok = false;
+  tally.stopped = true;
+  image.loadProblem = message;
+  result.Box(message);
+}
+
 RecordPlace PlaceRecord(ImageBuffer& image, std::uint32_t address,
                         const std::vector<std::uint8_t>& data, LoadTally& tally,
                         ImageLoadResult& result) {
-  const RecordPlace place = ClassifyRecordAddress(address, image.romStart, image.romEnd);
-  if (place == RecordPlace::InArea) {
-    WriteRecordAt(image.bytes, address - image.romStart, data.data(), data.size());
-    tally.byteCount += static_cast<std::uint32_t>(data.size());
-    tally.unprogrammed += UnprogrammedBytes(address, data.size());
-  } else if (place == RecordPlace::OutOfRange) {
-    tally.ok = false;
-    tally.stopped = true;
-    image.loadProblem = kOutOfRangeMessage;
-    result.Box(kOutOfRangeMessage);
+  if (ClassifyRecord(address, data.size(), image.romStart, image.romEnd) != RecordPlace::InArea) {
+    StopLoad(image, tally, result, kOutOfRangeMessage);
+    return RecordPlace::OutOfRange;
   }
-  return place;
+  const std::size_t offset = address - image.romStart;
+  if (const std::optional<std::size_t> twice = tally.placed.FirstPlaced(offset, data.size())) {
+    StopLoad(image, tally, result, OverlapMessage(image.romStart + static_cast<std::uint32_t>(*twice)));
+    return RecordPlace::Overlap;
+  }
+  tally.placed.Mark(offset, data.size());
+  WriteRecordAt(image.bytes, offset, data.data(), data.size());
+  tally.byteCount += static_cast<std::uint32_t>(data.size());
+  tally.unprogrammed += UnprogrammedBytes(address, data.size());
+  return RecordPlace::InArea;
 }
 
 void FinishLoad(ImageBuffer& image, const LoadTally& tally, std::uint8_t failFill,

@@ -22,9 +22,20 @@ namespace kv9 {
 // as a debug line.
 ImageLoadResult LoadImageByExtension(ImageBuffer& image, const std::string& fileName);
 
+// The start of a parse: the buffer sized to the whole area, every byte
+// erased (0xFF), rewound. A file is the whole image: nothing an earlier
+// image or file left may stay where the file has no record.
+void BeginLoad(ImageBuffer& image);
+
+// Ends the reading at a record the file must not hold: the tally is failed
+// and stopped, the buffer keeps `message` as its problem and the result
+// lists it as a box.
+void StopLoad(ImageBuffer& image, LoadTally& tally, ImageLoadResult& result,
+              const std::string& message);
+
 // Puts one checked data record at its address: written (the tally counts its
-// bytes), ignored, or refused with the range box (the tally is failed and
-// stopped). Returns the place it found.
+// bytes), or refused with a box (StopLoad) when a byte of it lies outside the
+// area or an earlier record placed it already. Returns the place it found.
 RecordPlace PlaceRecord(ImageBuffer& image, std::uint32_t address,
                         const std::vector<std::uint8_t>& data, LoadTally& tally,
                         ImageLoadResult& result);

@@ -14,8 +14,9 @@ namespace kv9 {
 // before anything changes.
 ImageLoadResult LoadIntelHexImage(ImageBuffer& image, const std::string& fileName);
 
-// Merges the file's data records into the buffer; a failed load leaves the
-// buffer all 0x00 and not loaded. Does not mark a good load as loaded.
+// Places the file's data records into a buffer of the area's size that
+// starts all 0xFF; a failed load leaves the buffer all 0x00 and not loaded.
+// Does not mark a good load as loaded.
 ImageLoadResult ParseIntelHexImage(ImageBuffer& image, const std::vector<std::string>& lines);
 
 }  // namespace kv9

@@ -5,14 +5,17 @@
 #include <cstdint>
 #include <string>
 
+#include "image/record_placement.h"
+
 namespace kv9 {
 
 struct LoadTally {
   bool ok = true;               // no record failed its checks so far
-  bool stopped = false;         // the range message ended the reading
+  bool stopped = false;         // a refused record ended the reading
   std::uint32_t byteCount = 0;  // data bytes written into the buffer
   std::uint32_t unprogrammed = 0;  // of those, bytes the update never programs
   std::uint32_t dataRecords = 0;   // S1/S2/S3 records, for an S5/S6 count
+  PlacedBytes placed;              // what the records placed so far, to find overlaps
   bool terminated = false;         // the termination (end-of-file) record was read
   // An S5/S6 record matched every data record before it and none followed.
   // srec_cat writes no termination record when the image has no start

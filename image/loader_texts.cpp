@@ -32,13 +32,22 @@ std::string RecordCountMessage(std::uint32_t announced, std::uint32_t found) {
          std::to_string(found) + "）。ファイルを確認してください。";
 }
 
+std::string DataAfterEndMessage(std::size_t lineNumber) {
+  return std::to_string(lineNumber) +
+         "行目のデータレコードが終了レコードの後にあります（ファイルが連結されていませんか）。ファイルを確認してください。";
+}
+
+std::string OverlapMessage(std::uint32_t address) {
+  return "アドレス 0x" + Hex8(address) + " のデータが複数のレコードにあります。ファイルを確認してください。";
+}
+
 std::string ChecksumErrorText(std::size_t lineNumber) {
   return std::to_string(lineNumber) + "行目のチェックサムが一致しません。ファイルを確認してください。";
 }
 
 std::string UnprogrammedDataLine(std::uint32_t byteCount) {
   return "書き込まれないデータ[" + std::to_string(byteCount) +
-         "Bytes]（ローダ領域 0xFFFFC000～0xFFFFFFFF、または 0xFFFFFFFF を越える部分）";
+         "Bytes]（ローダ領域 0xFFFFC000～0xFFFFFFFF）";
 }
 
 std::string ImageAreaMismatchMessage(std::uint32_t imageStart, std::uint32_t romStart) {

@@ -2,7 +2,7 @@
 // One line of a Motorola S-record file, decoded by character position.
 // S2 (24-bit address) and S3 (32-bit address) lines carry the data the
 // loader places; S1 lines are data for 16-bit addresses, which no image
-// area reaches, and are only counted; S5/S6 say how many data records the
+// area reaches; S5/S6 say how many data records the
 // file holds; S7/S8/S9 end the file. The match on the "S" is case-sensitive
 // and every other line (S0, S4, blank, anything else) is passed over. Pure.
 #include <cstdint>
@@ -15,7 +15,7 @@ struct SRecord {
   enum class Kind {
     Ignored,      // S0, S4, not a record
     Data,         // S2, S3: placed by the loader
-    OtherData,    // S1: a data record outside every image area
+    OtherData,    // S1: a data record outside every image area, refused by the loader
     RecordCount,  // S5, S6: address field = number of data records
     Termination,  // S7, S8, S9
   };

@@ -14,8 +14,8 @@ namespace kv9 {
 // before anything changes.
 ImageLoadResult LoadSRecordImage(ImageBuffer& image, const std::string& fileName);
 
-// Starts from an all-0xFF buffer; a failed load leaves it all 0xFF and not
-// loaded. Does not mark a good load as loaded.
+// Starts from a buffer of the area's size, all 0xFF; a failed load leaves
+// it all 0xFF and not loaded. Does not mark a good load as loaded.
 ImageLoadResult ParseSRecordImage(ImageBuffer& image, const std::vector<std::string>& lines);
 
 }  // namespace kv9

@@ -198,17 +198,17 @@ class TFlashWrRXCont final : public LineLink {
   // changes.
   int LoadIntelHexFile(const std::string& fileName);
   int LoadSRecordFile(const std::string& fileName);
-  // Intel HEX merges its data records into the buffer; a failed load leaves
-  // the buffer all 0x00 and ImageLoaded clear.
+  // Both start from a buffer of the area's size, all 0xFF: a file is the
+  // whole image. A failed load leaves the buffer all 0x00 (Intel HEX) or
+  // all 0xFF (S-records) and ImageLoaded clear.
   int ParseIntelHex(const std::vector<std::string>& lines);
-  // S-records start from an all-0xFF buffer; a failed load leaves it all
-  // 0xFF and ImageLoaded clear.
   int ParseSRecords(const std::vector<std::string>& lines);
   // The value of a hexadecimal field; other characters count 0.
   std::int32_t HexToInt(const std::string& text) const;
   // Puts one checked data record at its address: written (the tally counts
-  // its bytes), ignored, or refused with the range message (the tally is
-  // failed and stopped). Returns the place it found.
+  // its bytes), or refused with a message when a byte of it lies outside the
+  // area or was placed before (the tally is failed and stopped). Returns the
+  // place it found.
   RecordPlace PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data, LoadTally& tally);
   // The debug lines and the message box of the loaders.
   void LogLoadSummary(std::uint32_t byteCount);

@@ -3,6 +3,7 @@
 // any frame leaves the tool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -39,30 +40,50 @@ class Kv9flashImageTest : public ::testing::Test {
   test::PortFolder folder_;
 };
 
-TEST_F(Kv9flashImageTest, FilesMadeByObjcopyProgramExactlyTheirBytes) {
-  std::mt19937 gen(11);
-  Bytes data(0x6000);
+Bytes RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 gen(seed);
+  Bytes data(count);
   for (auto& b : data) b = static_cast<std::uint8_t>(gen());
+  return data;
+}
+
+// A file is the whole image, also when loaded after the built-in one: the
+// flash below the loader area holds the file's bytes and is erased wherever
+// the file has no records.
+TEST_F(Kv9flashImageTest, FilesProgramExactlyTheirBytesAndErasedFlashElsewhere) {
+  const Bytes low = RandomBytes(0x6000, 11);
+  const Bytes high = RandomBytes(0x2000, 13);
   const ResourceBlob image = FindResource("HEXDATA", "HexData1");
-  // Intel HEX (type 04 records) is merged into the image the tool carries;
-  // S-records start from erased flash.
+  // The built-in image has data between the two sections, where a load that
+  // kept it would show.
+  ASSERT_LT(std::count(image.data + 0x6000, image.data + 0x20000, 0xFF), 0x1A000);
+  // Two sections with a gap between, as objcopy writes a program's: no
+  // records for the gap.
+  const std::string lowBin = Write("low.bin", std::string(low.begin(), low.end()));
+  const std::string highBin = Write("high.bin", std::string(high.begin(), high.end()));
+  const std::string hex = folder_.Path() + "/app.hex";
+  const std::string command = "srec_cat '" + lowBin + "' -binary -offset 0xFFFC0000 '" + highBin +
+                              "' -binary -offset 0xFFFE0000 -o '" + hex + "' -intel 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  Bytes twoSections(245760, 0xFF);
+  std::copy(low.begin(), low.end(), twoSections.begin());
+  std::copy(high.begin(), high.end(), twoSections.begin() + 0x20000);
+  Bytes oneSection(245760, 0xFF);
+  std::copy(low.begin(), low.end(), oneSection.begin());
+
   const struct {
-    const char* name;
-    const char* format;
-    Bytes rest;
+    std::string path;
+    const Bytes& flash;
   } files[] = {
-      {"app.hex", "ihex", Bytes(image.data + 0x6000, image.data + 245760)},
-      {"app.mot", "srec --srec-forceS3", Bytes(245760 - 0x6000, 0xFF)},
+      {hex, twoSections},
+      {MadeByObjcopy("app.mot", low, 0xFFFC0000, "srec --srec-forceS3"), oneSection},
   };
   for (const auto& file : files) {
-    SCOPED_TRACE(file.name);
-    const std::string path = MadeByObjcopy(file.name, data, 0xFFFC0000, file.format);
+    SCOPED_TRACE(file.path);
     test::TracedSim sim(folder_, 3);
-    const auto r = Kv9flash({"--port", "COM3", "--no-init", "--image", path});
+    const auto r = Kv9flash({"--port", "COM3", "--no-init", "--image", file.path});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
-    const auto snap = sim->Snapshot();
-    EXPECT_EQ(snap.FlashAt(0xFFFC0000, data.size()), data);
-    EXPECT_EQ(snap.FlashAt(0xFFFC6000, 245760 - 0x6000), file.rest);
+    EXPECT_EQ(sim->Snapshot().FlashAt(0xFFFC0000, 245760), file.flash);
   }
 }
 
@@ -72,8 +93,15 @@ TEST_F(Kv9flashImageTest, FilesAndSettingsThatWouldMisprogramAreRefusedBeforeAny
   for (auto& b : data) b = static_cast<std::uint8_t>(gen());
   const std::string whole = MadeByObjcopy("whole.mot", data, 0xFFFC0000, "srec --srec-forceS3");
   std::ifstream in(whole);
-  std::string truncated;
-  for (std::string line; std::getline(in, line) && truncated.size() < 12000;) truncated += line + "\n";
+  std::string truncated, all;
+  std::size_t lines = 0;
+  for (std::string line; std::getline(in, line); ++lines) {
+    if (truncated.size() < 12000) truncated += line + "\n";
+    all += line + "\n";
+  }
+  // A second file appended whole: its S0 header, then its first data record.
+  const std::string joined = all + all;
+  const std::string afterEnd = std::to_string(lines + 2);
 
   struct Refused {
     const char* name;
@@ -84,6 +112,10 @@ TEST_F(Kv9flashImageTest, FilesAndSettingsThatWouldMisprogramAreRefusedBeforeAny
       {"S-records without their termination record",
        {"--image", Write("cut.mot", truncated)},
        "error: ファイルが途中で終わっています（終了レコードがありません）。ファイルを確認してください。\n"},
+      {"two S-record files joined",
+       {"--image", Write("joined.mot", joined)},
+       "error: " + afterEnd +
+           "行目のデータレコードが終了レコードの後にあります（ファイルが連結されていませんか）。ファイルを確認してください。\n"},
       {"Intel HEX with an end-of-file record only",
        {"--image", Write("empty.hex", ":00000001FF\n")},
        "error: ファイルに書き込むデータがありません。ファイルを確認してください。\n"},
@@ -107,6 +139,12 @@ TEST_F(Kv9flashImageTest, FilesAndSettingsThatWouldMisprogramAreRefusedBeforeAny
     EXPECT_EQ(sim->Snapshot().flash, before);
     EXPECT_EQ(sim->Snapshot().personality, sim::Personality::Firmware);
   }
+  // info tells only what an update would program: bytes past 0xFFFFFFFF are
+  // refused there too, never shown as an address range that wraps to 0.
+  const auto info = Kv9flash({"info", "--image", Write("wraps.mot", "S315FFFFFFF800112233445566778899AABBCCDDEEFFFD\nS70500000000FA\n")});
+  EXPECT_EQ(info.exitCode, 2);
+  EXPECT_EQ(info.err, "error: データが、範囲外です！！\n");
+  EXPECT_EQ(info.out, "");
 }
 
 }  // namespace

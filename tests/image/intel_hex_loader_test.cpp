@@ -1,5 +1,5 @@
 // The Intel HEX loader: 20-bit addresses never reach an RX image area, so a
-// data record is either passed over (bits 8 to 19 set) or ends the load.
+// data record placed by a segment base ends the load; type 04 bases reach it.
 #include "wire/crc16.h"
 #include "loader_fixture.h"
 
@@ -24,8 +24,7 @@ TEST_F(IntelHexLoader, RecordAtZeroShowsTheMessageAndLeavesAllZeroBytes) {
 }
 
 TEST_F(IntelHexLoader, ObjcopyFileWithLinearAddressRecordsProgramsExactlyThatData) {
-  LoadEmbedded();  // merged: bytes the file does not cover keep the embedded image
-  const Bytes before = Buffer();
+  LoadEmbedded();  // the file is the whole image: nothing of this one may stay
   const Bytes data = RandomBytes(0x9000, 7);
   const std::string bin = WriteBytes("image.bin", data);
   const std::string hex = (dir_ / "image.hex").string();
@@ -33,7 +32,7 @@ TEST_F(IntelHexLoader, ObjcopyFileWithLinearAddressRecordsProgramsExactlyThatDat
 
   ASSERT_EQ(cont_.LoadImageFile(hex), 1);
   EXPECT_TRUE(ui_.messages.empty());
-  Bytes expected = before;
+  Bytes expected(262144, 0xFF);
   std::copy(data.begin(), data.end(), expected.begin());
   EXPECT_EQ(Buffer(), expected);
   EXPECT_EQ(pane_.lines.front(), "プログラムデータ読み込み終了[36864Bytes]");
@@ -45,7 +44,7 @@ TEST_F(IntelHexLoader, SegmentAndLinearBasesBlankLinesAndAByteOrderMark) {
   // linear base 0xFFFC plus offset 0x0010 is 0xFFFC0010.
   const std::vector<std::string> lines = {"\xEF\xBB\xBF" + IntelHexText(4, 0, {0xFF, 0xFC}), "",
                                           "  " + IntelHexText(0, 0x0010, {1, 2, 3}) + " ", "",
-                                          IntelHexText(1, 0, {})};
+                                          IntelHexText(1, 0, {}), "", " \t"};
   ASSERT_EQ(cont_.LoadImageFile(WriteLines("image.hex", lines)), 1);
   EXPECT_EQ(Bytes(cont_.ImageStream.Memory() + 0x0F, cont_.ImageStream.Memory() + 0x14),
             (Bytes{0xFF, 1, 2, 3, 0xFF}));
@@ -63,8 +62,8 @@ TEST_F(IntelHexLoader, FilesThatAreNoCompleteImageAreRefused) {
   };
   const Refused cases[] = {
       {"end-of-file record only", {IntelHexText(1, 0, {})}, noData},
-      {"only records the loader passes over",
-       {IntelHexSegment(0xFFF0), IntelHexText(0, 0x0000, {9, 9}), IntelHexText(1, 0, {})}, noData},
+      {"only data records without bytes",
+       {IntelHexText(4, 0, {0xFF, 0xFC}), IntelHexText(0, 0x0000, {}), IntelHexText(1, 0, {})}, noData},
       {"no end-of-file record",
        {IntelHexText(4, 0, {0xFF, 0xFC}), IntelHexText(0, 0, {1, 2})},
        "ファイルが途中で終わっています（終了レコードがありません）。ファイルを確認してください。"},
@@ -88,32 +87,38 @@ TEST_F(IntelHexLoader, FilesThatAreNoCompleteImageAreRefused) {
 struct Case {
   const char* name;
   std::vector<std::string> lines;
-  int result;
-  int rangeMessages;
+  std::vector<std::string> messages;
 };
 
 TEST_F(IntelHexLoader, FailurePathsEndWithAnAllZeroBuffer) {
+  const std::string linear = IntelHexText(4, 0, {0xFF, 0xFC});
+  const std::string end = IntelHexText(1, 0, {});
   const Case cases[] = {
-      {"end-of-file record does not end processing",
-       {IntelHexSegment(0xFFF0), IntelHexText(0, 0, {1}), IntelHexText(1, 0, {}), IntelHexSegment(0),
-        IntelHexText(0, 0x0100, {1})},
-       0, 1},
+      {"data record after the end-of-file record (two files joined)",
+       {linear, IntelHexText(0, 0, {1}), end, "", linear, IntelHexText(0, 0x0010, {2}), end},
+       {"6行目のデータレコードが終了レコードの後にあります（ファイルが連結されていませんか）。ファイルを確認してください。"}},
       {"bad data checksum fails at the end without a message",
-       {IntelHexSegment(0xFFF0), IntelHexText(0, 0, {1}, 0x00), IntelHexText(0, 0x10, {2})}, 0, 0},
-      {"bad segment checksum keeps the old base",
-       {IntelHexSegment(0xFFF0), IntelHexSegment(0x0000, 0x55), IntelHexText(0, 0x0010, {1})}, 0, 0},
+       {linear, IntelHexText(0, 0, {1}, 0x00), IntelHexText(0, 0x10, {2}), end}, {}},
+      {"bad linear address checksum keeps the old base",
+       {linear, IntelHexText(4, 0, {0x00, 0x00}, 0x55), IntelHexText(0, 0x0010, {1}), end}, {}},
       {"lines after a bad checksum are still read",
-       {IntelHexText(0, 0, {1}, 0x00), IntelHexText(0, 0x1234, {2}), IntelHexText(0, 0x2000, {3})}, 0, 1},
-      {"segment below the ignored pages stops the load",
-       {IntelHexSegment(0xFFE0), IntelHexText(0, 0x0000, {1})}, 0, 1},
+       {IntelHexText(0, 0, {1}, 0x00), IntelHexText(0, 0x1234, {2}), IntelHexText(0, 0x2000, {3})}, {kRange}},
+      {"20-bit address with bits 8 to 19 set", {IntelHexSegment(0xFFF0), IntelHexText(0, 0x0000, {1}), end},
+       {kRange}},
+      {"below the area", {IntelHexText(4, 0, {0xFF, 0xEF}), IntelHexText(0, 0xFF00, {1}), end}, {kRange}},
+      {"past 0xFFFFFFFF", {IntelHexText(4, 0, {0xFF, 0xFF}), IntelHexText(0, 0xFFF8, Bytes(16, 1)), end},
+       {kRange}},
+      {"a byte placed twice",
+       {linear, IntelHexText(0, 0x0010, {1, 2, 3, 4}), IntelHexText(0, 0x0012, {5}), end},
+       {"アドレス 0xFFFC0012 のデータが複数のレコードにあります。ファイルを確認してください。"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
     cont.LoadEmbeddedImage();
     ui_.messages.clear();
-    EXPECT_EQ(cont.LoadImageFile(WriteLines("case.hex", c.lines)), c.result);
-    EXPECT_EQ(ui_.messages, std::vector<std::string>(c.rangeMessages, kRange));
+    EXPECT_EQ(cont.LoadImageFile(WriteLines("case.hex", c.lines)), 0);
+    EXPECT_EQ(ui_.messages, c.messages);
     EXPECT_EQ(cont.ImageLoaded, 0);
     const std::uint8_t* p = cont.ImageStream.Memory();
     EXPECT_EQ(std::count(p, p + cont.ImageStream.Size(), 0), 262144);

@@ -105,16 +105,17 @@ TEST(IntelHexLine, DecodesDataAndSegmentRecordsAndPassesOverTheRest) {
   EXPECT_TRUE(ParseIntelHexLine(":10010000214601360121470136007EFE09D219").truncated);
 }
 
-TEST(RecordPlacement, AreaBitsEightToNineteenAndTheRest) {
-  const std::tuple<std::uint32_t, RecordPlace> rows[] = {
-      {0xFFFC0000, RecordPlace::InArea},     {0xFFFFFFFF, RecordPlace::InArea},
-      {0xFFFBFFFF, RecordPlace::OutOfRange}, {0x000FFF00, RecordPlace::Ignored},
-      {0x000FFFFF, RecordPlace::Ignored},    {0xFFFBFF00, RecordPlace::OutOfRange},
-      {0x00100000, RecordPlace::OutOfRange}, {0x0000, RecordPlace::OutOfRange},
-      {0x00FFFF00, RecordPlace::Ignored},    {0x000FFE00, RecordPlace::OutOfRange},
+TEST(RecordPlacement, EveryByteInTheAreaOrTheRecordIsRefused) {
+  const std::tuple<std::uint32_t, std::size_t, RecordPlace> rows[] = {
+      {0xFFFC0000, 1, RecordPlace::InArea},     {0xFFFFFFFF, 1, RecordPlace::InArea},
+      {0xFFFFFFF0, 16, RecordPlace::InArea},    {0xFFFC0000, 0, RecordPlace::InArea},
+      {0xFFFFFFF8, 16, RecordPlace::OutOfRange}, {0xFFFFFFFF, 2, RecordPlace::OutOfRange},
+      {0xFFFBFFFF, 2, RecordPlace::OutOfRange}, {0xFFEFFF00, 1, RecordPlace::OutOfRange},
+      {0x000FFF00, 1, RecordPlace::OutOfRange}, {0x00FFFF00, 1, RecordPlace::OutOfRange},
+      {0x00000000, 0, RecordPlace::OutOfRange},
   };
-  for (auto [address, place] : rows)
-    EXPECT_EQ(ClassifyRecordAddress(address, 0xFFFC0000, 0xFFFFFFFF), place) << std::hex << address;
+  for (auto [address, count, place] : rows)
+    EXPECT_EQ(ClassifyRecord(address, count, 0xFFFC0000, 0xFFFFFFFF), place) << std::hex << address;
 }
 
 TEST(RecordPlacement, WritesPastTheEndExtendAndGapsAreErased) {

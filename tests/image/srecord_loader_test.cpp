@@ -14,9 +14,8 @@ const char* const kRange = "データが、範囲外です！！";
 const char* const kNoData = "ファイルに書き込むデータがありません。ファイルを確認してください。";
 const char* const kIncomplete =
     "ファイルが途中で終わっています（終了レコードがありません）。ファイルを確認してください。";
-const std::string kEnd = "S70500000000FA";
-const std::string kUnprogrammed16K =
-    "書き込まれないデータ[16384Bytes]（ローダ領域 0xFFFFC000～0xFFFFFFFF、または 0xFFFFFFFF を越える部分）";  // termination record, start address 0
+const std::string kEnd = "S70500000000FA";  // termination record, start address 0
+const std::string kUnprogrammed16K = "書き込まれないデータ[16384Bytes]（ローダ領域 0xFFFFC000～0xFFFFFFFF）";
 
 class SRecordLoader : public LoaderTest {};
 
@@ -72,7 +71,7 @@ struct Case {
   const char* name;
   std::vector<std::string> lines;
   int result;
-  int rangeMessages;
+  std::vector<std::string> messages;
   Bytes bufferStart;   // expected first bytes (the rest as noted by allErased)
   bool allErased;      // the whole buffer is 0xFF
   const char* summary; // expected first log line, or null for none
@@ -80,38 +79,49 @@ struct Case {
 
 const Bytes kA = {0x11, 0x22, 0x33, 0x44};
 const Bytes kB = {0x55, 0x66};
+const std::vector<std::string> kRangeBox = {kRange};
 
 std::vector<Case> Cases() {
   return {
-      {"record at 0x000FFF00 is outside but ignored",
-       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0x000FFF00, kB)}, 1, 0, kA, false,
-       "プログラムデータ読み込み終了[4Bytes]"},
+      {"record at 0x000FFF00 is refused like any outside the area",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0x000FFF00, kB)}, 0, kRangeBox, {}, true, nullptr},
+      {"record below the area at 0xFFEFFF00 is refused",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0xFFEFFF00, kB)}, 0, kRangeBox, {}, true, nullptr},
+      {"record running past 0xFFFFFFFF is refused",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0xFFFFFFF8, RandomBytes(16, 4))}, 0, kRangeBox, {},
+       true, nullptr},
       {"record at 0x00100000 stops the load with one message",
        {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0x00100000, kB), SRecordText(3, 0x00200000, kB),
         SRecordText(3, 0xFFFC0010, kB)},
-       0, 1, {}, true, nullptr},
-      {"S2 record with bits 8 to 19 set is ignored",
-       {SRecordText(2, 0x0FFF00, kB), SRecordText(3, 0xFFFC0000, kA)}, 1, 0, kA, false,
+       0, kRangeBox, {}, true, nullptr},
+      {"S2 record with bits 8 to 19 set is refused",
+       {SRecordText(2, 0x0FFF00, kB), SRecordText(3, 0xFFFC0000, kA)}, 0, kRangeBox, {}, true, nullptr},
+      {"S1 record is refused", {SRecordText(3, 0xFFFC0000, kA), "S1050000AABB95"}, 0, kRangeBox, {}, true,
+       nullptr},
+      {"a byte placed twice names its address",
+       {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0xFFFC0010, kB), SRecordText(3, 0xFFFC0002, kB)}, 0,
+       {"アドレス 0xFFFC0002 のデータが複数のレコードにあります。ファイルを確認してください。"}, {}, true, nullptr},
+      {"data record after the termination record (two files joined)",
+       {SRecordText(3, 0xFFFC0000, kA), kEnd, "S00600004844521B", SRecordText(3, 0xFFFC0010, kB)}, 0,
+       {"4行目のデータレコードが終了レコードの後にあります（ファイルが連結されていませんか）。ファイルを確認してください。"},
+       {}, true, nullptr},
+      {"lower-case s3 line is not a record",
+       {"s" + SRecordText(3, 0x00100000, kB).substr(1), SRecordText(3, 0xFFFC0000, kA)}, 1, {}, kA, false,
        "プログラムデータ読み込み終了[4Bytes]"},
-      {"S2 record below the area stops the load",
-       {SRecordText(3, 0xFFFC0000, kA), SRecordText(2, 0x010000, kB)}, 0, 1, {}, true, nullptr},
-      {"lower-case s3 and S1 lines are not records",
-       {"s" + SRecordText(3, 0x00100000, kB).substr(1), SRecordText(3, 0xFFFC0000, kA),
-        "S1050000AABB95"},
-       1, 0, kA, false, "プログラムデータ読み込み終了[4Bytes]"},
       {"bad checksum in the middle fails at the end without a message",
        {SRecordText(3, 0xFFFC0000, kA), SRecordText(3, 0xFFFC0004, kB, -1, 0x00),
         SRecordText(3, 0xFFFC0006, kA)},
-       0, 0, {}, true, nullptr},
+       0, {}, {}, true, nullptr},
       {"lines after a bad checksum are still read",
-       {SRecordText(3, 0xFFFC0000, kA, -1, 0x12), SRecordText(3, 0x00100000, kB)}, 0, 1, {}, true, nullptr},
+       {SRecordText(3, 0xFFFC0000, kA, -1, 0x12), SRecordText(3, 0x00100000, kB)}, 0, kRangeBox, {}, true,
+       nullptr},
       {"count too small for address and checksum fails like a bad checksum",
        {SRecordText(3, 0xFFFC0000, kA), "S304FFFC0000FC", "S203FFFC00FF", SRecordText(3, 0xFFFC0004, kB)},
-       0, 0, {}, true, nullptr},
+       0, {}, {}, true, nullptr},
       {"lines after a malformed count are still read",
-       {"S304FFFC0000FC", SRecordText(3, 0x00100000, kB)}, 0, 1, {}, true, nullptr},
+       {"S304FFFC0000FC", SRecordText(3, 0x00100000, kB)}, 0, kRangeBox, {}, true, nullptr},
       {"CR LF line ends and blank lines",
-       {SRecordText(3, 0xFFFC0000, kA) + "\r", "", SRecordText(3, 0xFFFC0004, kB) + "\r"}, 1, 0,
+       {SRecordText(3, 0xFFFC0000, kA) + "\r", "", SRecordText(3, 0xFFFC0004, kB) + "\r"}, 1, {},
        {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0xFF}, false, "プログラムデータ読み込み終了[6Bytes]"},
   };
 }
@@ -129,7 +139,7 @@ TEST_F(SRecordLoader, HandMadeFiles) {
     lines.push_back(kEnd);
     EXPECT_EQ(cont.LoadImageFile(WriteLines("case.mot", lines)), c.result);
     EXPECT_EQ(cont.ImageLoaded, c.result);
-    EXPECT_EQ(ui_.messages, std::vector<std::string>(c.rangeMessages, kRange));
+    EXPECT_EQ(ui_.messages, c.messages);
     const std::uint8_t* p = cont.ImageStream.Memory();
     ASSERT_EQ(cont.ImageStream.Size(), 262144u);
     EXPECT_EQ(Bytes(p, p + c.bufferStart.size()), c.bufferStart);
@@ -148,16 +158,6 @@ TEST_F(SRecordLoader, HandMadeFiles) {
     }
     EXPECT_EQ(cont.ImageStream.Position(), 0u);
   }
-}
-
-TEST_F(SRecordLoader, RecordRunningPastTheEndExtendsTheBufferAndSaysWhatIsNeverProgrammed) {
-  const Bytes tail = RandomBytes(16, 4);
-  ASSERT_EQ(cont_.LoadImageFile(WriteLines("tail.mot", {SRecordText(3, 0xFFFFFFF8, tail), kEnd})), 1);
-  ASSERT_EQ(cont_.ImageStream.Size(), 262144u + 8);
-  EXPECT_EQ(Bytes(cont_.ImageStream.Memory() + 262136, cont_.ImageStream.Memory() + 262152), tail);
-  // All 16 bytes lie in the loader's 16 KB or past 0xFFFFFFFF.
-  EXPECT_EQ(pane_.lines[0], "プログラムデータ読み込み終了[16Bytes]");
-  EXPECT_EQ(pane_.lines[1], "書き込まれないデータ[16Bytes]（ローダ領域 0xFFFFC000～0xFFFFFFFF、または 0xFFFFFFFF を越える部分）");
 }
 
 // Files that hold no image, or not all of one, never reach the buffer: the
@@ -180,7 +180,7 @@ TEST_F(SRecordLoader, FilesThatAreNoCompleteImageAreRefused) {
   const Refused cases[] = {
       {"empty file", {}, kNoData},
       {"header and termination only", {"S00600004844521B", kEnd}, kNoData},
-      {"S1 records only", {"S1050000AABB95", "S9030000FC"}, kNoData},
+      {"S1 records only (16-bit addresses)", {"S1050000AABB95", "S9030000FC"}, kRange},
       {"lower-case s3", {"s" + SRecordText(3, 0xFFFC0000, kA).substr(1), kEnd}, kNoData},
       {"first 40 % of an objcopy file", firstPart, kIncomplete},
       {"record line cut short", {records[0], records[1], cutLine, kEnd},
@@ -209,8 +209,8 @@ TEST_F(SRecordLoader, FilesThatAreNoCompleteImageAreRefused) {
 
 TEST_F(SRecordLoader, ByteOrderMarkBlanksAndLinesAfterTheTerminationDoNotChangeTheImage) {
   const std::vector<std::string> lines = {"\xEF\xBB\xBF" + SRecordText(3, 0xFFFC0000, kA),
-                                          "  " + SRecordText(3, 0xFFFC0004, kB) + " \t", kEnd,
-                                          SRecordText(3, 0x00100000, kB), "garbage"};
+                                          "  " + SRecordText(3, 0xFFFC0004, kB) + " \t", kEnd, "",
+                                          " \t", "garbage", kEnd};
   ASSERT_EQ(cont_.LoadImageFile(WriteLines("bom.mot", lines)), 1);
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_EQ(Bytes(cont_.ImageStream.Memory(), cont_.ImageStream.Memory() + 7),

@@ -16,7 +16,7 @@
 #include "boot/boot_programmer.h"
 #include "image/image_buffer.h"
 #include "image/record_placement.h"
-#include "link/line_link.h"
+#include "boot/line_link.h"
 #include "link/port_open_reason.h"
 #include "platform/prog_settings.h"
 #include "platform/link_ui.h"

@@ -54,8 +54,13 @@ class TFlashWrRXCont final : public LineLink {
   std::uint8_t RxByte() override;
   std::uint8_t PeekRx(int offset) const override;
   void RxFlush() override;
-  // Handler of the port's received-bytes event: moves count bytes into the ring.
+  // Handler of the port's received-bytes event: reads count bytes from the
+  // port and stores them with StoreReceived.
   void CommX1RxChar(TCustomComPort& sender, int count);
+  // Bytes that arrived: appended to the ring as far as it has room (at most
+  // 16383 unread; the rest are dropped with a debug line), traced as "RX: "
+  // while RxLog is set.
+  void StoreReceived(const std::uint8_t* bytes, int count);
   // Handler of the port's line-error event: a debug line, nothing else.
   void CommX1Error(TCustomComPort& sender, TComErrors errors);
 
@@ -225,16 +230,14 @@ class TFlashWrRXCont final : public LineLink {
   // below keep their names as references to this buffer's own.
   ImageBuffer Image;
 
-  // Fields, in the order the tool has always kept them.
+  // Fields, in the order the tool has always kept them (the receive ring is
+  // private, below).
   TComPort CommX1;
   LogPane* LogMemo;
   std::array<char, 4> DeviceCode{};
   std::uint32_t& RomStart = Image.romStart;
   std::uint32_t& RomEnd = Image.romEnd;
   std::uint32_t& CrcEnd = Image.crcEnd;
-  std::array<std::uint8_t, kRxRingSize> RxBuffer{};
-  std::int32_t RxWritePos = 0;
-  std::int32_t RxReadPos = 0;
   std::array<std::uint8_t, kBlockSize> BlockBuf{};
   std::array<std::uint8_t, kReplyBufSize> ReplyBuf{};
   std::int32_t ModuleSupported = 0;
@@ -270,6 +273,11 @@ class TFlashWrRXCont final : public LineLink {
   bool Stopped() const override { return stopped_; }
 
  private:
+  // The receive ring: the unread bytes run from RxReadPos forward to
+  // RxWritePos; equal indexes mean empty. Only the members above touch it.
+  std::array<std::uint8_t, kRxRingSize> RxBuffer{};
+  std::int32_t RxWritePos = 0;
+  std::int32_t RxReadPos = 0;
   LinkUi* owner_;
   // The port number OpenPort last opened, for a reopen at another rate.
   std::uint8_t portNumber_ = 1;

@@ -28,7 +28,9 @@ bool ParseLong(const std::string& text, long long min, long long max, long long*
 }  // namespace
 
 const char* UsageText() {
-  return "usage: kv9flash [options] [update|version|ports|info]      (update is the default)\n"
+  // The CPU names come from the CPU table, so a new row is offered here too.
+  static const std::string text = std::string(
+         "usage: kv9flash [options] [update|version|ports|info]      (update is the default)\n"
          "  update               write the firmware image into the module\n"
          "  version              find the module and read its ROM version\n"
          "  ports                list the ports: name, device path, description\n"
@@ -41,7 +43,10 @@ const char* UsageText() {
          "  --speed BPS          module bit rate for --rewrite: 9600, 19200 (default), 38400, "
          "115200\n"
          "  --image FILE         load an Intel HEX (.hex) or S-record (.mot) file first\n"
-         "  --cpu RX231|RX630|RX63T   microcontroller of the module (default RX231)\n"
+         ) +
+      "  --cpu " + CpuNameList("|", "|") + "   microcontroller of the module (default " +
+      CpuProfileFor(kDefaultCpuCode).name + ")\n" +
+      std::string(
          "  --rom-size SIZE      flash area: 4K 8K 12K 16K 24K 32K 48K 64K 96K 128K 192K 256K\n"
          "                       320K 384K 512K 768K 1M 1.5M 2M (default 256K)\n"
          "  --boot-rate BPS      bit rate the boot-mode handshake switches to (default 115200)\n"
@@ -66,7 +71,8 @@ const char* UsageText() {
          "once the firmware was written and checked, the run is finished instead.\n"
          "SIGHUP and a closed output pipe do not stop a run.\n"
          "exit status: 0 success (every port), 1 the command ran and failed (any port),\n"
-         "             2 bad usage or bad input, 130/143 stopped by SIGINT/SIGTERM\n";
+         "             2 bad usage or bad input, 130/143 stopped by SIGINT/SIGTERM\n");
+  return text.c_str();
 }
 
 ParseResult ParseCommandLine(const std::vector<std::string>& args) {
@@ -129,9 +135,9 @@ ParseResult ParseCommandLine(const std::vector<std::string>& args) {
       if (!value(&v)) return fail("--image needs a file name");
       o.imageFile = v;
     } else if (a == "--cpu") {
-      if (!value(&v)) return fail("--cpu needs RX231, RX630 or RX63T");
+      if (!value(&v)) return fail("--cpu needs " + CpuNameList(", ", " or "));
       const CpuProfile* cpu = CpuProfileNamed(v.c_str());
-      if (!cpu) return fail("--cpu takes RX231, RX630 or RX63T");
+      if (!cpu) return fail("--cpu takes " + CpuNameList(", ", " or "));
       o.settings.CpuCode = cpu->code;
     } else if (a == "--rom-size") {
       if (!value(&v)) return fail("--rom-size needs a size such as 256K");

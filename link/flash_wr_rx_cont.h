@@ -95,8 +95,6 @@ class TFlashWrRXCont final : public LineLink {
   // --- module command frames (link/module_commands.cpp) ---
   // The module's frame checksum over LEN + 5 bytes from STX.
   static std::uint8_t FrameSum(const std::uint8_t* frame);
-  // The reply wait with 1000 ms; takes three bytes, 1 when the third is "0".
-  int WaitReply(int count);
   int DousaModeSet(std::uint8_t param1, std::uint8_t param2, int flag, std::uint16_t param16,
                    std::uint8_t param3);
   int TxOnOffCmd(int on);
@@ -133,7 +131,6 @@ class TFlashWrRXCont final : public LineLink {
   int SendCmdByte(std::uint8_t command, std::uint8_t expected);
   int Inquire(std::uint8_t command, std::uint8_t expected, std::uint8_t* buffer, int& length);
   int RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status);
-  int SendBootFrame(std::uint8_t command, const std::uint8_t* data, int count, std::uint8_t expected);
   int BitRateMatch();
   int DeviceSelect(const std::array<char, 4>& deviceCode);
   int SelectClockMode(std::uint8_t mode);
@@ -142,15 +139,12 @@ class TFlashWrRXCont final : public LineLink {
   int EraseStatusSet(std::uint8_t& status);
   int BootHandshake();
   int IDCheck(const std::uint8_t* idCode);
-  int TryIdCode(int pieceA, std::uint8_t status);
-  int TryIdCodes(int pieceA, std::uint8_t status);
   int IdCodeStep(int pieceA);
   int SelUserBootArea();
   int SelUserArea();
   int Write256Bytes(std::uint32_t address, const std::uint8_t* data);
   int SelErase();
   int BlockErase(std::uint8_t block);
-  int BlockEraseAt(std::uint32_t address);
   int MemRead(std::uint8_t area, std::uint32_t address, int userBootMode, int& length, std::uint32_t size);
   int UserBootBlankCheck();
   int UserAreaBlankCheck();

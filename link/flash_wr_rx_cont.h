@@ -15,7 +15,6 @@
 
 #include "boot/boot_programmer.h"
 #include "image/image_buffer.h"
-#include "image/record_placement.h"
 #include "boot/line_link.h"
 #include "link/port_open_reason.h"
 #include "platform/prog_settings.h"
@@ -24,8 +23,6 @@
 #include "serial/com_port.h"
 
 namespace kv9 {
-
-struct LoadTally;
 
 constexpr int kRxRingSize = 16384;
 
@@ -182,7 +179,6 @@ class TFlashWrRXCont final : public LineLink {
   // CRC-16/X-25 of the image of RomStart..CrcEnd (only bytes the buffer
   // holds); leaves the stream rewound.
   std::uint16_t ImageCrc();
-  std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count) const;
 
   // --- image file loaders (link/image_members.cpp) ---
   // Loads an image file chosen by its extension, ".HEX" (Intel HEX) or
@@ -191,11 +187,6 @@ class TFlashWrRXCont final : public LineLink {
   // cannot be read shows a message naming it and why, returns 0 and changes
   // nothing. After a load the image CRC goes to the debug log.
   int LoadImageFile(const std::string& fileName);
-  // Read the file, parse it, set ImageLoaded on success. A file that cannot
-  // be read throws EImageFileError (image/text_file_lines.h) before anything
-  // changes.
-  int LoadIntelHexFile(const std::string& fileName);
-  int LoadSRecordFile(const std::string& fileName);
   // Intel HEX merges its data records into the buffer; a failed load leaves
   // the buffer all 0x00 and ImageLoaded clear.
   int ParseIntelHex(const std::vector<std::string>& lines);
@@ -204,21 +195,6 @@ class TFlashWrRXCont final : public LineLink {
   int ParseSRecords(const std::vector<std::string>& lines);
   // The value of a hexadecimal field; other characters count 0.
   std::int32_t HexToInt(const std::string& text) const;
-  // Puts one checked data record at its address: written (the tally counts
-  // its bytes), ignored, or refused with the range message (the tally is
-  // failed and stopped). Returns the place it found.
-  RecordPlace PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data, LoadTally& tally);
-  // The debug lines and the message box of the loaders.
-  void LogLoadSummary(std::uint32_t byteCount);
-  // The end of a parse. A file that placed no data byte, ends neither with
-  // its termination record nor with a matching S5/S6 count, or has a wrong
-  // count fails with a message box. On failure the
-  // buffer is filled with `failFill`, rewound and ImageLoaded cleared (0);
-  // on success ImageBase becomes RomStart, the summary line and, when some
-  // of the data will never be programmed, a forced line saying how much (1).
-  int FinishImageLoad(const LoadTally& tally, std::uint8_t failFill);
-  void LogImageCrc();
-  void ShowRangeMessage();
 
   // The firmware image and the area it is laid out for. The image fields
   // below keep their names as references to this buffer's own.

@@ -14,7 +14,7 @@
 #include "boot/boot_protocol.h"
 #include "boot/cpu_profile.h"
 #include "image/memory_stream.h"
-#include "link/line_link.h"
+#include "boot/line_link.h"
 #include "platform/prog_settings.h"
 
 namespace kv9 {

@@ -89,17 +89,6 @@ constexpr int kReadOverhead = 6;     // 0x52, 32-bit size, sum around the data
 constexpr int kLoaderCrc = 3;        // 0x9F, CRC high, CRC low
 }  // namespace boot_reply_length
 
-// One row of the command table: what is sent and what counts as success.
-struct BootCommandInfo {
-  std::uint8_t code;
-  const char* operation;
-  std::uint8_t success;       // acknowledgement or data-reply code
-  std::uint8_t successRx231;  // the same for CpuCode 5
-};
-
-// The command table, in code order; nullptr when the code is not used.
-const BootCommandInfo* FindBootCommand(std::uint8_t code);
-
 // The data-reply code of an inquiry is its command code + 0x10, except the
 // data sum check (0x61 -> 0x71).
 std::uint8_t InquiryReplyCode(std::uint8_t command);

@@ -4,13 +4,27 @@
 // a CPU is one row.
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace kv9 {
 
 // How the user area is erased.
 enum class EraseScheme {
-  NumberedBlocks,  // block numbers 0 (4 in user-boot mode) to 29, then 0xFF
-  BlockAddresses,  // 2 KB blocks by address, downwards from the top, then RomEnd
+  NumberedBlocks,  // block numbers from 0 (the top block) to the last, then 0xFF
+  BlockAddresses,  // equal blocks by address, downwards from the top, then RomEnd
+};
+
+// The erase blocks of the user area.
+struct EraseGeometry {
+  EraseScheme scheme;
+  // The blocks at the top of the area that hold the user boot program (its
+  // 16 KB): left alone in user-boot mode.
+  std::uint8_t userBootBlocks;
+  // NumberedBlocks: the number of the lowest block.
+  std::uint8_t lastBlock;
+  // BlockAddresses: the size of every block and the address of the top one.
+  std::uint32_t blockSize;
+  std::uint32_t topBlock;
 };
 
 struct CpuProfile {
@@ -25,18 +39,20 @@ struct CpuProfile {
   bool internalClock;
   std::uint8_t fixedMultiplier1;
   std::uint8_t fixedMultiplier2;
-  EraseScheme erase;
+  EraseGeometry erase;
 };
 
 constexpr std::int32_t kCpuRx231 = 5;
 constexpr std::int32_t kCpuRx630 = 6;
 constexpr std::int32_t kCpuRx63T = 7;
+// The tool's CPU unless another is chosen, and what a code without a row of
+// its own stands for.
+constexpr std::int32_t kDefaultCpuCode = kCpuRx231;
 
 // The rows, in the settings dialog's list order (RX630, RX63T, RX231).
 const std::array<CpuProfile, 3>& CpuProfiles();
 
-// The row of a CpuCode; codes without a row of their own are an RX231, the
-// tool's default.
+// The row of a CpuCode; codes without a row of their own get the default's.
 const CpuProfile& CpuProfileFor(std::int32_t cpuCode);
 
 // The device code of a CpuCode, as the device selection sends it.
@@ -44,5 +60,9 @@ inline std::array<char, 4> DeviceCodeFor(std::int32_t cpuCode) { return CpuProfi
 
 // The row named `name` (exact, upper case), or nullptr.
 const CpuProfile* CpuProfileNamed(const char* name);
+
+// Every CPU name, the default's first and then the table's order, joined by
+// `separator` and by `last` before the final one ("RX231, RX630 or RX63T").
+std::string CpuNameList(const std::string& separator, const std::string& last);
 
 }  // namespace kv9

@@ -14,12 +14,7 @@ namespace kv9 {
 namespace {
 
 constexpr std::uint32_t kUserBootReserve = 0x4000;  // top 16 KB kept in user-boot mode
-constexpr std::uint32_t kRx231EraseBlock = 2048;
-constexpr std::uint32_t kRx231TopBlock = 0xFFFFF800;
-constexpr std::uint8_t kFirstNumberedBlock = 0;
-constexpr std::uint8_t kFirstNumberedBlockUserBoot = 4;
-constexpr std::uint8_t kLastNumberedBlock = 29;
-constexpr std::uint8_t kEraseEndBlock = 0xFF;
+constexpr std::uint8_t kEraseEndBlock = 0xFF;         // closes an erase by block numbers
 constexpr std::uint32_t kEndAddress = 0xFFFFFFFF;
 constexpr int kVerifyAttempts = 3;
 constexpr std::uint8_t kUserArea = 1;  // memory-read area of the user flash
@@ -48,11 +43,13 @@ std::uint32_t ProgramBlockCount(std::uint32_t romStart, std::uint32_t romEnd, in
   return static_cast<std::uint32_t>(bytes / kBlockSize);
 }
 
-AddressEraseRange Rx231EraseRange(std::uint32_t romStart, std::uint32_t romEnd, int userBootMode) {
-  AddressEraseRange r{(romEnd - romStart) / kRx231EraseBlock + 1, kRx231TopBlock};
+AddressEraseRange EraseAddressRange(const EraseGeometry& erase, std::uint32_t romStart,
+                                    std::uint32_t romEnd, int userBootMode) {
+  if (erase.blockSize == 0) return {0, erase.topBlock};  // a CPU erasing by number
+  AddressEraseRange r{(romEnd - romStart) / erase.blockSize + 1, erase.topBlock};
   if (userBootMode) {
-    r.count = r.count > 8 ? r.count - 8 : 0;
-    r.first = kRx231TopBlock - 8 * kRx231EraseBlock;
+    r.count = r.count > erase.userBootBlocks ? r.count - erase.userBootBlocks : 0;
+    r.first = erase.topBlock - erase.userBootBlocks * erase.blockSize;
   }
   return r;
 }
@@ -97,7 +94,7 @@ int BootProgrammer::EraseUserArea(std::uint32_t romStart, std::uint32_t romEnd, 
     link_.AddLog("NG: 消去選択", 0);
     return 0;
   }
-  const int ok = Cpu().erase == EraseScheme::BlockAddresses
+  const int ok = Cpu().erase.scheme == EraseScheme::BlockAddresses
                      ? EraseByAddress(romStart, romEnd, userBootMode)
                      : EraseByNumber(userBootMode);
   link_.AddLog(ok ? "OK: 消去" : "NG: 消去", 0);
@@ -105,7 +102,8 @@ int BootProgrammer::EraseUserArea(std::uint32_t romStart, std::uint32_t romEnd, 
 }
 
 int BootProgrammer::EraseByAddress(std::uint32_t romStart, std::uint32_t romEnd, int userBootMode) {
-  const AddressEraseRange range = Rx231EraseRange(romStart, romEnd, userBootMode);
+  const EraseGeometry& erase = Cpu().erase;
+  const AddressEraseRange range = EraseAddressRange(erase, romStart, romEnd, userBootMode);
   std::uint32_t address = range.first;
   int ok = 1;
   for (std::uint32_t i = 0; i < range.count; ++i) {
@@ -114,7 +112,7 @@ int BootProgrammer::EraseByAddress(std::uint32_t romStart, std::uint32_t romEnd,
       ok = 0;
       break;
     }
-    address -= kRx231EraseBlock;
+    address -= erase.blockSize;
     ShowGauge(link_.Owner(), GaugePercent(i + 1, range.count));
   }
   BlockEraseAt(romEnd);  // closes the erase sequence whatever happened
@@ -122,10 +120,11 @@ int BootProgrammer::EraseByAddress(std::uint32_t romStart, std::uint32_t romEnd,
 }
 
 int BootProgrammer::EraseByNumber(int userBootMode) {
-  const std::uint8_t first = userBootMode ? kFirstNumberedBlockUserBoot : kFirstNumberedBlock;
-  const std::uint32_t blocks = kLastNumberedBlock - first + 1u;
+  const EraseGeometry& erase = Cpu().erase;
+  const unsigned first = userBootMode ? erase.userBootBlocks : 0u;
+  const std::uint32_t blocks = erase.lastBlock - first + 1u;
   int ok = 1;
-  for (unsigned b = first; b <= kLastNumberedBlock; ++b) {
+  for (unsigned b = first; b <= erase.lastBlock; ++b) {
     if (!BlockErase(static_cast<std::uint8_t>(b))) {
       link_.AddLog(std::to_string(b) + "Erase 失敗", 0);
       ok = 0;

@@ -2,6 +2,8 @@
 // Pure helpers of the flash steps.
 #include <cstdint>
 
+#include "boot/cpu_profile.h"
+
 namespace kv9 {
 
 // True at the first byte that is not 0xFF: erased flash need not be programmed.
@@ -14,12 +16,14 @@ int GaugePercent(std::uint32_t done, std::uint32_t total);
 // top 16 KB (user boot program) are left out.
 std::uint32_t ProgramBlockCount(std::uint32_t romStart, std::uint32_t romEnd, int userBootMode);
 
-// 2048-byte erase blocks of an RX231 and the first one erased: counted down
-// from just below RomEnd, 8 fewer (from 0xFFFFB800) in user-boot mode.
+// The erase blocks of RomStart..RomEnd for a CPU that erases by address,
+// and the first one erased: counted down from its top block, without the
+// user boot program's blocks in user-boot mode.
 struct AddressEraseRange {
   std::uint32_t count;
   std::uint32_t first;
 };
-AddressEraseRange Rx231EraseRange(std::uint32_t romStart, std::uint32_t romEnd, int userBootMode);
+AddressEraseRange EraseAddressRange(const EraseGeometry& erase, std::uint32_t romStart,
+                                    std::uint32_t romEnd, int userBootMode);
 
 }  // namespace kv9

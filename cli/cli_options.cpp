@@ -28,7 +28,7 @@ bool ParseLong(const std::string& text, long long min, long long max, long long*
 std::string CpuNames();
 
 // The default CPU, as the settings record starts.
-std::string DefaultCpuName() { return CpuProfileFor(TProgSettings{}.CpuCode).name; }
+std::string DefaultCpuName() { return CpuProfileFor(kDefaultCpuCode).name; }
 
 std::string UsageTextFor(const std::string& cpuNames) {
   return "usage: kv9flash [options] [update|version|ports|info|restore]      (update is the default)\n"
@@ -87,15 +87,7 @@ const char* UsageText() {
 namespace {
 
 // "RX231, RX630 or RX63T", from the CPU table.
-std::string CpuNames() {
-  std::string names;
-  const auto& profiles = CpuProfiles();
-  for (std::size_t i = 0; i < profiles.size(); ++i) {
-    if (i > 0) names += i + 1 == profiles.size() ? " or " : ", ";
-    names += profiles[i].name;
-  }
-  return names;
-}
+std::string CpuNames() { return CpuNameList(", ", " or "); }
 
 // Options without a value.
 struct FlagOption {

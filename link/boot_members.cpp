@@ -31,11 +31,6 @@ int TFlashWrRXCont::RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status
   return boot_.RecvLockStatus(timeoutMs, status);
 }
 
-int TFlashWrRXCont::SendBootFrame(std::uint8_t command, const std::uint8_t* data, int count,
-                                  std::uint8_t expected) {
-  return boot_.SendBootFrame(command, data, count, expected);
-}
-
 int TFlashWrRXCont::BitRateMatch() { return boot_.BitRateMatch(); }
 
 int TFlashWrRXCont::DeviceSelect(const std::array<char, 4>& deviceCode) {
@@ -55,14 +50,6 @@ int TFlashWrRXCont::BootHandshake() { return boot_.BootHandshake(DeviceCode); }
 
 int TFlashWrRXCont::IDCheck(const std::uint8_t* idCode) { return boot_.IDCheck(idCode); }
 
-int TFlashWrRXCont::TryIdCode(int pieceA, std::uint8_t status) {
-  return boot_.TryIdCode(pieceA, status);
-}
-
-int TFlashWrRXCont::TryIdCodes(int pieceA, std::uint8_t status) {
-  return boot_.TryIdCodes(pieceA, status);
-}
-
 int TFlashWrRXCont::IdCodeStep(int pieceA) { return boot_.IdCodeStep(pieceA); }
 
 int TFlashWrRXCont::SelUserBootArea() { return boot_.SelUserBootArea(); }
@@ -76,8 +63,6 @@ int TFlashWrRXCont::Write256Bytes(std::uint32_t address, const std::uint8_t* dat
 int TFlashWrRXCont::SelErase() { return boot_.SelErase(); }
 
 int TFlashWrRXCont::BlockErase(std::uint8_t block) { return boot_.BlockErase(block); }
-
-int TFlashWrRXCont::BlockEraseAt(std::uint32_t address) { return boot_.BlockEraseAt(address); }
 
 int TFlashWrRXCont::MemRead(std::uint8_t area, std::uint32_t address, int userBootMode, int& length,
                             std::uint32_t size) {

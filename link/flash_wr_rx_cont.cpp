@@ -91,16 +91,21 @@ void TFlashWrRXCont::CommX1RxChar(TCustomComPort& sender, int count) {
   if (count <= 0) return;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count));
   const int got = sender.Read(bytes.data(), count);
+  StoreReceived(bytes.data(), got);
+}
+
+void TFlashWrRXCont::StoreReceived(const std::uint8_t* bytes, int count) {
+  if (count <= 0) return;
   // The ring keeps at most 16383 unread bytes. Bytes beyond that are dropped
   // rather than written over unread ones, which would corrupt a reply.
   const int room = kRxRingSize - 1 - RxCount();
-  const int kept = std::min(got, room);
+  const int kept = std::min(count, room);
   for (int i = 0; i < kept; ++i) {
-    RxBuffer[static_cast<std::size_t>(RxWritePos)] = bytes[static_cast<std::size_t>(i)];
+    RxBuffer[static_cast<std::size_t>(RxWritePos)] = bytes[i];
     if (++RxWritePos >= kRxRingSize) RxWritePos = 0;
   }
-  if (RxLog) AddLog(HexTrace("RX: ", bytes.data(), static_cast<std::size_t>(got)), 0);
-  if (kept < got) AddLog("RX: overrun, " + std::to_string(got - kept) + " bytes dropped", 0);
+  if (RxLog) AddLog(HexTrace("RX: ", bytes, static_cast<std::size_t>(count)), 0);
+  if (kept < count) AddLog("RX: overrun, " + std::to_string(count - kept) + " bytes dropped", 0);
 }
 
 void TFlashWrRXCont::CommX1Error(TCustomComPort&, TComErrors errors) {

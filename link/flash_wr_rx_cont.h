@@ -15,8 +15,7 @@
 
 #include "boot/boot_programmer.h"
 #include "image/image_buffer.h"
-#include "image/record_placement.h"
-#include "link/line_link.h"
+#include "boot/line_link.h"
 #include "link/port_open_reason.h"
 #include "platform/prog_settings.h"
 #include "platform/link_ui.h"
@@ -24,8 +23,6 @@
 #include "serial/com_port.h"
 
 namespace kv9 {
-
-struct LoadTally;
 
 constexpr int kRxRingSize = 16384;
 
@@ -54,8 +51,13 @@ class TFlashWrRXCont final : public LineLink {
   std::uint8_t RxByte() override;
   std::uint8_t PeekRx(int offset) const override;
   void RxFlush() override;
-  // Handler of the port's received-bytes event: moves count bytes into the ring.
+  // Handler of the port's received-bytes event: reads count bytes from the
+  // port and stores them with StoreReceived.
   void CommX1RxChar(TCustomComPort& sender, int count);
+  // Bytes that arrived: appended to the ring as far as it has room (at most
+  // 16383 unread; the rest are dropped with a debug line), traced as "RX: "
+  // while RxLog is set.
+  void StoreReceived(const std::uint8_t* bytes, int count);
   // Handler of the port's line-error event: a debug line, nothing else.
   void CommX1Error(TCustomComPort& sender, TComErrors errors);
 
@@ -90,8 +92,6 @@ class TFlashWrRXCont final : public LineLink {
   // --- module command frames (link/module_commands.cpp) ---
   // The module's frame checksum over LEN + 5 bytes from STX.
   static std::uint8_t FrameSum(const std::uint8_t* frame);
-  // The reply wait with 1000 ms; takes three bytes, 1 when the third is "0".
-  int WaitReply(int count);
   int DousaModeSet(std::uint8_t param1, std::uint8_t param2, int flag, std::uint16_t param16,
                    std::uint8_t param3);
   int TxOnOffCmd(int on);
@@ -128,7 +128,6 @@ class TFlashWrRXCont final : public LineLink {
   int SendCmdByte(std::uint8_t command, std::uint8_t expected);
   int Inquire(std::uint8_t command, std::uint8_t expected, std::uint8_t* buffer, int& length);
   int RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status);
-  int SendBootFrame(std::uint8_t command, const std::uint8_t* data, int count, std::uint8_t expected);
   int BitRateMatch();
   int DeviceSelect(const std::array<char, 4>& deviceCode);
   int SelectClockMode(std::uint8_t mode);
@@ -137,15 +136,12 @@ class TFlashWrRXCont final : public LineLink {
   int EraseStatusSet(std::uint8_t& status);
   int BootHandshake();
   int IDCheck(const std::uint8_t* idCode);
-  int TryIdCode(int pieceA, std::uint8_t status);
-  int TryIdCodes(int pieceA, std::uint8_t status);
   int IdCodeStep(int pieceA);
   int SelUserBootArea();
   int SelUserArea();
   int Write256Bytes(std::uint32_t address, const std::uint8_t* data);
   int SelErase();
   int BlockErase(std::uint8_t block);
-  int BlockEraseAt(std::uint32_t address);
   int MemRead(std::uint8_t area, std::uint32_t address, int userBootMode, int& length, std::uint32_t size);
   int UserBootBlankCheck();
   int UserAreaBlankCheck();
@@ -184,7 +180,6 @@ class TFlashWrRXCont final : public LineLink {
   // CRC-16/X-25 of the image of RomStart..CrcEnd (only bytes the buffer
   // holds); leaves the stream rewound.
   std::uint16_t ImageCrc();
-  std::uint16_t Crc16(const std::uint8_t* bytes, std::size_t count) const;
 
   // --- image file loaders (link/image_members.cpp) ---
   // Loads an image file chosen by its extension, ".HEX" (Intel HEX) or
@@ -193,11 +188,6 @@ class TFlashWrRXCont final : public LineLink {
   // cannot be read shows a message naming it and why, returns 0 and changes
   // nothing. After a load the image CRC goes to the debug log.
   int LoadImageFile(const std::string& fileName);
-  // Read the file, parse it, set ImageLoaded on success. A file that cannot
-  // be read throws EImageFileError (image/text_file_lines.h) before anything
-  // changes.
-  int LoadIntelHexFile(const std::string& fileName);
-  int LoadSRecordFile(const std::string& fileName);
   // Both start from a buffer of the area's size, all 0xFF: a file is the
   // whole image. A failed load leaves the buffer all 0x00 (Intel HEX) or
   // all 0xFF (S-records) and ImageLoaded clear.
@@ -205,37 +195,19 @@ class TFlashWrRXCont final : public LineLink {
   int ParseSRecords(const std::vector<std::string>& lines);
   // The value of a hexadecimal field; other characters count 0.
   std::int32_t HexToInt(const std::string& text) const;
-  // Puts one checked data record at its address: written (the tally counts
-  // its bytes), or refused with a message when a byte of it lies outside the
-  // area or was placed before (the tally is failed and stopped). Returns the
-  // place it found.
-  RecordPlace PlaceImageRecord(std::uint32_t address, const std::vector<std::uint8_t>& data, LoadTally& tally);
-  // The debug lines and the message box of the loaders.
-  void LogLoadSummary(std::uint32_t byteCount);
-  // The end of a parse. A file that placed no data byte, ends neither with
-  // its termination record nor with a matching S5/S6 count, or has a wrong
-  // count fails with a message box. On failure the
-  // buffer is filled with `failFill`, rewound and ImageLoaded cleared (0);
-  // on success ImageBase becomes RomStart, the summary line and, when some
-  // of the data will never be programmed, a forced line saying how much (1).
-  int FinishImageLoad(const LoadTally& tally, std::uint8_t failFill);
-  void LogImageCrc();
-  void ShowRangeMessage();
 
   // The firmware image and the area it is laid out for. The image fields
   // below keep their names as references to this buffer's own.
   ImageBuffer Image;
 
-  // Fields, in the order the tool has always kept them.
+  // Fields, in the order the tool has always kept them (the receive ring is
+  // private, below).
   TComPort CommX1;
   LogPane* LogMemo;
   std::array<char, 4> DeviceCode{};
   std::uint32_t& RomStart = Image.romStart;
   std::uint32_t& RomEnd = Image.romEnd;
   std::uint32_t& CrcEnd = Image.crcEnd;
-  std::array<std::uint8_t, kRxRingSize> RxBuffer{};
-  std::int32_t RxWritePos = 0;
-  std::int32_t RxReadPos = 0;
   std::array<std::uint8_t, kBlockSize> BlockBuf{};
   std::array<std::uint8_t, kReplyBufSize> ReplyBuf{};
   std::int32_t ModuleSupported = 0;
@@ -276,6 +248,11 @@ class TFlashWrRXCont final : public LineLink {
   void HoldStops(bool hold) { stopsHeld_ = hold; }
 
  private:
+  // The receive ring: the unread bytes run from RxReadPos forward to
+  // RxWritePos; equal indexes mean empty. Only the members above touch it.
+  std::array<std::uint8_t, kRxRingSize> RxBuffer{};
+  std::int32_t RxWritePos = 0;
+  std::int32_t RxReadPos = 0;
   LinkUi* owner_;
   // The port number OpenPort last opened, for a reopen at another rate.
   std::uint8_t portNumber_ = 1;

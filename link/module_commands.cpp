@@ -51,11 +51,6 @@ std::uint8_t TFlashWrRXCont::FrameSum(const std::uint8_t* frame) {
   return kv9::FrameSum(frame, static_cast<std::size_t>(frame[3]) + 5);
 }
 
-int TFlashWrRXCont::WaitReply(int count) {
-  if (!WaitRxCount(kModuleReplyTimeoutMs, count)) return 0;
-  return TakeReplyStatus(*this);
-}
-
 int TFlashWrRXCont::DousaModeSet(std::uint8_t param1, std::uint8_t param2, int flag,
                                  std::uint16_t param16, std::uint8_t param3) {
   return ExchangeCheckedModuleFrame(

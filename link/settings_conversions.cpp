@@ -14,7 +14,7 @@ static_assert(std::tuple_size_v<std::remove_cvref_t<decltype(CpuProfiles())>> ==
 // the tool's default.
 std::int32_t CpuCodeOfEntry(int entry) {
   const auto& rows = CpuProfiles();
-  if (entry < 0 || entry >= kCpuEntryCount) return CpuProfileFor(kCpuRx231).code;
+  if (entry < 0 || entry >= kCpuEntryCount) return kDefaultCpuCode;
   return rows[static_cast<std::size_t>(entry)].code;
 }
 

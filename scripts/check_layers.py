@@ -1,21 +1,24 @@
 #!/usr/bin/env python3
 """Checks the layering of the source tree and the length of functions.
 
-Each folder may include only from the folders below it (RULES); a quoted
-include without a folder is the folder's own header or a generated one. In
-the folders of the core's logic and in the window's no function may be
+Each folder may include only from the folders below it (RULES), whether the
+include is written with quotes or angle brackets; an include without a
+folder is the folder's own header, a generated one or a system header. In
+every folder but those still listed in LENGTH_PENDING no function may be
 longer than MAX_LINES, counted from the first line of its declaration to its
 closing brace.
 
-Exits 1 and prints one line per breach; exits 0 quietly otherwise.
-Usage: check_layers.py [SOURCE_ROOT]
+Exits 1 and prints one line per breach; exits 0 quietly otherwise. With
+--all the folders of LENGTH_PENDING are checked too, to see whether one can
+be switched on.
+Usage: check_layers.py [--all] [SOURCE_ROOT]
 """
 import os
 import re
 import sys
 
-# folder -> folders its files may include from ("*" anything but the listed
-# exceptions is not used: every folder is named).
+# folder -> folders its files may include from; every folder is named, and
+# none may include from a folder above it.
 RULES = {
     "wire": set(),
     "platform": set(),
@@ -27,17 +30,15 @@ RULES = {
     "cli": {"platform", "wire", "image", "serial", "boot", "link"},
     "app": {"platform", "wire", "image", "serial", "boot", "link"},
 }
-# Single headers of a higher folder a lower one may include: the boot-mode
-# programmer reaches the controller only through the link interface.
-EXCEPTIONS = {
-    "boot": {"link/line_link.h"},
-}
 FOLDERS = set(RULES) | {"tests", "fuzz", "bench", "resources"}
 
 MAX_LINES = 60
-LENGTH_CHECKED = {"link", "boot", "image", "serial", "app"}
+# Folders whose long functions are still being split. Take a folder off this
+# list once `check_layers.py --all` reports nothing for it; the rule then
+# holds there for good.
+LENGTH_PENDING = {"cli", "sim"}
 
-INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
+INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([^"]+)"|<([^>]+)>)', re.M)
 SOURCE = re.compile(r"\.(h|hpp|cpp|cc)$")
 
 
@@ -53,14 +54,16 @@ def include_breaches(root):
     for folder, allowed in RULES.items():
         for path in sources(root, folder):
             text = open(path, encoding="utf-8").read()
-            for target in INCLUDE.findall(text):
+            for quoted, angled in INCLUDE.findall(text):
+                target = quoted or angled
                 top = target.split("/", 1)[0] if "/" in target else None
                 if top is None or top == folder or top not in FOLDERS:
                     continue
-                if top in allowed or target in EXCEPTIONS.get(folder, set()):
+                if top in allowed:
                     continue
                 rel = os.path.relpath(path, root)
-                yield f"{rel}: includes \"{target}\"; {folder}/ may not include from {top}/"
+                written = f'"{quoted}"' if quoted else f"<{angled}>"
+                yield f"{rel}: includes {written}; {folder}/ may not include from {top}/"
 
 
 def strip_code(text):
@@ -150,8 +153,9 @@ def long_functions(path):
                 header_start = pos + 1
 
 
-def length_breaches(root):
-    for folder in sorted(LENGTH_CHECKED):
+def length_breaches(root, pending_too):
+    checked = set(RULES) if pending_too else set(RULES) - LENGTH_PENDING
+    for folder in sorted(checked):
         for path in sources(root, folder):
             rel = os.path.relpath(path, root)
             for first, lines in long_functions(path):
@@ -159,8 +163,11 @@ def length_breaches(root):
 
 
 def main():
-    root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..")
-    breaches = list(include_breaches(root)) + list(length_breaches(root))
+    args = sys.argv[1:]
+    pending_too = "--all" in args
+    args = [a for a in args if a != "--all"]
+    root = args[0] if args else os.path.join(os.path.dirname(__file__), "..")
+    breaches = list(include_breaches(root)) + list(length_breaches(root, pending_too))
     for line in breaches:
         print(line)
     return 1 if breaches else 0

@@ -390,8 +390,9 @@ class SettingsDialogsTest : public QObject {
     form.Open1Click();
     kv9::TFlashWrRXCont& cont = *form.FlashWrRXCont();
     QVERIFY(cont.CommX1.Connected());
+    const std::uint8_t unread[5] = {};
+    cont.StoreReceived(unread, 5);  // a reopening would empty the ring
     form.SPTMemo->Clear();
-    cont.RxWritePos = 5;  // a reopening would empty the ring
 
     // Cancel after picking another port.
     WhenModal<TPortSetDlg>([](TPortSetDlg& dlg) {
@@ -408,7 +409,7 @@ class SettingsDialogsTest : public QObject {
     form.MnSetCOMPortClick();
     QCOMPARE(shown, QStringLiteral("COM3"));
     QCOMPARE(form.SPTMemo->LineCount(), 0);
-    QCOMPARE(cont.RxWritePos, 5);
+    QCOMPARE(cont.RxCount(), 5);
     QVERIFY(cont.CommX1.Connected());
     QCOMPARE(form.ProgSettings.PortNumber, 3);
   }

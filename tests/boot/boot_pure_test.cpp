@@ -9,6 +9,7 @@
 #include "boot/boot_frames.h"
 #include "boot/boot_protocol.h"
 #include "boot/boot_reply_format.h"
+#include "boot/cpu_profile.h"
 #include "wire/boot_sum.h"
 #include "boot/flash_operations.h"
 
@@ -137,11 +138,17 @@ TEST(BootTables, CodesTextsAndReplyCodes) {
   EXPECT_EQ(InquiryReplyCode(0x26), 0x36);
   EXPECT_EQ(InquiryReplyCode(0x4F), 0x5F);
   EXPECT_EQ(InquiryReplyCode(0x61), 0x71);
-  ASSERT_NE(FindBootCommand(0x40), nullptr);
-  EXPECT_EQ(FindBootCommand(0x40)->success, 0x26);
-  EXPECT_EQ(FindBootCommand(0x40)->successRx231, 0x06);
-  EXPECT_EQ(FindBootCommand(0x10)->successRx231, 0x46);
-  EXPECT_EQ(FindBootCommand(0x44), nullptr);
+}
+
+TEST(CpuTable, DefaultRowAndNames) {
+  // A code without a row of its own is the default CPU, the RX231.
+  EXPECT_EQ(&CpuProfileFor(0), &CpuProfileFor(kCpuRx231));
+  EXPECT_EQ(&CpuProfileFor(8), &CpuProfileFor(kCpuRx231));
+  ASSERT_NE(CpuProfileNamed("RX63T"), nullptr);
+  EXPECT_EQ(CpuProfileNamed("RX63T")->code, kCpuRx63T);
+  EXPECT_EQ(CpuProfileNamed("rx63t"), nullptr);
+  EXPECT_EQ(CpuNameList(", ", " or "), "RX231, RX630 or RX63T");
+  EXPECT_EQ(CpuNameList("|", "|"), "RX231|RX630|RX63T");
 }
 
 TEST(FlashArithmetic, BlocksGaugeAndEraseRanges) {
@@ -157,10 +164,11 @@ TEST(FlashArithmetic, BlocksGaugeAndEraseRanges) {
   EXPECT_EQ(GaugePercent(1, 26), 3);
   EXPECT_EQ(GaugePercent(26, 26), 100);
   EXPECT_EQ(GaugePercent(5, 0), 0);
-  const AddressEraseRange full = Rx231EraseRange(0xFFFC0000, 0xFFFFFFFF, 0);
+  const EraseGeometry& rx231 = CpuProfileFor(kCpuRx231).erase;
+  const AddressEraseRange full = EraseAddressRange(rx231, 0xFFFC0000, 0xFFFFFFFF, 0);
   EXPECT_EQ(full.count, 128u);
   EXPECT_EQ(full.first, 0xFFFFF800u);
-  const AddressEraseRange userBoot = Rx231EraseRange(0xFFFC0000, 0xFFFFFFFF, 1);
+  const AddressEraseRange userBoot = EraseAddressRange(rx231, 0xFFFC0000, 0xFFFFFFFF, 1);
   EXPECT_EQ(userBoot.count, 120u);
   EXPECT_EQ(userBoot.first, 0xFFFFB800u);
 }

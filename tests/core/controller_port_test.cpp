@@ -41,15 +41,14 @@ TEST(ControllerConstruction, UnknownRateTextFallsBackTo9600AndNoFlowByDefault) {
 TEST(ControllerPort, SendOnClosedPortReturnsZeroLogsNothingButFlushes) {
   test::RecordingLogPane pane;
   TFlashWrRXCont cont(nullptr, &pane, TProgSettings{});
+  const std::uint8_t unread[6] = {9, 9, 9, 9, 9, 9};
+  cont.StoreReceived(unread, 6);  // before the debug switch: no trace line
   cont.DebugLog = 1;
-  cont.RxWritePos = 10;
-  cont.RxReadPos = 4;
   const std::uint8_t frame[] = {1, 2, 3};
   EXPECT_EQ(cont.SendBytes(frame, 3, 0), 0);
   EXPECT_EQ(cont.RxCount(), 6);
   EXPECT_EQ(cont.SendBytes(frame, 3, 1), 0);
   EXPECT_EQ(cont.RxCount(), 0);
-  EXPECT_EQ(cont.RxWritePos, 0);
   EXPECT_TRUE(pane.lines.empty());
 }
 
@@ -57,7 +56,8 @@ TEST(ControllerPort, MissingPortShowsTheMessageNamingItAndEmptiesTheRing) {
   test::PtyPort pty(3);  // KV9_PORT_DIR holds COM3 only
   test::RecordingUi ui;
   TFlashWrRXCont cont(&ui, nullptr, TProgSettings{});
-  cont.RxWritePos = 12;
+  const std::uint8_t unread[12] = {};
+  cont.StoreReceived(unread, 12);
   EXPECT_EQ(cont.OpenPort(200), 0);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0],

@@ -29,15 +29,18 @@ class RingTest : public ::testing::Test {
 };
 
 TEST_F(RingTest, BytesAcrossTheEndOfTheRingComeBackInOrder) {
-  cont_.RxWritePos = cont_.RxReadPos = kRxRingSize - 3;
+  // Both indexes three places before the end of the ring.
+  cont_.RxLog = 0;
+  const std::vector<std::uint8_t> before(kRxRingSize - 3, 0x55);
+  cont_.StoreReceived(before.data(), static_cast<int>(before.size()));
+  for (std::size_t i = 0; i < before.size(); ++i) cont_.RxByte();
   pty_.Send({1, 2, 3, 4, 5, 6, 7});
   PumpUntil(7);
   EXPECT_EQ(cont_.RxCount(), 7);
-  EXPECT_EQ(cont_.RxWritePos, 4);
+  EXPECT_EQ(cont_.PeekRx(6), 7);
   std::vector<std::uint8_t> got;
   for (int i = 0; i < 7; ++i) got.push_back(cont_.RxByte());
   EXPECT_EQ(got, (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7}));
-  EXPECT_EQ(cont_.RxReadPos, 4);
   EXPECT_EQ(cont_.RxCount(), 0);
 }
 
@@ -55,8 +58,13 @@ TEST_F(RingTest, FlushEmptiesAndResetsBothIndexes) {
   cont_.RxByte();
   cont_.RxFlush();
   EXPECT_EQ(cont_.RxCount(), 0);
-  EXPECT_EQ(cont_.RxWritePos, 0);
-  EXPECT_EQ(cont_.RxReadPos, 0);
+  // Both indexes start again at 0: the next reply is at the ring's start,
+  // its first bytes read back as they came.
+  pty_.Send({4, 5});
+  PumpUntil(2);
+  EXPECT_EQ(cont_.RxCount(), 2);
+  EXPECT_EQ(cont_.RxByte(), 4);
+  EXPECT_EQ(cont_.RxByte(), 5);
 }
 
 TEST_F(RingTest, MoreThanTheRingHoldsDropsTheExcessAndKeepsUnreadBytes) {

@@ -1,8 +1,9 @@
 #pragma once
 // The link as the boot-mode programmer sees it: bytes out, bytes in through
 // the receive ring, the reply wait, a reopen of the port at another rate,
-// and the log. The controller implements it; the programmer knows nothing
-// else of it, so it can be driven by anything that moves bytes.
+// and the log. It lives with the programmer, its one consumer; the link
+// controller (link/) implements it. The programmer knows nothing else of the
+// controller, so it can be driven by anything that moves bytes.
 #include <cstdint>
 #include <string>
 

@@ -228,8 +228,8 @@ void BootProgram::Error(std::uint8_t command, std::uint8_t code) {
 void BootProgram::DataReply(std::uint8_t code, const std::vector<std::uint8_t>& data) {
   std::vector<std::uint8_t> r{code, static_cast<std::uint8_t>(data.size())};
   r.insert(r.end(), data.begin(), data.end());
-  r.push_back(static_cast<std::uint8_t>(BootSum(r.data(), r.size()) + replyFault_));
-  ctx_.Send(std::move(r), rate_);
+  r.push_back(BootSum(r.data(), r.size()));
+  ctx_.Send(std::move(r), rate_, ReplySum::LastByte);
 }
 
 void BootProgram::Matching(std::uint8_t b) {
@@ -278,13 +278,14 @@ void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
   ctx_.Count(key);
   ctx_.TraceFrame("RX", rate_, f.data(), f.size());
 
+  ctx_.lineFault.reset();
   const auto fault = ctx_.faults.ForBoot(c);
   if (fault && fault->kind == FaultRule::Kind::NoReply) return;
   if (fault && fault->kind == FaultRule::Kind::ErrorReply) {
     Error(c, fault->errorCode);
     return;
   }
-  replyFault_ = fault && fault->kind == FaultRule::Kind::BadSum ? 1 : 0;
+  ctx_.lineFault = fault;  // what is left spoils only the reply on the line
 
   if (state_ == BootState::Matching) {
     Matching(c);
@@ -495,8 +496,8 @@ BootProgram::Outcome BootProgram::MemoryRead(std::span<const std::uint8_t> f) {
   r.reserve(size + 6);
   PutBe32(r, size);
   r.insert(r.end(), data.begin(), data.end());
-  r.push_back(static_cast<std::uint8_t>(BootSum(r.data(), r.size()) + replyFault_));
-  ctx_.Send(std::move(r), rate_);
+  r.push_back(BootSum(r.data(), r.size()));
+  ctx_.Send(std::move(r), rate_, ReplySum::LastByte);
   return boot_error::kNone;
 }
 
@@ -588,7 +589,7 @@ bool BootProgram::LoaderPresent() const {
 // answers its commands.
 BootProgram::Outcome BootProgram::LoaderCrc(std::span<const std::uint8_t>) {
   if (!LoaderPresent()) return boot_error::kCommand;
-  std::uint16_t crc = ctx_.userArea.Crc(kEmbeddedImageStart, kCrcEnd);
+  std::uint16_t crc = ctx_.LoaderCrc();
   if (ctx_.options.faults.badLoaderCrc) crc = static_cast<std::uint16_t>(crc + 1);
   ctx_.Send({0x9F, static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)}, rate_);
   return boot_error::kNone;

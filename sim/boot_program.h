@@ -125,7 +125,6 @@ class BootProgram {
   bool programUserBoot_ = false; // which area the programming selection chose
   std::vector<std::uint8_t> pending_;
   Clock::time_point lastByteAt_{};
-  std::uint8_t replyFault_ = 0;  // set while a bad-sum fault applies to the current frame
 };
 
 }  // namespace kv9::sim

@@ -43,6 +43,21 @@ bool ParseRates(const std::string& s, std::vector<std::uint32_t>* out) {
 
 }  // namespace
 
+bool ParseBitFlip(const std::string& text, FaultRule* rule) {
+  const auto eq = text.find('=');
+  if (eq == std::string::npos || !ParseFaultSite(text.substr(0, eq), &rule->site)) return false;
+  const std::string where = text.substr(eq + 1);
+  const auto dot = where.find('.');
+  if (dot == std::string::npos) return false;
+  unsigned bit = 0;
+  if (!ParseNumber(where.substr(0, dot), &rule->flipByte) || !ParseNumber(where.substr(dot + 1), &bit) ||
+      bit > 7) {
+    return false;
+  }
+  rule->flipBit = static_cast<std::uint8_t>(bit);
+  return true;
+}
+
 bool ParseFaultSite(const std::string& text, FaultSite* site) {
   std::string s = text;
   FaultSite f;
@@ -95,6 +110,8 @@ const char* UsageText() {
          "  --no-reply SITE       swallow the frame: no effect, no answer\n"
          "  --error-reply SITE=CODE   refuse with CODE (boot: command|0x80 then CODE; firmware: status byte)\n"
          "  --bad-sum SITE        answer with a checksum that is off by one\n"
+         "  --bit-flip SITE=BYTE.BIT  flip bit BIT of reply byte BYTE (0 = first), sum left as sent\n"
+         "  --bit-flip-summed SITE=BYTE.BIT  the same flip with the sum recomputed to match\n"
          "  --disconnect-at-block K   pull the cable when programming block K arrives\n"
          "  --power-loss-at-block K   lose power while block K is written; restart in boot mode\n"
          "  --bad-crc             the loader reports a CRC that is off by one\n"
@@ -173,6 +190,11 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
           !ParseByteHex(v.substr(eq + 1), &r.errorCode)) {
         return fail("--error-reply takes SITE=CODE, e.g. boot:50=53");
       }
+      o.faults.rules.push_back(r);
+    } else if (a == "--bit-flip" || a == "--bit-flip-summed") {
+      FaultRule r;
+      r.kind = a == "--bit-flip" ? FaultRule::Kind::BitFlip : FaultRule::Kind::BitFlipSummed;
+      if (!ParseBitFlip(v, &r)) return fail(a + " takes SITE=BYTE.BIT, e.g. boot:4F=2.0");
       o.faults.rules.push_back(r);
     } else if (a == "--disconnect-at-block") {
       if (!ParseNumber(v, &o.faults.disconnectAtBlock) || o.faults.disconnectAtBlock == 0) {

@@ -93,10 +93,8 @@ void NormalFirmware::Receive(std::span<const std::uint8_t> bytes, Clock::time_po
   }
 }
 
-void NormalFirmware::Answer(std::uint8_t status, std::vector<std::uint8_t> data, bool badSum) {
-  auto reply = FirmwareReply(status, data);
-  if (badSum) reply[reply.size() - 2] = static_cast<std::uint8_t>(reply[reply.size() - 2] + 1);
-  ctx_.Send(std::move(reply), ctx_.options.firmwareRate);
+void NormalFirmware::Answer(std::uint8_t status, std::vector<std::uint8_t> data) {
+  ctx_.Send(FirmwareReply(status, data), ctx_.options.firmwareRate, ReplySum::BeforeEtx);
 }
 
 void NormalFirmware::Dispatch(const std::vector<std::uint8_t>& frame) {
@@ -110,16 +108,18 @@ void NormalFirmware::Dispatch(const std::vector<std::uint8_t>& frame) {
   std::snprintf(key, sizeof key, "fw:%02X:%02X", code, sub);
   ctx_.Count(key);
 
+  ctx_.lineFault.reset();
   const auto fault = ctx_.faults.ForFirmware(code, sub);
   if (fault && fault->kind == FaultRule::Kind::NoReply) return;
+  if (fault && fault->kind != FaultRule::Kind::ErrorReply) ctx_.lineFault = fault;
 
   if (FrameSum(frame.data(), frame.size() - 2) != frame[frame.size() - 2]) {
-    Answer(kStatusBadSum, {}, false);
+    Answer(kStatusBadSum, {});
     return;
   }
   // Every frame carries 0x00 after STX; anything else is not a frame of ours.
   if (frame[1] != 0x00) {
-    Answer(kStatusBadParameter, {}, false);
+    Answer(kStatusBadParameter, {});
     return;
   }
 
@@ -160,7 +160,7 @@ void NormalFirmware::Dispatch(const std::vector<std::uint8_t>& frame) {
     status = fault->errorCode;
     if (ctx_.request == ModuleRequest::RestartIntoBoot) ctx_.request = ModuleRequest::None;
   }
-  Answer(status, std::move(reply), fault && fault->kind == FaultRule::Kind::BadSum);
+  Answer(status, std::move(reply));
 }
 
 std::uint8_t NormalFirmware::OperationMode(std::span<const std::uint8_t> d, std::vector<std::uint8_t>*) {

@@ -42,7 +42,7 @@ class NormalFirmware {
 
  private:
   void Dispatch(const std::vector<std::uint8_t>& frame);
-  void Answer(std::uint8_t status, std::vector<std::uint8_t> data, bool badSum);
+  void Answer(std::uint8_t status, std::vector<std::uint8_t> data);
   // Each handler returns the status and fills the reply data.
   std::uint8_t OperationMode(std::span<const std::uint8_t> d, std::vector<std::uint8_t>* r);
   std::uint8_t TransmitterSwitch(std::span<const std::uint8_t> d, std::vector<std::uint8_t>* r);

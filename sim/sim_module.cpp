@@ -117,6 +117,7 @@ SimSnapshot SimModule::SnapshotLocked() const {
   s.flashFirst = c.userArea.Range().first;
   s.flash = c.userArea.Bytes();
   s.userBootFlash = c.userBootArea.Bytes();
+  s.loaderCrc = c.LoaderCrc();
   s.eepromFactory = c.eeprom.Factory();
   s.eepromAllData = c.eeprom.AllData();
   s.commandCounts = c.commandCounts;

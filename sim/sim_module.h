@@ -40,6 +40,7 @@ struct SimSnapshot {
   std::uint32_t flashFirst = 0;
   std::vector<std::uint8_t> flash;          // user area, flashFirst .. 0xFFFFFFFF
   std::vector<std::uint8_t> userBootFlash;
+  std::uint16_t loaderCrc = 0;  // what the resident loader reports for this flash (no fault applied)
   EepromImages::Image eepromFactory{};
   EepromImages::Image eepromAllData{};
   std::map<std::string, unsigned> commandCounts;

@@ -201,15 +201,15 @@ void BootProgram::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rat
     if (n == 0 || pending_.size() < n) return;
     std::vector<std::uint8_t> frame(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
-    const std::uint32_t rateBefore = rate_;
     Dispatch(frame);
     if (ctx_.request != ModuleRequest::None) {
       pending_.clear();
       return;
     }
-    // The UART now runs at the new rate: whatever followed in this batch was
-    // sent at the old one and reaches it only as noise.
-    if (rate_ != rateBefore) {
+    // The UART now runs at a new rate: whatever followed in this batch was
+    // sent at the old one and reaches it only as noise. (Matching that
+    // starts over at the batch's own rate keeps the rest of the batch.)
+    if (rate_ != arrivalRate_) {
       pending_.clear();
       return;
     }
@@ -276,7 +276,7 @@ void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
   char key[16];
   std::snprintf(key, sizeof key, "boot:%02X", c);
   ctx_.Count(key);
-  ctx_.TraceFrame("RX", rate_, f.data(), f.size());
+  ctx_.TraceFrame("RX", arrivalRate_, f.data(), f.size());
 
   ctx_.lineFault.reset();
   const auto fault = ctx_.faults.ForBoot(c);

@@ -49,7 +49,7 @@ std::string SummaryJson(const SimSnapshot& s) {
   std::snprintf(buf, sizeof buf, "\"0x%02X\", \"bootError\": \"0x%02X\"", s.bootStatus, s.bootError);
   j += "  \"bootStatus\": " + std::string(buf) + ",\n";
   j += "  \"listenRate\": " + std::to_string(s.listenRate) + ",\n";
-  j += "  \"romVersion\": " + JsonString(s.romVersion) + ",\n";
+  j += "  \"romVersion\": " + (s.romVersion ? JsonString(*s.romVersion) : std::string("null")) + ",\n";
   j += "  \"ratesSeen\": [";
   bool first = true;
   for (auto r : s.ratesSeen) {

@@ -49,6 +49,7 @@ std::vector<std::uint8_t> FirmwareReply(std::uint8_t status, std::span<const std
 }
 
 void NormalFirmware::Start() {
+  hasRun_ = true;
   pending_.clear();
   txOn_ = false;
   auto text = ctx_.userArea.View(kRomVersionAddress, kRomVersionLength);

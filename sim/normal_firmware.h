@@ -38,6 +38,9 @@ class NormalFirmware {
   void DropPartial() { pending_.clear(); }
   std::optional<Clock::time_point> PartialDeadline() const;
   const std::array<std::uint8_t, 9>& RomVersion() const { return romVersion_; }
+  // False until the firmware first started: a module that came up in boot
+  // mode has not read any version yet.
+  bool HasRun() const { return hasRun_; }
   bool TransmitterOn() const { return txOn_; }
 
  private:
@@ -57,6 +60,7 @@ class NormalFirmware {
   Clock::time_point lastByteAt_{};
   std::array<std::uint8_t, 9> romVersion_{};
   bool txOn_ = false;
+  bool hasRun_ = false;
   std::uint8_t operationFlags_[7]{};
 };
 

@@ -45,6 +45,11 @@ class NormalFirmware {
 
  private:
   void Dispatch(const std::vector<std::uint8_t>& frame);
+  // The status that refuses a frame before its command is looked at (wrong
+  // sum, not one of ours), or nothing.
+  std::optional<std::uint8_t> FrameRefusal(const std::vector<std::uint8_t>& frame) const;
+  // Runs the frame's command; returns the status and fills the reply data.
+  std::uint8_t Execute(const std::vector<std::uint8_t>& frame, std::vector<std::uint8_t>* reply);
   void Answer(std::uint8_t status, std::vector<std::uint8_t> data);
   // Each handler returns the status and fills the reply data.
   std::uint8_t OperationMode(std::span<const std::uint8_t> d, std::vector<std::uint8_t>* r);

@@ -557,16 +557,8 @@ BootProgram::Outcome BootProgram::Inquiry(std::span<const std::uint8_t> f) {
     case 0x24: d.push_back(1); area(p.userBootArea); break;
     case 0x25: d.push_back(1); area(p.userArea); break;
     case 0x26:
-      if (p.eraseByAddress) {
-        // 128 uniform blocks do not fit one reply: the erasable range is
-        // reported as one entry, erased 2048 bytes at a time by address.
-        d.push_back(1);
-        area(p.userArea);
-      } else {
-        d.push_back(static_cast<std::uint8_t>(p.eraseBlocks.size()));
-        for (const auto& b : p.eraseBlocks) area(b);
-      }
-      break;
+      EraseBlockReply();
+      return std::nullopt;
     case 0x27: PutBe16(d, FlashMemory::kProgramUnit); break;
     case 0x2A: d.push_back(0x21); break;
     case 0x2B: d.push_back(1); area(p.dataArea); break;
@@ -577,6 +569,35 @@ BootProgram::Outcome BootProgram::Inquiry(std::span<const std::uint8_t> f) {
   }
   DataReply(static_cast<std::uint8_t>(c + 0x10), d);
   return std::nullopt;
+}
+
+// The erase-block inquiry is answered with a two-byte size, as the chips do:
+// RX630/RX63T list every block as (first, last); RX231, whose 2 KB blocks do
+// not fit a list, describes each area as (first, block size, block count).
+void BootProgram::EraseBlockReply() {
+  const CpuProfile& p = ctx_.profile;
+  std::vector<std::uint8_t> d;
+  if (p.eraseByAddress) {
+    const std::pair<AddressRange, std::uint32_t> areas[] = {{p.userArea, p.eraseBlockSize},
+                                                            {p.dataArea, p.dataEraseBlockSize}};
+    d.push_back(2);  // the number of areas described
+    for (const auto& [a, blockSize] : areas) {
+      PutBe32(d, a.first);
+      PutBe32(d, blockSize);
+      PutBe32(d, a.Size() / blockSize);
+    }
+  } else {
+    d.push_back(static_cast<std::uint8_t>(p.eraseBlocks.size()));
+    for (const auto& b : p.eraseBlocks) {
+      PutBe32(d, b.first);
+      PutBe32(d, b.last);
+    }
+  }
+  std::vector<std::uint8_t> r{0x36};
+  PutBe16(r, static_cast<std::uint16_t>(d.size()));
+  r.insert(r.end(), d.begin(), d.end());
+  r.push_back(BootSum(r.data(), r.size()));
+  ctx_.Send(std::move(r), rate_, ReplySum::LastByte);
 }
 
 bool BootProgram::LoaderPresent() const {

@@ -100,6 +100,7 @@ class BootProgram {
   Outcome Transition(std::span<const std::uint8_t> f);
   Outcome IdCheck(std::span<const std::uint8_t> f);
   Outcome Inquiry(std::span<const std::uint8_t> f);
+  void EraseBlockReply();
   Outcome SelectProgramArea(std::span<const std::uint8_t> f);
   Outcome Program(std::span<const std::uint8_t> f);
   Outcome SelectErase(std::span<const std::uint8_t> f);

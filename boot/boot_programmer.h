@@ -50,6 +50,10 @@ class BootProgrammer {
   int Inquire(std::uint8_t command, std::uint8_t expected, std::uint8_t* buffer, int& length);
   // An inquiry by its command code, answered by its own reply code.
   int InquireCode(std::uint8_t command, std::uint8_t* buffer, int& length);
+  // The erase-block inquiry, whose reply carries a two-byte size (or a
+  // one-byte one, when the lengths say so: EraseBlockReplyLength).
+  int RecvEraseBlockReply(std::uint32_t timeoutMs, int& length, std::uint8_t* buffer);
+  int InquireEraseBlocks(std::uint8_t* buffer, int& length);
   int RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status);
   // Sends command, size, data and BootSum, then WaitResponse(expected, 1000 ms).
   int SendBootFrame(std::uint8_t command, const std::uint8_t* data, int count,

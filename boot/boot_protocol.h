@@ -87,6 +87,9 @@ constexpr int kInquiryOverhead = 3;  // reply code, size, sum around the data
 constexpr int kReadHeader = 5;       // 0x52, 32-bit size
 constexpr int kReadOverhead = 6;     // 0x52, 32-bit size, sum around the data
 constexpr int kLoaderCrc = 3;        // 0x9F, CRC high, CRC low
+// The erase-block inquiry's reply, whose size the chips send in two bytes.
+constexpr int kWideInquiryHeader = 3;    // reply code, 16-bit size
+constexpr int kWideInquiryOverhead = 4;  // reply code, 16-bit size, sum around the data
 }  // namespace boot_reply_length
 
 // The data-reply code of an inquiry is its command code + 0x10, except the

@@ -6,6 +6,7 @@
 
 #include "boot/boot_frames.h"
 #include "boot/boot_protocol.h"
+#include "wire/boot_sum.h"
 
 namespace kv9 {
 namespace {
@@ -25,6 +26,37 @@ ReplyData DataOf(const std::uint8_t* reply, int length) {
   d.bytes = reply + 2;
   d.size = std::min<int>(reply[1], length - 3);
   return d;
+}
+
+DetailLines AreaLines(const ReplyData& d) {
+  if (!d.Has(0, 1)) return {};
+  DetailLines lines{"領域数: " + std::to_string(d.At(0))};
+  for (int k = 1, at = 1; k <= d.At(0) && d.Has(at, 8); ++k, at += 8) {
+    lines.push_back(std::to_string(k) + "--------------------------");
+    lines.push_back("領域先頭アドレス: 0x" + Hex8(ReadBe32(d.bytes + at)));
+    lines.push_back("領域最終アドレス: 0x" + Hex8(ReadBe32(d.bytes + at + 4)));
+  }
+  return lines;
+}
+
+// One byte, then (first address, block size, block count) per area, 4 bytes
+// each; the areas are counted from the data, whatever the first byte says.
+DetailLines BlockAreaLines(const ReplyData& d) {
+  constexpr int kEntry = 12;
+  if (!d.Has(0, 1)) return {};
+  const int areas = (d.size - 1) / kEntry;
+  DetailLines lines{"領域数: " + std::to_string(areas)};
+  for (int k = 1, at = 1; k <= areas; ++k, at += kEntry) {
+    const std::uint32_t first = ReadBe32(d.bytes + at);
+    const std::uint32_t blockSize = ReadBe32(d.bytes + at + 4);
+    const std::uint32_t blocks = ReadBe32(d.bytes + at + 8);
+    lines.push_back(std::to_string(k) + "--------------------------");
+    lines.push_back("領域先頭アドレス: 0x" + Hex8(first));
+    lines.push_back("領域最終アドレス: 0x" + Hex8(first + blockSize * blocks - 1));
+    lines.push_back("ブロックサイズ: " + std::to_string(blockSize));
+    lines.push_back("ブロック数: " + std::to_string(blocks));
+  }
+  return lines;
 }
 
 // Value rounded to hundredths, as integer hundredths (half away from zero).
@@ -104,16 +136,26 @@ DetailLines GetClockInfoLines(const std::uint8_t* reply, int length) {
   return lines;
 }
 
-DetailLines AreaListLines(const std::uint8_t* reply, int length) {
-  const ReplyData d = DataOf(reply, length);
-  if (!d.Has(0, 1)) return {};
-  DetailLines lines{"領域数: " + std::to_string(d.At(0))};
-  for (int k = 1, at = 1; k <= d.At(0) && d.Has(at, 8); ++k, at += 8) {
-    lines.push_back(std::to_string(k) + "--------------------------");
-    lines.push_back("領域先頭アドレス: 0x" + Hex8(ReadBe32(d.bytes + at)));
-    lines.push_back("領域最終アドレス: 0x" + Hex8(ReadBe32(d.bytes + at + 4)));
+DetailLines AreaListLines(const std::uint8_t* reply, int length) { return AreaLines(DataOf(reply, length)); }
+
+int EraseBlockReplyLength(const std::uint8_t* header) {
+  if (header[1] != 0) return header[1] + boot_reply_length::kInquiryOverhead;
+  if (header[2] == BootSum(header, 2)) return boot_reply_length::kInquiryOverhead;
+  return header[2] + boot_reply_length::kWideInquiryOverhead;
+}
+
+DetailLines EraseBlockLines(const std::uint8_t* reply, int length) {
+  if (!reply || length < boot_reply_length::kWideInquiryHeader) return AreaListLines(reply, length);
+  if (EraseBlockReplyLength(reply) != reply[2] + boot_reply_length::kWideInquiryOverhead) {
+    return AreaListLines(reply, length);
   }
-  return lines;
+  ReplyData d;
+  d.bytes = reply + boot_reply_length::kWideInquiryHeader;
+  d.size = std::min<int>(ReadBe16(reply + 1), length - boot_reply_length::kWideInquiryOverhead);
+  // A block count followed by exactly that many (first, last) pairs is a
+  // block list; anything else is read as area descriptions.
+  if (d.Has(0, 1) && d.size == 1 + 8 * d.At(0)) return AreaLines(d);
+  return BlockAreaLines(d);
 }
 
 DetailLines WriteSizeLines(const std::uint8_t* reply, int length) {

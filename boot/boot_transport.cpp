@@ -4,6 +4,7 @@
 
 #include "boot/boot_frames.h"
 #include "boot/boot_programmer.h"
+#include "boot/boot_reply_format.h"
 #include "wire/boot_sum.h"
 
 namespace kv9 {
@@ -74,6 +75,29 @@ int BootProgrammer::Inquire(std::uint8_t command, std::uint8_t expected, std::ui
 
 int BootProgrammer::InquireCode(std::uint8_t command, std::uint8_t* buffer, int& length) {
   return Inquire(command, InquiryReplyCode(command), buffer, length);
+}
+
+int BootProgrammer::RecvEraseBlockReply(std::uint32_t timeoutMs, int& length, std::uint8_t* buffer) {
+  length = 0;
+  link_.StartWaitTimer();
+  // An error response is two bytes: seen at the first one, not by a time-out.
+  if (!link_.PollRxCount(timeoutMs, 1)) return 0;
+  if (link_.PeekRx(0) != InquiryReplyCode(boot_cmd::kEraseBlockInfo)) return 0;
+  // Every form has three bytes before its length is known or reached.
+  if (!link_.PollRxCount(timeoutMs, boot_reply_length::kWideInquiryHeader)) return 0;
+  const std::uint8_t header[] = {link_.PeekRx(0), link_.PeekRx(1), link_.PeekRx(2)};
+  const int needed = EraseBlockReplyLength(header);
+  if (needed > kInquiryBufSize) return 0;
+  if (!link_.PollRxCount(timeoutMs, needed)) return 0;
+  length = needed;
+  return TakeReply(buffer, needed);
+}
+
+int BootProgrammer::InquireEraseBlocks(std::uint8_t* buffer, int& length) {
+  link_.RxFlush();
+  const std::uint8_t command = boot_cmd::kEraseBlockInfo;
+  link_.SendBytes(&command, 1, 1);
+  return RecvEraseBlockReply(kInquiryTimeoutMs, length, buffer);
 }
 
 int BootProgrammer::RecvLockStatus(std::uint32_t timeoutMs, std::uint8_t& status) {

@@ -114,7 +114,7 @@ int TFlashWrRXCont::UserAreaInfo(std::uint8_t* buffer, int& length) {
 }
 
 int TFlashWrRXCont::EraseBlockInfo(std::uint8_t* buffer, int& length) {
-  return boot_.InquireCode(boot_cmd::kEraseBlockInfo, buffer, length);
+  return boot_.InquireEraseBlocks(buffer, length);
 }
 
 int TFlashWrRXCont::WriteSizeInfo(std::uint8_t* buffer, int& length) {

@@ -105,7 +105,7 @@ constexpr BootMenuCommand kCommands[] = {
     {"MnUserAreaInfo", "ユーザ領域情報問い合わせ", P::kInquiries,
      "ユーザ領域情報問い合わせ ユーザ領域の個数", Inquire<&C::UserAreaInfo>, AreaListLines, 10},
     {"MnEraseBlockInfo", "消去ブロック情報問い合わせ", P::kInquiries, "消去ブロック情報問い合わせ",
-     Inquire<&C::EraseBlockInfo>, AreaListLines, 13},
+     Inquire<&C::EraseBlockInfo>, EraseBlockLines, 13},
     {"MnWriteSizeinfo", "書き込みサイズ問い合わせ", P::kInquiries, "// 書き込みサイズ問い合わせ",
      Inquire<&C::WriteSizeInfo>, WriteSizeLines, 14},
     {"MnDataAreaChk", "データ領域有無問い合わせ", P::kInquiries, "データ領域有無問い合わせ",

@@ -201,15 +201,15 @@ void BootProgram::Receive(std::span<const std::uint8_t> bytes, std::uint32_t rat
     if (n == 0 || pending_.size() < n) return;
     std::vector<std::uint8_t> frame(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
-    const std::uint32_t rateBefore = rate_;
     Dispatch(frame);
     if (ctx_.request != ModuleRequest::None) {
       pending_.clear();
       return;
     }
-    // The UART now runs at the new rate: whatever followed in this batch was
-    // sent at the old one and reaches it only as noise.
-    if (rate_ != rateBefore) {
+    // The UART now runs at a new rate: whatever followed in this batch was
+    // sent at the old one and reaches it only as noise. (Matching that
+    // starts over at the batch's own rate keeps the rest of the batch.)
+    if (rate_ != arrivalRate_) {
       pending_.clear();
       return;
     }
@@ -228,8 +228,8 @@ void BootProgram::Error(std::uint8_t command, std::uint8_t code) {
 void BootProgram::DataReply(std::uint8_t code, const std::vector<std::uint8_t>& data) {
   std::vector<std::uint8_t> r{code, static_cast<std::uint8_t>(data.size())};
   r.insert(r.end(), data.begin(), data.end());
-  r.push_back(static_cast<std::uint8_t>(BootSum(r.data(), r.size()) + replyFault_));
-  ctx_.Send(std::move(r), rate_);
+  r.push_back(BootSum(r.data(), r.size()));
+  ctx_.Send(std::move(r), rate_, ReplySum::LastByte);
 }
 
 void BootProgram::Matching(std::uint8_t b) {
@@ -276,15 +276,16 @@ void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
   char key[16];
   std::snprintf(key, sizeof key, "boot:%02X", c);
   ctx_.Count(key);
-  ctx_.TraceFrame("RX", rate_, f.data(), f.size());
+  ctx_.TraceFrame("RX", arrivalRate_, f.data(), f.size());
 
+  ctx_.lineFault.reset();
   const auto fault = ctx_.faults.ForBoot(c);
   if (fault && fault->kind == FaultRule::Kind::NoReply) return;
   if (fault && fault->kind == FaultRule::Kind::ErrorReply) {
     Error(c, fault->errorCode);
     return;
   }
-  replyFault_ = fault && fault->kind == FaultRule::Kind::BadSum ? 1 : 0;
+  ctx_.lineFault = fault;  // what is left spoils only the reply on the line
 
   if (state_ == BootState::Matching) {
     Matching(c);
@@ -495,8 +496,8 @@ BootProgram::Outcome BootProgram::MemoryRead(std::span<const std::uint8_t> f) {
   r.reserve(size + 6);
   PutBe32(r, size);
   r.insert(r.end(), data.begin(), data.end());
-  r.push_back(static_cast<std::uint8_t>(BootSum(r.data(), r.size()) + replyFault_));
-  ctx_.Send(std::move(r), rate_);
+  r.push_back(BootSum(r.data(), r.size()));
+  ctx_.Send(std::move(r), rate_, ReplySum::LastByte);
   return boot_error::kNone;
 }
 
@@ -556,16 +557,8 @@ BootProgram::Outcome BootProgram::Inquiry(std::span<const std::uint8_t> f) {
     case 0x24: d.push_back(1); area(p.userBootArea); break;
     case 0x25: d.push_back(1); area(p.userArea); break;
     case 0x26:
-      if (p.eraseByAddress) {
-        // 128 uniform blocks do not fit one reply: the erasable range is
-        // reported as one entry, erased 2048 bytes at a time by address.
-        d.push_back(1);
-        area(p.userArea);
-      } else {
-        d.push_back(static_cast<std::uint8_t>(p.eraseBlocks.size()));
-        for (const auto& b : p.eraseBlocks) area(b);
-      }
-      break;
+      EraseBlockReply();
+      return std::nullopt;
     case 0x27: PutBe16(d, FlashMemory::kProgramUnit); break;
     case 0x2A: d.push_back(0x21); break;
     case 0x2B: d.push_back(1); area(p.dataArea); break;
@@ -578,6 +571,35 @@ BootProgram::Outcome BootProgram::Inquiry(std::span<const std::uint8_t> f) {
   return std::nullopt;
 }
 
+// The erase-block inquiry is answered with a two-byte size, as the chips do:
+// RX630/RX63T list every block as (first, last); RX231, whose 2 KB blocks do
+// not fit a list, describes each area as (first, block size, block count).
+void BootProgram::EraseBlockReply() {
+  const CpuProfile& p = ctx_.profile;
+  std::vector<std::uint8_t> d;
+  if (p.eraseByAddress) {
+    const std::pair<AddressRange, std::uint32_t> areas[] = {{p.userArea, p.eraseBlockSize},
+                                                            {p.dataArea, p.dataEraseBlockSize}};
+    d.push_back(2);  // the number of areas described
+    for (const auto& [a, blockSize] : areas) {
+      PutBe32(d, a.first);
+      PutBe32(d, blockSize);
+      PutBe32(d, a.Size() / blockSize);
+    }
+  } else {
+    d.push_back(static_cast<std::uint8_t>(p.eraseBlocks.size()));
+    for (const auto& b : p.eraseBlocks) {
+      PutBe32(d, b.first);
+      PutBe32(d, b.last);
+    }
+  }
+  std::vector<std::uint8_t> r{0x36};
+  PutBe16(r, static_cast<std::uint16_t>(d.size()));
+  r.insert(r.end(), d.begin(), d.end());
+  r.push_back(BootSum(r.data(), r.size()));
+  ctx_.Send(std::move(r), rate_, ReplySum::LastByte);
+}
+
 bool BootProgram::LoaderPresent() const {
   if (!ctx_.userArea.Contains(kLoaderAreaStart, 0x4000)) return false;
   const auto loader = ctx_.userArea.View(kLoaderAreaStart, 0x4000);
@@ -588,7 +610,7 @@ bool BootProgram::LoaderPresent() const {
 // answers its commands.
 BootProgram::Outcome BootProgram::LoaderCrc(std::span<const std::uint8_t>) {
   if (!LoaderPresent()) return boot_error::kCommand;
-  std::uint16_t crc = ctx_.userArea.Crc(kEmbeddedImageStart, kCrcEnd);
+  std::uint16_t crc = ctx_.LoaderCrc();
   if (ctx_.options.faults.badLoaderCrc) crc = static_cast<std::uint16_t>(crc + 1);
   ctx_.Send({0x9F, static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)}, rate_);
   return boot_error::kNone;

@@ -100,6 +100,7 @@ class BootProgram {
   Outcome Transition(std::span<const std::uint8_t> f);
   Outcome IdCheck(std::span<const std::uint8_t> f);
   Outcome Inquiry(std::span<const std::uint8_t> f);
+  void EraseBlockReply();
   Outcome SelectProgramArea(std::span<const std::uint8_t> f);
   Outcome Program(std::span<const std::uint8_t> f);
   Outcome SelectErase(std::span<const std::uint8_t> f);
@@ -125,7 +126,6 @@ class BootProgram {
   bool programUserBoot_ = false; // which area the programming selection chose
   std::vector<std::uint8_t> pending_;
   Clock::time_point lastByteAt_{};
-  std::uint8_t replyFault_ = 0;  // set while a bad-sum fault applies to the current frame
 };
 
 }  // namespace kv9::sim

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <optional>
 
 namespace kv9::sim {
 
@@ -42,6 +43,21 @@ bool ParseRates(const std::string& s, std::vector<std::uint32_t>* out) {
 }
 
 }  // namespace
+
+bool ParseBitFlip(const std::string& text, FaultRule* rule) {
+  const auto eq = text.find('=');
+  if (eq == std::string::npos || !ParseFaultSite(text.substr(0, eq), &rule->site)) return false;
+  const std::string where = text.substr(eq + 1);
+  const auto dot = where.find('.');
+  if (dot == std::string::npos) return false;
+  unsigned bit = 0;
+  if (!ParseNumber(where.substr(0, dot), &rule->flipByte) || !ParseNumber(where.substr(dot + 1), &bit) ||
+      bit > 7) {
+    return false;
+  }
+  rule->flipBit = static_cast<std::uint8_t>(bit);
+  return true;
+}
 
 bool ParseFaultSite(const std::string& text, FaultSite* site) {
   std::string s = text;
@@ -95,11 +111,164 @@ const char* UsageText() {
          "  --no-reply SITE       swallow the frame: no effect, no answer\n"
          "  --error-reply SITE=CODE   refuse with CODE (boot: command|0x80 then CODE; firmware: status byte)\n"
          "  --bad-sum SITE        answer with a checksum that is off by one\n"
+         "  --bit-flip SITE=BYTE.BIT  flip bit BIT of reply byte BYTE (0 = first), sum left as sent\n"
+         "  --bit-flip-summed SITE=BYTE.BIT  the same flip with the sum recomputed to match\n"
          "  --disconnect-at-block K   pull the cable when programming block K arrives\n"
          "  --power-loss-at-block K   lose power while block K is written; restart in boot mode\n"
          "  --bad-crc             the loader reports a CRC that is off by one\n"
          "  --answer-rates LIST   answer only at these bit rates (comma separated)\n";
 }
+
+namespace {
+
+// One option that takes a value: it either stores it in the options or
+// returns the reason it was refused.
+using Store = std::optional<std::string> (*)(const std::string& v, SimOptions& o);
+struct ValueOption {
+  const char* name;
+  Store store;
+};
+
+std::optional<std::string> StoreRate(const std::string& v, SimOptions& o) {
+  const bool known = ParseNumber(v, &o.firmwareRate) && (o.firmwareRate == 9600 || o.firmwareRate == 19200 ||
+                                                         o.firmwareRate == 38400 || o.firmwareRate == 115200);
+  if (known) return std::nullopt;
+  return "the firmware runs at 9600, 19200, 38400 or 115200 bit/s, not " + v;
+}
+
+std::optional<std::string> StoreText(const std::string& v, std::string* to, const char* what) {
+  if (v.size() > 9) return std::string("a ") + what + " has at most nine characters";
+  *to = v;
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreCpu(const std::string& v, SimOptions& o) {
+  for (Cpu cpu : {Cpu::RX231, Cpu::RX630, Cpu::RX63T}) {
+    if (v == CpuName(cpu)) {
+      o.cpu = cpu;
+      return std::nullopt;
+    }
+  }
+  return "unknown CPU: " + v;
+}
+
+std::optional<std::string> StoreIdProtect(const std::string& v, SimOptions& o) {
+  if (v != "A" && v != "B") return "--id-protect takes A or B";
+  o.idProtect = v == "A" ? IdProtect::PieceA : IdProtect::PieceB;
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreStartIn(const std::string& v, SimOptions& o) {
+  if (v != "boot" && v != "firmware") return "--start-in takes boot or firmware";
+  o.startIn = v == "boot" ? StartIn::Boot : StartIn::Firmware;
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreResetMs(const std::string& v, SimOptions& o) {
+  unsigned ms = 0;
+  if (!ParseNumber(v, &ms) || ms >= 1000) return "--reset-ms takes 0..999";
+  o.resetDelay = std::chrono::milliseconds(ms);
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreSiteFault(const std::string& v, SimOptions& o, FaultRule::Kind kind) {
+  FaultRule r;
+  r.kind = kind;
+  if (!ParseFaultSite(v, &r.site)) return "bad fault site: " + v;
+  o.faults.rules.push_back(r);
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreErrorReply(const std::string& v, SimOptions& o) {
+  FaultRule r;
+  r.kind = FaultRule::Kind::ErrorReply;
+  const auto eq = v.find('=');
+  if (eq == std::string::npos || !ParseFaultSite(v.substr(0, eq), &r.site) ||
+      !ParseByteHex(v.substr(eq + 1), &r.errorCode)) {
+    return "--error-reply takes SITE=CODE, e.g. boot:50=53";
+  }
+  o.faults.rules.push_back(r);
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreBitFlip(const std::string& v, SimOptions& o, FaultRule::Kind kind,
+                                        const char* name) {
+  FaultRule r;
+  r.kind = kind;
+  if (!ParseBitFlip(v, &r)) return std::string(name) + " takes SITE=BYTE.BIT, e.g. boot:4F=2.0";
+  o.faults.rules.push_back(r);
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreBlock(const std::string& v, unsigned* block) {
+  if (!ParseNumber(v, block) || *block == 0) return "blocks count from 1";
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreRates(const std::string& v, std::vector<std::uint32_t>* rates) {
+  if (!ParseRates(v, rates)) return "bad rate list: " + v;
+  return std::nullopt;
+}
+
+using K = FaultRule::Kind;
+using R = std::optional<std::string>;
+const ValueOption kValueOptions[] = {
+    {"--com",
+     [](const std::string& v, SimOptions& o) -> R {
+       if (ParseNumber(v, &o.comNumber) && o.comNumber != 0) return std::nullopt;
+       return "bad COM number: " + v;
+     }},
+    {"--port-dir", [](const std::string& v, SimOptions& o) -> R { o.portDir = v; return std::nullopt; }},
+    {"--rate", StoreRate},
+    {"--model", [](const std::string& v, SimOptions& o) { return StoreText(v, &o.modelName, "model name"); }},
+    {"--rom-version",
+     [](const std::string& v, SimOptions& o) { return StoreText(v, &o.initialRomVersion, "ROM version"); }},
+    {"--flash", [](const std::string& v, SimOptions& o) -> R { o.flashFile = v; return std::nullopt; }},
+    {"--cpu", StoreCpu},
+    {"--id-protect", StoreIdProtect},
+    {"--start-in", StoreStartIn},
+    {"--reset-ms", StoreResetMs},
+    {"--power",
+     [](const std::string& v, SimOptions& o) -> R {
+       if (ParseNumber(v, &o.powerValue)) return std::nullopt;
+       return "bad power value: " + v;
+     }},
+    {"--dump", [](const std::string& v, SimOptions& o) -> R { o.dumpDir = v; return std::nullopt; }},
+    {"--no-reply", [](const std::string& v, SimOptions& o) { return StoreSiteFault(v, o, K::NoReply); }},
+    {"--bad-sum", [](const std::string& v, SimOptions& o) { return StoreSiteFault(v, o, K::BadSum); }},
+    {"--error-reply", StoreErrorReply},
+    {"--bit-flip",
+     [](const std::string& v, SimOptions& o) { return StoreBitFlip(v, o, K::BitFlip, "--bit-flip"); }},
+    {"--bit-flip-summed",
+     [](const std::string& v, SimOptions& o) {
+       return StoreBitFlip(v, o, K::BitFlipSummed, "--bit-flip-summed");
+     }},
+    {"--disconnect-at-block",
+     [](const std::string& v, SimOptions& o) { return StoreBlock(v, &o.faults.disconnectAtBlock); }},
+    {"--power-loss-at-block",
+     [](const std::string& v, SimOptions& o) { return StoreBlock(v, &o.faults.powerLossAtBlock); }},
+    {"--match-rates", [](const std::string& v, SimOptions& o) { return StoreRates(v, &o.matchRates); }},
+    {"--answer-rates",
+     [](const std::string& v, SimOptions& o) { return StoreRates(v, &o.faults.answerRates); }},
+};
+
+// The switches without a value; true when `a` was one of them.
+bool TakeSwitch(const std::string& a, SimOptions& o) {
+  if (a == "--pace") o.pace = true;
+  else if (a == "--trace") o.trace = true;
+  else if (a == "--bad-crc") o.faults.badLoaderCrc = true;
+  else return false;
+  return true;
+}
+
+const ValueOption* FindValueOption(const std::string& name) {
+  for (const ValueOption& option : kValueOptions) {
+    if (name == option.name) return &option;
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::string& envPortDir,
                               SimOptions* options, std::string* error) {
@@ -111,84 +280,12 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    auto value = [&](std::string* v) {
-      if (i + 1 >= args.size()) return false;
-      *v = args[++i];
-      return true;
-    };
-    std::string v;
     if (a == "-h" || a == "--help") return ParseOutcome::Help;
-    if (a == "--pace") { o.pace = true; continue; }
-    if (a == "--trace") { o.trace = true; continue; }
-    if (a == "--bad-crc") { o.faults.badLoaderCrc = true; continue; }
-    if (!value(&v)) return fail("unknown option or missing value: " + a);
-    if (a == "--com") {
-      if (!ParseNumber(v, &o.comNumber) || o.comNumber == 0) return fail("bad COM number: " + v);
-    } else if (a == "--port-dir") {
-      o.portDir = v;
-    } else if (a == "--rate") {
-      if (!ParseNumber(v, &o.firmwareRate) ||
-          (o.firmwareRate != 9600 && o.firmwareRate != 19200 && o.firmwareRate != 38400 && o.firmwareRate != 115200)) {
-        return fail("the firmware runs at 9600, 19200, 38400 or 115200 bit/s, not " + v);
-      }
-    } else if (a == "--model") {
-      if (v.size() > 9) return fail("a model name has at most nine characters");
-      o.modelName = v;
-    } else if (a == "--rom-version") {
-      if (v.size() > 9) return fail("a ROM version has at most nine characters");
-      o.initialRomVersion = v;
-    } else if (a == "--flash") {
-      o.flashFile = v;
-    } else if (a == "--cpu") {
-      if (v == "RX231") o.cpu = Cpu::RX231;
-      else if (v == "RX630") o.cpu = Cpu::RX630;
-      else if (v == "RX63T") o.cpu = Cpu::RX63T;
-      else return fail("unknown CPU: " + v);
-    } else if (a == "--id-protect") {
-      if (v == "A") o.idProtect = IdProtect::PieceA;
-      else if (v == "B") o.idProtect = IdProtect::PieceB;
-      else return fail("--id-protect takes A or B");
-    } else if (a == "--start-in") {
-      if (v == "boot") o.startIn = StartIn::Boot;
-      else if (v == "firmware") o.startIn = StartIn::Firmware;
-      else return fail("--start-in takes boot or firmware");
-    } else if (a == "--reset-ms") {
-      unsigned ms = 0;
-      if (!ParseNumber(v, &ms) || ms >= 1000) return fail("--reset-ms takes 0..999");
-      o.resetDelay = std::chrono::milliseconds(ms);
-    } else if (a == "--power") {
-      if (!ParseNumber(v, &o.powerValue)) return fail("bad power value: " + v);
-    } else if (a == "--dump") {
-      o.dumpDir = v;
-    } else if (a == "--no-reply" || a == "--bad-sum") {
-      FaultRule r;
-      r.kind = a == "--no-reply" ? FaultRule::Kind::NoReply : FaultRule::Kind::BadSum;
-      if (!ParseFaultSite(v, &r.site)) return fail("bad fault site: " + v);
-      o.faults.rules.push_back(r);
-    } else if (a == "--error-reply") {
-      FaultRule r;
-      r.kind = FaultRule::Kind::ErrorReply;
-      const auto eq = v.find('=');
-      if (eq == std::string::npos || !ParseFaultSite(v.substr(0, eq), &r.site) ||
-          !ParseByteHex(v.substr(eq + 1), &r.errorCode)) {
-        return fail("--error-reply takes SITE=CODE, e.g. boot:50=53");
-      }
-      o.faults.rules.push_back(r);
-    } else if (a == "--disconnect-at-block") {
-      if (!ParseNumber(v, &o.faults.disconnectAtBlock) || o.faults.disconnectAtBlock == 0) {
-        return fail("blocks count from 1");
-      }
-    } else if (a == "--power-loss-at-block") {
-      if (!ParseNumber(v, &o.faults.powerLossAtBlock) || o.faults.powerLossAtBlock == 0) {
-        return fail("blocks count from 1");
-      }
-    } else if (a == "--match-rates") {
-      if (!ParseRates(v, &o.matchRates)) return fail("bad rate list: " + v);
-    } else if (a == "--answer-rates") {
-      if (!ParseRates(v, &o.faults.answerRates)) return fail("bad rate list: " + v);
-    } else {
-      return fail("unknown option: " + a);
-    }
+    if (TakeSwitch(a, o)) continue;
+    if (i + 1 >= args.size()) return fail("unknown option or missing value: " + a);
+    const ValueOption* option = FindValueOption(a);
+    if (!option) return fail("unknown option: " + a);
+    if (auto refused = option->store(args[++i], o)) return fail(*refused);
   }
   if (o.portDir.empty()) return fail("no port directory: set KV9_PORT_DIR or give --port-dir");
   *options = std::move(o);

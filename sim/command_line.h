@@ -19,6 +19,9 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
 // Parses "fw:90", "fw:4F:83", "boot:50", "loader:9F", each optionally
 // followed by "/n" (only the n-th matching frame).
 bool ParseFaultSite(const std::string& text, FaultSite* site);
+// Parses "SITE=BYTE.BIT" (decimal byte index from 0, bit 0..7) into the
+// site and position of a bit-flip rule; the kind is left as it is.
+bool ParseBitFlip(const std::string& text, FaultRule* rule);
 
 const char* UsageText();
 

@@ -49,6 +49,8 @@ CpuProfile MakeRx231() {
                     {0xFFFC0000, 0xFFFFFFFF}, kUserBootArea, {0x00100000, 0x00101FFF}, true,
                     SmallUniformBlocks()};
   p.clockFieldsIgnored = true;
+  p.eraseBlockSize = 0x800;
+  p.dataEraseBlockSize = 0x400;
   return p;
 }
 

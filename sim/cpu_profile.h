@@ -48,6 +48,10 @@ struct CpuProfile {
   // bit rate command's input frequency and multipliers are dummies; only the
   // rate is checked, against internalPeripheralHz.
   bool clockFieldsIgnored = false;
+  // RX231: the size of the uniform erase blocks of the user and the data
+  // area, as the erase-block inquiry reports them (0 for the listed parts).
+  std::uint32_t eraseBlockSize = 0;
+  std::uint32_t dataEraseBlockSize = 0;
 
   // Index of the erase block that holds `address`, if any.
   std::optional<std::size_t> BlockOf(std::uint32_t address) const;

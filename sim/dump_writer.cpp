@@ -4,8 +4,6 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "wire/crc16.h"
-#include "wire/embedded_image_layout.h"
 
 namespace kv9::sim {
 
@@ -51,7 +49,7 @@ std::string SummaryJson(const SimSnapshot& s) {
   std::snprintf(buf, sizeof buf, "\"0x%02X\", \"bootError\": \"0x%02X\"", s.bootStatus, s.bootError);
   j += "  \"bootStatus\": " + std::string(buf) + ",\n";
   j += "  \"listenRate\": " + std::to_string(s.listenRate) + ",\n";
-  j += "  \"romVersion\": " + JsonString(s.romVersion) + ",\n";
+  j += "  \"romVersion\": " + (s.romVersion ? JsonString(*s.romVersion) : std::string("null")) + ",\n";
   j += "  \"ratesSeen\": [";
   bool first = true;
   for (auto r : s.ratesSeen) {
@@ -71,12 +69,7 @@ std::string SummaryJson(const SimSnapshot& s) {
   j += "  \"blocksProgrammed\": " + std::to_string(s.blocksProgrammed) + ",\n";
   j += "  \"blocksErased\": " + std::to_string(s.blocksErased) + ",\n";
   j += "  \"restarts\": " + std::to_string(s.restarts) + ",\n";
-  std::uint16_t crc = 0;
-  if (s.flashFirst <= kEmbeddedImageStart) {
-    const std::size_t from = kEmbeddedImageStart - s.flashFirst;
-    crc = Crc16(s.flash.data() + from, kCrcEnd - kEmbeddedImageStart + 1);
-  }
-  std::snprintf(buf, sizeof buf, "\"0x%04X\"", crc);
+  std::snprintf(buf, sizeof buf, "\"0x%04X\"", s.loaderCrc);
   j += "  \"flash\": {\"file\": \"flash.bin\", \"first\": \"" + Hex32(s.flashFirst) +
        "\", \"last\": \"0xFFFFFFFF\", \"loaderCrc\": " + buf + "},\n";
   j += "  \"eeprom\": {\"factory\": \"eeprom_factory.bin\", \"allData\": \"eeprom_all.bin\"}\n";

@@ -5,6 +5,10 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "wire/boot_sum.h"
+#include "wire/embedded_image_layout.h"
+#include "wire/frame_sum.h"
+
 namespace kv9::sim {
 
 namespace {
@@ -32,6 +36,37 @@ void InstallFactoryFirmware(FlashMemory& flash, const std::string& version) {
   flash.Fill(0xFFFFBFF0, text);
 }
 
+// Where the checksum of a reply sits, or nothing when it has none.
+std::optional<std::size_t> SumIndex(ReplySum sum, std::size_t size) {
+  if (sum == ReplySum::LastByte && size >= 2) return size - 1;
+  if (sum == ReplySum::BeforeEtx && size >= 3) return size - 2;
+  return std::nullopt;
+}
+
+std::uint8_t SumOf(ReplySum sum, const std::vector<std::uint8_t>& bytes, std::size_t at) {
+  return sum == ReplySum::LastByte ? BootSum(bytes.data(), at) : FrameSum(bytes.data(), at);
+}
+
+// Changes a reply the way `fault` says the line spoils it; returns the note
+// the trace shows, empty when the reply went out as built.
+std::string SpoilReply(const FaultRule& fault, ReplySum sum, std::vector<std::uint8_t>& bytes) {
+  const auto at = SumIndex(sum, bytes.size());
+  if (fault.kind == FaultRule::Kind::BadSum) {
+    if (!at) return {};  // nothing to spoil: single bytes carry no sum
+    bytes[*at] = static_cast<std::uint8_t>(bytes[*at] + 1);
+    return "bad sum";
+  }
+  if (fault.flipByte >= bytes.size()) return {};  // the reply is shorter
+  bytes[fault.flipByte] ^= static_cast<std::uint8_t>(1u << fault.flipBit);
+  std::string note = "bit " + std::to_string(fault.flipBit) + " of byte " + std::to_string(fault.flipByte) +
+                     " flipped";
+  if (fault.kind == FaultRule::Kind::BitFlipSummed && at) {
+    bytes[*at] = SumOf(sum, bytes, *at);
+    note += ", sum recomputed";
+  }
+  return note;
+}
+
 }  // namespace
 
 ModuleContext::ModuleContext(const SimOptions& opts)
@@ -52,10 +87,18 @@ ModuleContext::ModuleContext(const SimOptions& opts)
   }
 }
 
-void ModuleContext::Send(std::vector<std::uint8_t> bytes, std::uint32_t rate) {
+void ModuleContext::Send(std::vector<std::uint8_t> bytes, std::uint32_t rate, ReplySum sum) {
   if (bytes.empty()) return;
-  TraceFrame("TX", rate, bytes.data(), bytes.size());
+  const std::string note = lineFault ? SpoilReply(*lineFault, sum, bytes) : std::string();
+  TraceFrame("TX", rate, bytes.data(), bytes.size(), note);
   out.push_back({std::move(bytes), rate});
+}
+
+std::uint16_t ModuleContext::LoaderCrc() const {
+  // The loader is built for its microcontroller and checks the whole user
+  // area below itself, from the area's first address on, whatever part of
+  // it an update wrote.
+  return userArea.Crc(profile.userArea.first, kCrcEnd);
 }
 
 void ModuleContext::TraceFrame(const char* direction, std::uint32_t rate, const std::uint8_t* bytes,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,6 +37,14 @@ enum class ModuleRequest {
   Disconnect,           // the cable is pulled: the port goes away
 };
 
+// Where a reply carries its checksum, so that a fault on the line can spoil
+// it or keep it valid.
+enum class ReplySum {
+  None,       // acknowledgements, error responses, the loader's CRC answer
+  LastByte,   // boot program data and memory-read replies
+  BeforeEtx,  // firmware replies: the sum sits between ETX and CR
+};
+
 struct ModuleContext {
   explicit ModuleContext(const SimOptions& opts);
 
@@ -58,11 +67,19 @@ struct ModuleContext {
   unsigned restarts = 0;
 
   ModuleRequest request = ModuleRequest::None;
+  // The fault that spoils the replies to the frame being handled (bad sum
+  // or a bit error); set for one frame by the personality that handles it.
+  std::optional<FaultRule> lineFault;
   std::vector<OutChunk> out;
   std::function<void(const std::string&)> trace;  // empty when tracing is off
 
   void Count(const std::string& key) { ++commandCounts[key]; }
-  void Send(std::vector<std::uint8_t> bytes, std::uint32_t rate);
+  // Puts a reply on the line, after the line fault of the current frame (if
+  // any) has changed it; `sum` says where its checksum is.
+  void Send(std::vector<std::uint8_t> bytes, std::uint32_t rate, ReplySum sum = ReplySum::None);
+  // The CRC the resident loader reports: CRC-16/X-25 of the user area from
+  // its first address up to the loader's own 16 KB.
+  std::uint16_t LoaderCrc() const;
   void TraceFrame(const char* direction, std::uint32_t rate, const std::uint8_t* bytes,
                   std::size_t count, const std::string& note = {});
 };

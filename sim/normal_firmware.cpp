@@ -49,6 +49,7 @@ std::vector<std::uint8_t> FirmwareReply(std::uint8_t status, std::span<const std
 }
 
 void NormalFirmware::Start() {
+  hasRun_ = true;
   pending_.clear();
   txOn_ = false;
   auto text = ctx_.userArea.View(kRomVersionAddress, kRomVersionLength);
@@ -93,74 +94,69 @@ void NormalFirmware::Receive(std::span<const std::uint8_t> bytes, Clock::time_po
   }
 }
 
-void NormalFirmware::Answer(std::uint8_t status, std::vector<std::uint8_t> data, bool badSum) {
-  auto reply = FirmwareReply(status, data);
-  if (badSum) reply[reply.size() - 2] = static_cast<std::uint8_t>(reply[reply.size() - 2] + 1);
-  ctx_.Send(std::move(reply), ctx_.options.firmwareRate);
+void NormalFirmware::Answer(std::uint8_t status, std::vector<std::uint8_t> data) {
+  ctx_.Send(FirmwareReply(status, data), ctx_.options.firmwareRate, ReplySum::BeforeEtx);
 }
 
 void NormalFirmware::Dispatch(const std::vector<std::uint8_t>& frame) {
   const std::uint8_t code = frame[2];
-  const std::uint8_t len = frame[3];
-  const std::uint8_t sub = len > 0 ? frame[4] : 0;
-  std::span<const std::uint8_t> data(frame.data() + 4, len);
+  const std::uint8_t sub = frame[3] > 0 ? frame[4] : 0;
   ctx_.TraceFrame("RX", ctx_.options.firmwareRate, frame.data(), frame.size());
 
   char key[16];
   std::snprintf(key, sizeof key, "fw:%02X:%02X", code, sub);
   ctx_.Count(key);
 
+  ctx_.lineFault.reset();
   const auto fault = ctx_.faults.ForFirmware(code, sub);
   if (fault && fault->kind == FaultRule::Kind::NoReply) return;
+  if (fault && fault->kind != FaultRule::Kind::ErrorReply) ctx_.lineFault = fault;
 
-  if (FrameSum(frame.data(), frame.size() - 2) != frame[frame.size() - 2]) {
-    Answer(kStatusBadSum, {}, false);
+  if (const auto refusal = FrameRefusal(frame)) {
+    Answer(*refusal, {});
     return;
   }
-  // Every frame carries 0x00 after STX; anything else is not a frame of ours.
-  if (frame[1] != 0x00) {
-    Answer(kStatusBadParameter, {}, false);
-    return;
-  }
-
   std::vector<std::uint8_t> reply;
-  std::uint8_t status = kStatusUnknownCommand;
-  bool known = true;
-  if (code == kCodeQuery && sub == 0x90) {
-    // The version query is exactly 90 00.
-    status = len == 2 && frame[5] == 0x00 ? kStatusOk : kStatusBadParameter;
-    reply = TextReply(sub, romVersion_);
-  } else if (code == kCodeQuery && sub == 0x93) {
-    status = len == 1 ? kStatusOk : kStatusBadParameter;
-    reply = TextReply(sub, Padded(ctx_.options.modelName));
-  } else if (code == kCodeQuery && sub == 0x83) {
-    status = EepromRead(data, &reply);
-  } else if (code == kCodeQuery && sub == 0x84) {
-    status = PowerQuery(data, &reply);
-  } else if (code == kCodeAct && (sub == 0x00 || sub == 0x10)) {
-    status = OperationMode(data, &reply);
-  } else if (code == kCodeAct && sub == 0x9E) {
-    status = TransmitterSwitch(data, &reply);
-  } else if (code == kCodeAct && sub == 0x83) {
-    status = EepromWrite(data, &reply);
-  } else if (code == kCodeAct && sub == 0x71) {
-    status = EepromInit(data, &reply);
-  } else if (code == kCodeAct && sub == 0x9B) {
-    status = BootModeRequest(data, &reply);
-  } else {
-    known = false;
-  }
-  if (!known) {
-    reply.assign(len > 0 ? 1 : 0, sub);
-    status = kStatusUnknownCommand;
-  }
+  std::uint8_t status = Execute(frame, &reply);
   if (fault && fault->kind == FaultRule::Kind::ErrorReply) {
     // The reply keeps its normal length so the refusal is seen, not a time-out;
     // whatever the command would have done is not done.
     status = fault->errorCode;
     if (ctx_.request == ModuleRequest::RestartIntoBoot) ctx_.request = ModuleRequest::None;
   }
-  Answer(status, std::move(reply), fault && fault->kind == FaultRule::Kind::BadSum);
+  Answer(status, std::move(reply));
+}
+
+std::optional<std::uint8_t> NormalFirmware::FrameRefusal(const std::vector<std::uint8_t>& frame) const {
+  if (FrameSum(frame.data(), frame.size() - 2) != frame[frame.size() - 2]) return kStatusBadSum;
+  // Every frame carries 0x00 after STX; anything else is not a frame of ours.
+  if (frame[1] != 0x00) return kStatusBadParameter;
+  return std::nullopt;
+}
+
+std::uint8_t NormalFirmware::Execute(const std::vector<std::uint8_t>& frame, std::vector<std::uint8_t>* reply) {
+  const std::uint8_t code = frame[2];
+  const std::uint8_t len = frame[3];
+  const std::uint8_t sub = len > 0 ? frame[4] : 0;
+  std::span<const std::uint8_t> data(frame.data() + 4, len);
+  if (code == kCodeQuery && sub == 0x90) {
+    // The version query is exactly 90 00.
+    *reply = TextReply(sub, romVersion_);
+    return len == 2 && frame[5] == 0x00 ? kStatusOk : kStatusBadParameter;
+  }
+  if (code == kCodeQuery && sub == 0x93) {
+    *reply = TextReply(sub, Padded(ctx_.options.modelName));
+    return len == 1 ? kStatusOk : kStatusBadParameter;
+  }
+  if (code == kCodeQuery && sub == 0x83) return EepromRead(data, reply);
+  if (code == kCodeQuery && sub == 0x84) return PowerQuery(data, reply);
+  if (code == kCodeAct && (sub == 0x00 || sub == 0x10)) return OperationMode(data, reply);
+  if (code == kCodeAct && sub == 0x9E) return TransmitterSwitch(data, reply);
+  if (code == kCodeAct && sub == 0x83) return EepromWrite(data, reply);
+  if (code == kCodeAct && sub == 0x71) return EepromInit(data, reply);
+  if (code == kCodeAct && sub == 0x9B) return BootModeRequest(data, reply);
+  reply->assign(len > 0 ? 1 : 0, sub);
+  return kStatusUnknownCommand;
 }
 
 std::uint8_t NormalFirmware::OperationMode(std::span<const std::uint8_t> d, std::vector<std::uint8_t>*) {

@@ -38,11 +38,19 @@ class NormalFirmware {
   void DropPartial() { pending_.clear(); }
   std::optional<Clock::time_point> PartialDeadline() const;
   const std::array<std::uint8_t, 9>& RomVersion() const { return romVersion_; }
+  // False until the firmware first started: a module that came up in boot
+  // mode has not read any version yet.
+  bool HasRun() const { return hasRun_; }
   bool TransmitterOn() const { return txOn_; }
 
  private:
   void Dispatch(const std::vector<std::uint8_t>& frame);
-  void Answer(std::uint8_t status, std::vector<std::uint8_t> data, bool badSum);
+  // The status that refuses a frame before its command is looked at (wrong
+  // sum, not one of ours), or nothing.
+  std::optional<std::uint8_t> FrameRefusal(const std::vector<std::uint8_t>& frame) const;
+  // Runs the frame's command; returns the status and fills the reply data.
+  std::uint8_t Execute(const std::vector<std::uint8_t>& frame, std::vector<std::uint8_t>* reply);
+  void Answer(std::uint8_t status, std::vector<std::uint8_t> data);
   // Each handler returns the status and fills the reply data.
   std::uint8_t OperationMode(std::span<const std::uint8_t> d, std::vector<std::uint8_t>* r);
   std::uint8_t TransmitterSwitch(std::span<const std::uint8_t> d, std::vector<std::uint8_t>* r);
@@ -57,6 +65,7 @@ class NormalFirmware {
   Clock::time_point lastByteAt_{};
   std::array<std::uint8_t, 9> romVersion_{};
   bool txOn_ = false;
+  bool hasRun_ = false;
   std::uint8_t operationFlags_[7]{};
 };
 

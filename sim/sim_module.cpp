@@ -112,11 +112,14 @@ SimSnapshot SimModule::SnapshotLocked() const {
   s.bootStatus = static_cast<std::uint8_t>(core_->Boot().State());
   s.bootError = core_->Boot().LastError();
   s.listenRate = core_->ListenRate();
-  const auto& v = core_->Firmware().RomVersion();
-  s.romVersion.assign(v.begin(), v.end());
+  if (core_->Firmware().HasRun()) {
+    const auto& v = core_->Firmware().RomVersion();
+    s.romVersion.emplace(v.begin(), v.end());
+  }
   s.flashFirst = c.userArea.Range().first;
   s.flash = c.userArea.Bytes();
   s.userBootFlash = c.userBootArea.Bytes();
+  s.loaderCrc = c.LoaderCrc();
   s.eepromFactory = c.eeprom.Factory();
   s.eepromAllData = c.eeprom.AllData();
   s.commandCounts = c.commandCounts;

@@ -36,10 +36,12 @@ struct SimSnapshot {
   std::uint8_t bootStatus = 0;
   std::uint8_t bootError = 0;
   std::uint32_t listenRate = 0;
-  std::string romVersion;  // what the normal firmware reports (last start)
+  // What the normal firmware reports (last start); none while it never ran.
+  std::optional<std::string> romVersion;
   std::uint32_t flashFirst = 0;
   std::vector<std::uint8_t> flash;          // user area, flashFirst .. 0xFFFFFFFF
   std::vector<std::uint8_t> userBootFlash;
+  std::uint16_t loaderCrc = 0;  // what the resident loader reports for this flash (no fault applied)
   EepromImages::Image eepromFactory{};
   EepromImages::Image eepromAllData{};
   std::map<std::string, unsigned> commandCounts;

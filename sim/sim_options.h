@@ -33,10 +33,18 @@ struct FaultRule {
     NoReply,     // the frame is swallowed: no effect, no answer
     ErrorReply,  // refused with `errorCode` (boot: command|0x80 + code; firmware: status byte)
     BadSum,      // processed, but the answer's checksum is off by one
+    // A bit error on the line: bit `flipBit` of byte `flipByte` (0 = the
+    // reply's first byte) of the answer is inverted. BitFlip leaves the sum
+    // as sent, so a frame check catches it; BitFlipSummed recomputes it, so
+    // only reading twice does. The module itself is unaffected.
+    BitFlip,
+    BitFlipSummed,
   };
   Kind kind = Kind::NoReply;
   FaultSite site;
   std::uint8_t errorCode = 0;
+  unsigned flipByte = 0;
+  std::uint8_t flipBit = 0;
 };
 
 struct Faults {

@@ -80,6 +80,12 @@ TEST_F(BootWire, MenuDeviceSelectSendsRx231CodeButAckFollowsTheSetting) {
   EXPECT_EQ(Log(selected), (std::vector<LoggedLine>{{"NG: デバイス選択", 1}}));
   EXPECT_EQ(SentFrames({0x10}), (std::vector<Bytes>{{0x10, 0x04, 0x38, 0x61, 0x30, 0x32, 0xF1}}));
   EXPECT_EQ(Menu(*cont_, "MnBootProgInfo").details, (Lines{"ステータス: ビットレート選択待ち", "エラー: エラーなし"}));
+  // An RX231 describes its uniform blocks per area.
+  EXPECT_EQ(Menu(*cont_, "MnEraseBlockInfo").details,
+            (Lines{"領域数: 2", "1--------------------------", "領域先頭アドレス: 0xFFFC0000",
+                   "領域最終アドレス: 0xFFFFFFFF", "ブロックサイズ: 2048", "ブロック数: 128",
+                   "2--------------------------", "領域先頭アドレス: 0x00100000", "領域最終アドレス: 0x00101FFF",
+                   "ブロックサイズ: 1024", "ブロック数: 8"}));
 }
 
 TEST_F(BootWire, MenuLockBitsSumsAndBlankChecks) {

@@ -87,6 +87,24 @@ TEST_F(Kv9flashImageTest, FilesProgramExactlyTheirBytesAndErasedFlashElsewhere) 
   }
 }
 
+// An RX630 carries a 384 KB area from 0xFFFA0000; its loader's CRC covers
+// all of it, as the tool's image CRC does with the ROM size that matches.
+TEST_F(Kv9flashImageTest, Rx630ImageOfTheWholeAreaPassesTheLoaderCheck) {
+  std::mt19937 gen(13);
+  Bytes data(0x6000);
+  for (auto& b : data) b = static_cast<std::uint8_t>(gen());
+  const std::string path = MadeByObjcopy("rx630.mot", data, 0xFFFA0000, "srec --srec-forceS3");
+  sim::SimOptions options;
+  options.cpu = sim::Cpu::RX630;
+  test::TracedSim sim(folder_, 3, options);
+  const auto r = Kv9flash({"--port", "COM3", "--no-init", "--cpu", "RX630", "--rom-size", "384K", "--image", path});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("ベリファイ : OK\n"), std::string::npos) << r.out;
+  const auto snap = sim->Snapshot();
+  EXPECT_EQ(snap.FlashAt(0xFFFA0000, data.size()), data);
+  EXPECT_EQ(snap.FlashAt(0xFFFA6000, 0x5A000 - 0x6000), Bytes(0x5A000 - 0x6000, 0xFF));
+}
+
 TEST_F(Kv9flashImageTest, FilesAndSettingsThatWouldMisprogramAreRefusedBeforeAnyFrame) {
   std::mt19937 gen(12);
   Bytes data(0x4000);

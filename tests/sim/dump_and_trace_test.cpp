@@ -81,5 +81,32 @@ TEST_F(DumpAndTrace, TraceLogsBothDirectionsWithTheRate) {
   EXPECT_EQ(lines[2], "kv9sim: NOISE @38400 [2] dropped (module listens at 19200)");
 }
 
+// A module that never ran its firmware has no version to report, and
+// matching bytes are labelled with the rate they came at, not the one the
+// boot program listened at before.
+TEST_F(DumpAndTrace, BootStartHasNoVersionAndMatchingIsTracedAtItsRate) {
+  SimOptions o = Options();
+  o.startIn = StartIn::Boot;
+  o.trace = true;
+  o.dumpDir = dir_ / "dump";
+  std::vector<std::string> lines;
+  std::mutex m;
+  sim_ = std::make_unique<SimModule>(o);
+  sim_->SetTraceSink([&](const std::string& l) {
+    std::lock_guard lock(m);
+    lines.push_back(l);
+  });
+  sim_->Start();
+  Line(9600).Send({0x00, 0x00, 0x00});
+  EXPECT_EQ(Line().Read(1), Bytes{0x00});
+  sim_->Stop();
+  std::lock_guard lock(m);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "kv9sim: RX @9600 [1] 00");
+  EXPECT_EQ(lines.back(), "kv9sim: TX @9600 [1] 00");
+  const std::string json = ReadText(dir_ / "dump" / "summary.json");
+  EXPECT_NE(json.find("\"romVersion\": null,"), std::string::npos) << json;
+}
+
 }  // namespace
 }  // namespace kv9::sim::test

@@ -183,5 +183,56 @@ TEST_F(BootFaults, AnswersOnlyAtTheGivenRates) {
   EXPECT_GE(sim.Snapshot().noiseBytes, 1u);
 }
 
+// Bit errors and bad sums spoil only the bytes on the line, each on the
+// frame it is aimed at, from the firmware through to the boot program.
+TEST_F(Faults, LineFaultsChangeOnlyTheReplyBytes) {
+  SimOptions o = Options();
+  std::string error;
+  ASSERT_EQ(ParseCommandLine({"--bad-sum", "fw:4F:83/3", "--bit-flip-summed", "fw:4F:90=6.1", "--bit-flip",
+                              "boot:4F/1=2.0", "--bit-flip-summed", "boot:4F/2=3.7", "--bit-flip-summed",
+                              "boot:52=5.0", "--bit-flip", "boot:9F=1.3"},
+                             o.portDir.string(), &o, &error),
+            ParseOutcome::Run)
+      << error;
+  o.resetDelay = 50ms;
+  SimModule& sim = Start(o);
+  const Bytes read = ModuleFrame(0x4F, {0x83, 0xFE, 0x01, 0x02});
+  const Bytes good = Line().Exchange(read, 14);
+  ASSERT_EQ(good.size(), 14u);
+  EXPECT_EQ(Line().Exchange(read, 14), good);
+  Bytes badSum = good;
+  badSum[12] = static_cast<std::uint8_t>(badSum[12] + 1);
+  EXPECT_EQ(Line().Exchange(read, 14), badSum);
+  EXPECT_EQ(Line().Exchange(read, 14), good);
+  // '1' (0x31) becomes '3' and the frame sum follows; the firmware still holds its version.
+  EXPECT_EQ(Line().Exchange(kRomVersionQuery, 17),
+            ModuleReply(0x30, {0x90, 'V', '3', '.', '0', '0', '.', '0', '0', ' '}));
+  EXPECT_EQ(sim.Snapshot().romVersion, "V1.00.00 ");
+
+  ASSERT_NO_FATAL_FAILURE(RequestBootMode());
+  ASSERT_EQ(HandshakeToCommandWait(Cpu::RX231), 0x06);
+  const Bytes status = BootReply(0x5F, {0x3F, 0x00});
+  Bytes flipped = status;
+  flipped[2] = 0x3E;  // the sum stays as sent
+  EXPECT_EQ(Line().Exchange({0x4F}, 5), flipped);
+  EXPECT_EQ(Line().Exchange({0x4F}, 5), BootReply(0x5F, {0x3F, 0x80}));
+  EXPECT_EQ(Line().Exchange({0x4F}, 5), status);
+
+  const Bytes before = sim.Snapshot().FlashAt(0xFFFC0000, 4);
+  Bytes data = before;
+  data[0] ^= 0x01;
+  Bytes readReply{0x52};
+  for (std::uint8_t b : Be32(4)) readReply.push_back(b);
+  readReply.insert(readReply.end(), data.begin(), data.end());
+  readReply.push_back(BootSum(readReply.data(), readReply.size()));
+  EXPECT_EQ(Line().Exchange(BootFrame(0x52, {0x01, 0xFF, 0xFC, 0x00, 0x00, 0x00, 0x00, 0x00, 0x04}), 10),
+            readReply);
+  EXPECT_EQ(sim.Snapshot().FlashAt(0xFFFC0000, 4), before);
+
+  const std::uint16_t crc = sim.Snapshot().loaderCrc;
+  EXPECT_EQ(Line().Exchange({0x9F}, 3),
+            (Bytes{0x9F, static_cast<std::uint8_t>((crc >> 8) ^ 0x08), static_cast<std::uint8_t>(crc)}));
+}
+
 }  // namespace
 }  // namespace kv9::sim::test

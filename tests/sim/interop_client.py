@@ -8,8 +8,10 @@ reached the module is checked through kv9sim's dump. It starts kv9sim,
 finds the module by its command frames at its own rate, asks for boot mode,
 matches the boot program at the given rate, selects the RX231, switches to
 115200 bit/s with the clock fields a third-party programmer sends, passes
-the ID code check when the flash is protected, erases and programs a few
-blocks, checks the resident loader's CRC, restarts, reads the new ROM
+the ID code check when the flash is protected, asks the erase-block layout
+(a two-byte size, as the chips send it), erases and programs a few blocks,
+reads the whole programmed area back and compares it, checks the resident
+loader's CRC, restarts, reads the new ROM
 version and restores the factory settings.
 
 Standard library only. Exit status 0 when every check held, 1 otherwise.
@@ -295,6 +297,33 @@ def build_image():
     return blocks, bytes(image)
 
 
+def erase_block_layout(line):
+    """The erase-block inquiry as the RX231 answers it: 0x36, a two-byte
+    size, one byte, then (first, block size, block count) per area."""
+    head = line.ask(b"\x26", 3)
+    check(len(head) == 3 and head[0] == 0x36, "erase-block inquiry: %s" % hexs(head))
+    size = head[1] << 8 | head[2]
+    r = head + line.read(size + 1)
+    check(len(r) == size + 4 and boot_sum(r[:-1]) == r[-1], "erase-block reply: %s" % hexs(r[:16]))
+    areas = []
+    for at in range(4, 3 + size, 12):
+        areas.append(tuple(int.from_bytes(r[at + k:at + k + 4], "big") for k in (0, 4, 8)))
+    return areas
+
+
+def read_back(line, first, expected):
+    """Reads the programmed area in 4 KB memory reads, as verifying
+    programmers do, and compares it with the image."""
+    chunk = 0x1000
+    for offset in range(0, len(expected), chunk):
+        n = min(chunk, len(expected) - offset)
+        address = first + offset
+        r = line.ask(boot_frame(0x52, [0x01] + list(be32(address)) + list(be32(n))), n + 6, 3.0)
+        check(len(r) == n + 6 and r[:5] == b"\x52" + be32(n) and boot_sum(r[:-1]) == r[-1],
+              "memory read of 0x%08X: %s" % (address, hexs(r[:8])))
+        check(r[5:-1] == expected[offset:offset + n], "read-back differs in 0x%08X..+%d" % (address, n))
+
+
 def update_in_boot_mode(line, match_rate, pieces, blocks, image):
     match_bit_rate(line, match_rate)
     ack(line, boot_frame(0x10, b"8a02"), 0x46, "device selection")
@@ -306,6 +335,9 @@ def update_in_boot_mode(line, match_rate, pieces, blocks, image):
     ack(line, b"\x06", 0x06, "new bit rate confirmation")
     used_piece = pass_id_check(line, pieces)
     check(boot_status(line) == (0x3F, 0x00), "not waiting for commands")
+    areas = erase_block_layout(line)
+    check(areas and areas[0] == (USER_AREA_FIRST, ERASE_BLOCK, ((1 << 32) - USER_AREA_FIRST) // ERASE_BLOCK),
+          "erase blocks of the user area: %s" % (areas,))
 
     r = line.ask(b"\x4D", 2)
     check(r == b"\xCD\x52", "user area blank check on a programmed module: %s" % hexs(r))
@@ -325,10 +357,7 @@ def update_in_boot_mode(line, match_rate, pieces, blocks, image):
     f = b"\x50" + be32(0xFFFFFFFF)
     ack(line, f + bytes([boot_sum(f)]), 0x06, "end of programming")
 
-    first = min(blocks)
-    r = line.ask(boot_frame(0x52, [0x01] + list(be32(first)) + list(be32(256))), 262, 3.0)
-    check(len(r) == 262 and r[:5] == b"\x52" + be32(256) and boot_sum(r[:-1]) == r[-1] and r[5:-1] == blocks[first],
-          "memory read of 0x%08X: %s" % (first, hexs(r[:8])))
+    read_back(line, USER_AREA_FIRST, image)
 
     r = line.ask(b"\x9F", 3)
     expected = crc_x25(image)

@@ -88,28 +88,9 @@ bool Spawn(Child& c, const std::vector<std::string>& args, const std::string& se
   return spawned == 0;
 }
 
-}  // namespace
-
-int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& args) {
-  const std::string self = "/proc/self/exe";
-  // The children stop the modules; this process only waits for them.
-  ArmStop();
-  const std::vector<std::string> common = CommonChildArguments(args);
-  std::vector<Child> children(options.ports.size());
-  for (std::size_t k = 0; k < children.size(); ++k) {
-    Child& c = children[k];
-    c.port = options.ports[k];
-    std::vector<std::string> childArgs = common;
-    childArgs.push_back("--port");
-    childArgs.push_back(c.port);
-    if (!Spawn(c, childArgs, self)) {
-      std::fprintf(stderr, "%s: error: cannot start %s: %s\n", c.port.c_str(), self.c_str(),
-                   std::strerror(errno));
-      c.exited = true;
-      c.end = std::chrono::steady_clock::now();
-    }
-  }
-
+// Passes every child's lines on, and a stop signal to every child, until
+// each has closed its three streams.
+void ForwardUntilAllEnded(std::vector<Child>& children) {
   int forwarded = 0;
   for (;;) {
     if (StopSignal() != forwarded) {
@@ -147,6 +128,31 @@ int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& a
       }
     }
   }
+}
+
+}  // namespace
+
+int RunSeveralPorts(const CliOptions& options, const std::vector<std::string>& args) {
+  const std::string self = "/proc/self/exe";
+  // The children stop the modules; this process only waits for them.
+  ArmStop();
+  const std::vector<std::string> common = CommonChildArguments(args);
+  std::vector<Child> children(options.ports.size());
+  for (std::size_t k = 0; k < children.size(); ++k) {
+    Child& c = children[k];
+    c.port = options.ports[k];
+    std::vector<std::string> childArgs = common;
+    childArgs.push_back("--port");
+    childArgs.push_back(c.port);
+    if (!Spawn(c, childArgs, self)) {
+      std::fprintf(stderr, "%s: error: cannot start %s: %s\n", c.port.c_str(), self.c_str(),
+                   std::strerror(errno));
+      c.exited = true;
+      c.end = std::chrono::steady_clock::now();
+    }
+  }
+
+  ForwardUntilAllEnded(children);
 
   std::vector<PortRow> rows;
   for (Child& c : children) {

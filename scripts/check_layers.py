@@ -4,14 +4,11 @@
 Each folder may include only from the folders below it (RULES), whether the
 include is written with quotes or angle brackets; an include without a
 folder is the folder's own header, a generated one or a system header. In
-every folder but those still listed in LENGTH_PENDING no function may be
-longer than MAX_LINES, counted from the first line of its declaration to its
-closing brace.
+every folder no function may be longer than MAX_LINES, counted from the
+first line of its declaration to its closing brace.
 
-Exits 1 and prints one line per breach; exits 0 quietly otherwise. With
---all the folders of LENGTH_PENDING are checked too, to see whether one can
-be switched on.
-Usage: check_layers.py [--all] [SOURCE_ROOT]
+Exits 1 and prints one line per breach; exits 0 quietly otherwise.
+Usage: check_layers.py [SOURCE_ROOT]
 """
 import os
 import re
@@ -33,10 +30,6 @@ RULES = {
 FOLDERS = set(RULES) | {"tests", "fuzz", "bench", "resources"}
 
 MAX_LINES = 60
-# Folders whose long functions are still being split. Take a folder off this
-# list once `check_layers.py --all` reports nothing for it; the rule then
-# holds there for good.
-LENGTH_PENDING = {"cli", "sim"}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*(?:"([^"]+)"|<([^>]+)>)', re.M)
 SOURCE = re.compile(r"\.(h|hpp|cpp|cc)$")
@@ -153,9 +146,8 @@ def long_functions(path):
                 header_start = pos + 1
 
 
-def length_breaches(root, pending_too):
-    checked = set(RULES) if pending_too else set(RULES) - LENGTH_PENDING
-    for folder in sorted(checked):
+def length_breaches(root):
+    for folder in sorted(RULES):
         for path in sources(root, folder):
             rel = os.path.relpath(path, root)
             for first, lines in long_functions(path):
@@ -164,10 +156,8 @@ def length_breaches(root, pending_too):
 
 def main():
     args = sys.argv[1:]
-    pending_too = "--all" in args
-    args = [a for a in args if a != "--all"]
     root = args[0] if args else os.path.join(os.path.dirname(__file__), "..")
-    breaches = list(include_breaches(root)) + list(length_breaches(root, pending_too))
+    breaches = list(include_breaches(root)) + list(length_breaches(root))
     for line in breaches:
         print(line)
     return 1 if breaches else 0

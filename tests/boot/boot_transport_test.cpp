@@ -139,33 +139,6 @@ TEST_F(BootTransport, EraseBlockReplyIsWaitedForByItsSizeField) {
   Bytes wide{0x36, 0x00, 0x11, 0x02};
   for (int i = 0; i < 16; ++i) wide.push_back(static_cast<std::uint8_t>(0xF0 + i));
   wide.push_back(BootSum(wide.data(), wide.size()));
-  pump.script = {{1, Bytes(wide.begin(), wide.begin() + 2)}, {3, Bytes(wide.begin() + 2, wide.begin() + 4)},
-                 {6, Bytes(wide.begin() + 4, wide.end())}};
-  std::uint8_t buffer[258] = {};
-  int length = 0;
-  EXPECT_EQ(cont.EraseBlockInfo(buffer, length), 1);
-  EXPECT_EQ(length, 21);
-  EXPECT_EQ(Bytes(buffer, buffer + 21), wide);
-
-  const Bytes narrow = Reply(0x36, {0x01, 0xFF, 0xFC, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFF});
-  pump.polls = 0;
-  pump.script = {{1, Bytes(narrow.begin(), narrow.begin() + 3)}, {2, Bytes(narrow.begin() + 3, narrow.end())}};
-  EXPECT_EQ(cont.EraseBlockInfo(buffer, length), 1);
-  EXPECT_EQ(Bytes(buffer, buffer + length), narrow);
-  EXPECT_EQ(EraseBlockLines(buffer, length)[2], "領域先頭アドレス: 0xFFFC0000");
-
-  pump.polls = 0;
-  pump.script = {{1, {0xA6, 0x80}}};
-  EXPECT_EQ(cont.EraseBlockInfo(buffer, length), 0);
-  EXPECT_EQ(pump.polls, 1);
-}
-
-// The erase-block reply is waited for by its two-byte size, across polls; a
-// reply with a one-byte size is still taken whole; an error fails at once.
-TEST_F(BootTransport, EraseBlockReplyIsWaitedForByItsSizeField) {
-  Bytes wide{0x36, 0x00, 0x11, 0x02};
-  for (int i = 0; i < 16; ++i) wide.push_back(static_cast<std::uint8_t>(0xF0 + i));
-  wide.push_back(BootSum(wide.data(), wide.size()));
   link.Next({{1, Bytes(wide.begin(), wide.begin() + 2)}, {3, Bytes(wide.begin() + 2, wide.begin() + 4)},
              {6, Bytes(wide.begin() + 4, wide.end())}});
   std::uint8_t buffer[258] = {};

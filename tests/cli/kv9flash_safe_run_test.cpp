@@ -128,6 +128,30 @@ TEST_F(Kv9flashSafeRunTest, TheEepromIsOnlyTouchedWithAnAgreedCopyOnDisk) {
     EXPECT_EQ(sim->Snapshot().eepromAllData, before.eepromAllData);
     EXPECT_NE(r.err.find("continue with: kv9flash --port COM3 restore\n"), std::string::npos) << r.err;
   }
+  {
+    // A bit error in one of the two factory-image reads that no frame check
+    // sees (its sum made right): the reads disagree, nothing is initialised.
+    sim::SimOptions options;
+    sim::FaultRule flip;
+    flip.kind = sim::FaultRule::Kind::BitFlipSummed;
+    flip.site.side = sim::FaultSite::Side::Firmware;
+    flip.site.frameCode = 0x4F;
+    flip.site.code = 0x83;
+    flip.site.occurrence = 3;
+    flip.flipByte = 20;
+    flip.flipBit = 2;
+    options.faults.rules.push_back(flip);
+    test::TracedSim sim(folder_, 3, options);
+    const auto before = sim->Snapshot();
+    test::ScopedEnv dataHome("XDG_DATA_HOME", folder_.Path() + "/data");
+    const auto r = Kv9flash({"--port", "COM3"});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_TRUE(Has(SplitLines(r.out), "EEPROMを2回読み出した内容が一致しないため、工場出荷時設定を中止しました。"
+                                       "R/Wの設定は変更されていません。")) << r.out;
+    EXPECT_FALSE(Initialised(sim));
+    EXPECT_EQ(sim->Snapshot().eepromFactory, before.eepromFactory);
+    EXPECT_EQ(sim->Snapshot().eepromAllData, before.eepromAllData);
+  }
   // A backup file of other settings, written back with restore --from.
   std::array<std::uint8_t, 124> factory{}, allData{};
   for (std::size_t i = 0; i < 124; ++i) {

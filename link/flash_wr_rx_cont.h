@@ -90,7 +90,8 @@ class TFlashWrRXCont final : public LineLink {
   // --- module command frames (link/module_commands.cpp) ---
   // The module's frame checksum over LEN + 5 bytes from STX.
   static std::uint8_t FrameSum(const std::uint8_t* frame);
-  // The reply wait with 1000 ms; takes three bytes, 1 when the third is "0".
+  // The reply wait with 1000 ms for a whole reply of count bytes (a spoilt
+  // one counts as none); takes three bytes, 1 when the third is "0".
   int WaitReply(int count);
   int DousaModeSet(std::uint8_t param1, std::uint8_t param2, int flag, std::uint16_t param16,
                    std::uint8_t param3);
@@ -102,6 +103,8 @@ class TFlashWrRXCont final : public LineLink {
                      const std::uint8_t* data);
   int ReadRomVersion(int display);
   int ReadModelName(int display);
+  // The boot-mode request. 0 only when the module answered and refused; no
+  // answer (it may have reset first) is 1. The line is at 19200 bit/s after.
   int SetProgMode();
   int CheckLink();
 

@@ -131,7 +131,8 @@ int TFlashWrRXCont::PollRxCount(std::uint32_t timeoutMs, int count) {
   // A held-back frame gets no reply: no use waiting for one.
   if (stopped_) return RxCount() >= count ? 1 : 0;
   return PollMessagesUntil([&] { return RxCount() >= count; },
-                           [&] { return WaitTimerExpired(timeoutMs) != 0; });
+                           [&] { return WaitTimerExpired(timeoutMs) != 0; },
+                           [] { g_waitStartTick = TickCount(); });
 }
 
 int TFlashWrRXCont::OpenPort(std::uint8_t port) {

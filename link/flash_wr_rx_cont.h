@@ -102,6 +102,8 @@ class TFlashWrRXCont final : public LineLink {
                      const std::uint8_t* data);
   int ReadRomVersion(int display);
   int ReadModelName(int display);
+  // The boot-mode request. 0 only when the module answered and refused; no
+  // answer (it may have reset first) is 1. The line is at 19200 bit/s after.
   int SetProgMode();
   int CheckLink();
 

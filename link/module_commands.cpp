@@ -102,6 +102,9 @@ int TFlashWrRXCont::SetProgMode() {
   std::vector<std::uint8_t> data(1 + codeLength);
   data[0] = kSubProgMode;
   std::memcpy(data.data() + 1, kProgModeAccessCode, codeLength);
+  // No answer may mean the module reset before it could give one: the boot
+  // program is then tried all the same. A refusal is a clear no.
+  int result = 1;
   if (ExchangeModuleFrame(*this, {.title = "ST_PROG_MODE: ",
                                   .code = kCmdAct,
                                   .data = std::move(data),
@@ -109,13 +112,14 @@ int TFlashWrRXCont::SetProgMode() {
                                   .timeoutMs = kProgModeReplyTimeoutMs})) {
     std::uint8_t reply[module_reply::kProgMode];
     for (auto& b : reply) b = RxByte();
-    AddLog(reply[2] == kStatusAccepted ? "ACK Recieve" : "Error", 0);
+    result = reply[2] == kStatusAccepted ? 1 : 0;
+    AddLog(result ? "ACK Recieve" : "Error", 0);
   } else {
     AddLog("Time Over(10)", 0);
   }
   // The boot program begins its protocol at 19200 bit/s.
   CommX1.SetBaudRate(br19200);
-  return 1;
+  return result;
 }
 
 int TFlashWrRXCont::CheckLink() {

@@ -19,11 +19,27 @@ void SendModuleFrame(TFlashWrRXCont& cont, const ModuleRequest& request) {
   cont.SendBytes(frame.data(), static_cast<int>(frame.size()), 1);
 }
 
+// Judges the awaited bytes where they lie, so nothing of a spoilt reply is
+// taken.
+ReplyVerdict PeekReplyVerdict(const TFlashWrRXCont& cont, int length) {
+  std::vector<std::uint8_t> reply(static_cast<std::size_t>(length));
+  for (int i = 0; i < length; ++i) reply[static_cast<std::size_t>(i)] = cont.PeekRx(i);
+  return CheckModuleReply(reply);
+}
+
 }  // namespace
+
+int AwaitWholeReply(TFlashWrRXCont& cont, std::uint32_t timeoutMs, int length) {
+  if (!cont.WaitRxCount(timeoutMs, length)) return 0;
+  const ReplyVerdict verdict = PeekReplyVerdict(cont, length);
+  if (verdict.Whole()) return 1;
+  cont.AddLog(ReplyVerdictText(verdict), 0);
+  return 0;
+}
 
 int ExchangeModuleFrame(TFlashWrRXCont& cont, const ModuleRequest& request) {
   SendModuleFrame(cont, request);
-  return cont.WaitRxCount(request.timeoutMs, request.replyLength);
+  return AwaitWholeReply(cont, request.timeoutMs, request.replyLength);
 }
 
 int TakeReplyStatus(TFlashWrRXCont& cont) {

@@ -1,8 +1,9 @@
 #pragma once
 // The one exchange of the module's own command frames: build the frame, log
 // it, send it with the receive ring flushed first, wait for a reply of a named
-// length and check its status. Every module command goes through it, so a
-// command only says what it sends and how long its answer is.
+// length, check that it is one whole frame and then its status. Every module
+// command goes through it, so a command only says what it sends and how long
+// its answer is.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,7 +18,8 @@ constexpr int kDousaMode = 7;
 constexpr int kTxOnOff = 9;
 constexpr int kEepromWrite = 8;
 constexpr int kEepromInit = 8;
-constexpr int kProgMode = 6;
+// The boot-mode request's acknowledgement echoes its sub-command.
+constexpr int kProgMode = 8;
 // Five header bytes, nine text bytes, ETX, SUM, CR.
 constexpr int kIdentity = 17;
 // STX, 0x00, status, LEN, sub-command, address, count, the words, ETX, SUM, CR.
@@ -39,8 +41,15 @@ struct ModuleRequest {
 };
 
 // Sends the request's frame and waits for replyLength bytes; 1 when they
-// are unread in the ring (nothing taken), 0 after the time-out.
+// are unread in the ring (nothing taken) and form one whole reply frame
+// (CheckModuleReply), 0 after the time-out. A reply that is not whole counts
+// as none: 0 as well, after a debug line saying what was wrong, and its
+// bytes stay unread until the next command's flush, as a late reply's do.
 int ExchangeModuleFrame(TFlashWrRXCont& cont, const ModuleRequest& request);
+
+// The waiting half of ExchangeModuleFrame, for a frame already sent: the
+// reply wait for `length` bytes, then the same judgement.
+int AwaitWholeReply(TFlashWrRXCont& cont, std::uint32_t timeoutMs, int length);
 
 // Takes the first three bytes of a reply already in the ring: 1 when the
 // third, its status, says "accepted". The rest stays unread for the caller.

@@ -11,13 +11,24 @@ bool TicksPassed(std::uint32_t start, std::uint32_t ms) {
   return elapsed >= 0 && static_cast<std::uint32_t>(elapsed) >= ms;
 }
 
-int PollMessagesUntil(const std::function<bool()>& ready, const std::function<bool()>& expired) {
+int PollMessagesUntil(const std::function<bool()>& ready, const std::function<bool()>& expired,
+                      const std::function<void()>& restart) {
+  std::uint32_t stepStart = TickCount();
   for (;;) {
     ProcessMessages();
     WaitMessages(10);  // returns as soon as received bytes were handed over
     if (ready()) return 1;
     ProcessMessages();
-    if (expired()) return 0;
+    const std::uint32_t now = TickCount();
+    const bool stopped = TicksBetween(stepStart, now) >= kStoppedStepMs;
+    stepStart = now;
+    if (stopped) {
+      restart();
+      continue;
+    }
+    if (!expired()) continue;
+    ProcessMessages();
+    return ready() ? 1 : 0;
   }
 }
 

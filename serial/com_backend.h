@@ -48,9 +48,9 @@ class ComDevice {
   static std::unique_ptr<ComDevice> Open(const std::string& portName);
 
   virtual void ApplyBufferSizes(int inputSize, int outputSize) = 0;  // code 9
-  // Code 7. Leaves the DTR and RTS levels as they are (the component raises
-  // or drops them itself, only when their control setting changed); only a
-  // handshake mode hands the line to the driver. XON/XOFF as the settings say.
+  // Code 7. Leaves the DTR and RTS levels as they are, at opening too: only
+  // SetDTR and SetRTS move them, and a handshake mode hands the line to the
+  // driver. XON/XOFF as the settings say.
   virtual void ApplyLine(const ComLineSettings& line) = 0;
   virtual void ApplyTimeouts(const TComTimeouts& timeouts) = 0;      // code 8
 

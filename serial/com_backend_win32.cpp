@@ -283,6 +283,18 @@ class Win32ComDevice final : public ComDevice {
     return errors;
   }
 
+  // Takes the levels DTR and RTS have now (as the driver left them at
+  // opening), so that applying the line settings keeps them. Where the
+  // driver cannot say, both count as raised: applying then leaves a raised
+  // line up, and the caller's SetDTR/SetRTS decide.
+  void TakeLineLevels() {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!::GetCommState(h_.get(), &dcb)) return;
+    dtrOn_ = dcb.fDtrControl != DTR_CONTROL_DISABLE;
+    rtsOn_ = dcb.fRtsControl != RTS_CONTROL_DISABLE;
+  }
+
   void SetDTR(bool on) override {
     Escape(on ? SETDTR : CLRDTR);
     dtrOn_ = on;
@@ -406,9 +418,10 @@ class Win32ComDevice final : public ComDevice {
   Handle ioEvent_{NewManualResetEvent()};  // completion of a read or write (user-interface thread)
   int inputSize_ = 1024;
   std::uint32_t rate_ = 9600;  // the line's rate, for the drain's time slices
-  // The levels last given to DTR and RTS (user-interface thread only).
-  bool dtrOn_ = false;
-  bool rtsOn_ = false;
+  // The levels DTR and RTS have: taken at opening, then those last given
+  // (user-interface thread only).
+  bool dtrOn_ = true;
+  bool rtsOn_ = true;
   bool maskSet_ = false;  // event thread, or Park once it has ended
   std::atomic<std::uint64_t> bytesRead_{0};
   // Error flags that a queue-length query cleared before TakeErrors could
@@ -435,6 +448,7 @@ std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
   // The next opening starts with empty queues and no stale error flags.
   device->Purge(true, true);
   device->TakeErrors(false);
+  device->TakeLineLevels();
   return device;
 }
 

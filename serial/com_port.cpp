@@ -74,7 +74,6 @@ void TCustomComPort::Close() {
 }
 
 void TCustomComPort::CreateHandle() {
-  linesApplied_ = false;
   if (kept_ && keptPort_ == port_) {
     device_ = std::move(kept_);
     return;
@@ -126,20 +125,11 @@ void TCustomComPort::ApplyDCB() {
   line.xonXoffIn = false;
   line.xonChar = static_cast<std::uint8_t>(flowControl_.XonChar);
   line.xoffChar = static_cast<std::uint8_t>(flowControl_.XoffChar);
+  // DTR and RTS keep their levels: applying the settings again (a new rate,
+  // each reopening) must not drop them, or a module or cable that is reset
+  // or powered through them would restart. They move only by SetDTR and
+  // SetRTS; a handshake mode hands its line to the driver.
   device_->ApplyLine(line);
-  // DTR and RTS take the level their control setting fixes at opening and
-  // when that setting changes, never merely because the rate or another
-  // setting was applied again: a module or cable powered or reset through
-  // them would otherwise drop. Handshake modes leave the line to the driver.
-  const bool dtrChanged = !linesApplied_ || line.controlDtr != appliedDtr_;
-  const bool rtsChanged = !linesApplied_ || line.controlRts != appliedRts_;
-  linesApplied_ = true;
-  appliedDtr_ = line.controlDtr;
-  appliedRts_ = line.controlRts;
-  if (dtrChanged && line.controlDtr != dtrHandshake) device_->SetDTR(line.controlDtr == dtrEnable);
-  if (rtsChanged && (line.controlRts == rtsEnable || line.controlRts == rtsDisable)) {
-    device_->SetRTS(line.controlRts == rtsEnable);
-  }
 }
 
 void TCustomComPort::ApplyTimeouts() {

@@ -47,6 +47,9 @@ class TComFlowControl {
 
   bool OutCTSFlow = false;
   bool OutDSRFlow = false;
+  // Only the handshake modes reach the line. Enable and disable leave the
+  // level alone: the port's user sets it with SetDTR and SetRTS (the link
+  // controller raises both right after opening).
   TDTRFlowControl ControlDTR = dtrDisable;
   TRTSFlowControl ControlRTS = rtsDisable;
   bool XonXoffOut = false;
@@ -106,6 +109,8 @@ class TCustomComPort {
   // Bytes waiting in the driver's input queue (0 when closed).
   int InputCount();
   // Raises or drops the line now; a device without modem lines ignores it.
+  // The only calls that move DTR and RTS: opening leaves them as the system
+  // left them, and applying settings leaves them as they are.
   // Raises code 12 on failure, 24 when closed.
   void SetDTR(bool on);
   void SetRTS(bool on);
@@ -192,11 +197,6 @@ class TCustomComPort {
   int holds_ = 0;
   std::unique_ptr<ComDevice> kept_;  // closed under a hold, still ours
   std::string keptPort_;             // the name it was opened by
-  // The DTR and RTS control settings last applied to the open device; the
-  // lines are set only when these change (or at opening).
-  bool linesApplied_ = false;
-  TDTRFlowControl appliedDtr_ = dtrDisable;
-  TRTSFlowControl appliedRts_ = rtsDisable;
 };
 
 class TComPort : public TCustomComPort {};

@@ -1,6 +1,7 @@
 // kv9flash run as a program against the simulated module on a real pty.
 #include <algorithm>
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "wire/crc16.h"
 #include "link/eeprom_procedures.h"
@@ -331,6 +333,29 @@ TEST_F(Kv9flashTest, SigintDuringProgrammingStopsAtAFrameBoundaryAndTheCommandIt
   EXPECT_EQ(sim->Snapshot().FlashAt(0xFFFC0000, 245760),
             std::vector<std::uint8_t>(image.data, image.data + 245760));
   EXPECT_EQ(sim->Snapshot().romVersion, "V2.00.00 ");
+}
+
+TEST_F(Kv9flashTest, StoppedAndContinuedDuringTheWriteTheUpdateStillSucceeds) {
+  // Ctrl+Z, then fg seconds later: the reply that came meanwhile is taken,
+  // no wait counts the stopped seconds as its own.
+  sim::SimOptions paced;
+  paced.pace = true;
+  test::TracedSim sim(folder_, 3, paced);
+  test::SpawnedChild run(KV9FLASH_PATH, {"--port", "COM3", "--no-init"});
+  ASSERT_TRUE(sim->WaitFor([](const sim::SimSnapshot& s) { return s.blocksReceived >= 50; },
+                           std::chrono::seconds(30)));
+  ASSERT_EQ(::kill(run.Pid(), SIGSTOP), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(run.Pid(), &status, WUNTRACED), run.Pid());
+  ASSERT_TRUE(WIFSTOPPED(status));
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // how long it stays stopped
+  ASSERT_EQ(::kill(run.Pid(), SIGCONT), 0);
+  const auto r = run.Finish(90000);
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  const ResourceBlob image = FindResource("HEXDATA", "HexData1");
+  EXPECT_EQ(sim->Snapshot().FlashAt(0xFFFC0000, 245760),
+            std::vector<std::uint8_t>(image.data, image.data + 245760));
 }
 
 TEST_F(Kv9flashTest, SigtermBeforeTheBootModeRequestEndsAtOnceAndLeavesTheModuleAlone) {

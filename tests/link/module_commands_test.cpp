@@ -113,18 +113,23 @@ TEST_F(ModuleCommandsTest, SixteenByteRomReplyIsATimeOutAndKeepsTheOldVersion) {
   EXPECT_EQ(pane_.lines, std::vector<std::string>{"Time Over(10)"});
 }
 
-TEST_F(ModuleCommandsTest, RefusedRomReplyIsStillTakenAndNameStopsAtNineCharacters) {
+TEST_F(ModuleCommandsTest, RefusedRomReplyIsStillTakenButALongerNameIsNoReply) {
   test::PtyPort port(5, folder_.Path());
   test::ScriptedModule peer(port, [](const Bytes& frame) {
     if (frame[4] == 0x90) return test::ReplyFrame(0x31, {0x90, 'V', '3', '.', '0', '0', '.', '0', '0', 'X'});
     return test::ReplyFrame(0x30, {0x93, 'Q', '5', '0', '8', 'A', 'B', 'C', 'D', 'E', 'F'});  // ten characters
   });
   TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
+  cont.DebugLog = 1;
+  cont.TxLog = cont.RxLog = 0;
+  std::copy_n("OLDNAME  ", 10, cont.ModelName.begin());
   Open(cont, 5);
   EXPECT_EQ(cont.ReadRomVersion(0), 1);
   EXPECT_STREQ(cont.RomVersion.data(), "V3.00.00X");
-  EXPECT_EQ(cont.ReadModelName(0), 1);
-  EXPECT_STREQ(cont.ModelName.data(), "Q508ABCDE");
+  // Its 17 awaited bytes are not a whole frame (LEN says 11): as no reply.
+  EXPECT_EQ(cont.ReadModelName(1), 0);
+  EXPECT_STREQ(cont.ModelName.data(), "OLDNAME  ");
+  EXPECT_EQ(pane_.lines, std::vector<std::string>{"Reply rejected: LEN at byte 3 is 0B, expected 0A"});
 }
 
 TEST_F(ModuleCommandsTest, PassThroughDeliversTheReplyFromItsLenByte) {
@@ -173,19 +178,16 @@ TEST_F(ModuleCommandsTest, UnansweredBootModeRequestStillSucceedsAndSwitchesTo19
   EXPECT_EQ(port.SlaveRate(), 19200u);
 }
 
-TEST_F(ModuleCommandsTest, RefusedBootModeRequestLogsError) {
+TEST_F(ModuleCommandsTest, RefusedBootModeRequestLogsErrorAndFails) {
   test::PtyPort port(5, folder_.Path());
-  test::ScriptedModule peer(port, [](const Bytes&) {
-    Bytes r = test::ReplyFrame(0x31, {});
-    r.pop_back();  // six bytes are all the tool waits for
-    return r;
-  });
+  test::ScriptedModule peer(port, [](const Bytes&) { return test::ReplyFrame(0x31, {0x9B}); });
   TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
   cont.DebugLog = 1;
   cont.TxLog = cont.RxLog = 0;
   ASSERT_EQ(cont.OpenPort(5), 1);
-  EXPECT_EQ(cont.SetProgMode(), 1);
+  EXPECT_EQ(cont.SetProgMode(), 0);
   EXPECT_EQ(pane_.lines, std::vector<std::string>{"Error"});
+  EXPECT_EQ(port.SlaveRate(), 19200u);
 }
 
 }  // namespace

@@ -38,6 +38,35 @@ TEST(ModuleFrame, FixedFramesByteForByte) {
             "02 00 4E 06 83 FF 29 01 FA 00 03 FF 0D");
 }
 
+TEST(ModuleReply, OnlyAWholeFrameOfTheAwaitedLengthPasses) {
+  using B = std::vector<std::uint8_t>;
+  // A reply has the layout of a command frame with the status in the code's
+  // place: the ROM version reply, 17 bytes with sum 0x92.
+  const B rom = BuildModuleFrame(0x30, {0x90, 'V', '1', '.', '0', '0', '.', '0', '0', ' '});
+  auto spoilt = [&](std::size_t at, std::uint8_t value) {
+    B r = rom;
+    r[at] = value;
+    return r;
+  };
+  const std::pair<B, std::string> cases[] = {
+      {rom, ""},
+      {BuildModuleFrame(0x31, {0x83}), ""},  // a refusal is a whole reply too
+      {spoilt(0, 0x03), "STX at byte 0 is 03, expected 02"},
+      {spoilt(1, 0x01), "byte 1 at byte 1 is 01, expected 00"},
+      {spoilt(3, 0x0B), "LEN at byte 3 is 0B, expected 0A"},
+      {spoilt(14, 0x0D), "ETX at byte 14 is 0D, expected 03"},
+      {spoilt(15, 0x93), "SUM at byte 15 is 93, expected 92"},
+      {spoilt(9, '9'), "SUM at byte 15 is 92, expected 9B"},  // data changed under the sum
+      {spoilt(16, 0x0A), "CR at byte 16 is 0A, expected 0D"},
+      {B(rom.begin(), rom.begin() + 6), "too short for a frame"},
+  };
+  for (const auto& [reply, fault] : cases) {
+    const ReplyVerdict v = CheckModuleReply(reply);
+    EXPECT_EQ(v.Whole(), fault.empty()) << fault;
+    EXPECT_EQ(ReplyVerdictText(v), fault.empty() ? "" : "Reply rejected: " + fault);
+  }
+}
+
 TEST(ComNumber, NumberAfterTheFirstThreeCharacters) {
   EXPECT_EQ(ComNumberOf("COM1"), 1);
   EXPECT_EQ(ComNumberOf("COM128"), 128);

@@ -327,7 +327,7 @@ TEST_F(SerialPty, ChangedBaudRateOnAnOpenPortAppliesAtOnce) {
 }
 
 TEST_F(SerialPty, ModemLineCallsOnAPtyAreNoOps) {
-  port.FlowControl().ControlDTR = dtrEnable;  // applied at opening
+  port.FlowControl().ControlDTR = dtrEnable;
   port.FlowControl().ControlRTS = rtsEnable;
   ASSERT_NO_THROW(port.Open());
   EXPECT_NO_THROW(port.SetDTR(true));

@@ -169,6 +169,7 @@ struct Row {
   const char* next;                // what continue_with runs after "kv9flash --port COMn"
   const char* stepLine = nullptr;  // a forced line of the failing step before the stage's
   bool stageBegun = true;          // false: the run failed before the stage began (no stage line)
+  bool initialised = true;         // FLASH DATA: the EEPROM was initialised before the failure
 };
 
 constexpr char kReWrite[] = "--rewrite --speed 19200 update";

@@ -106,27 +106,11 @@ int RunUpdate(ModuleRun& run) {
 
 // The factory-setting step alone, or a backup file written back.
 int RunRestore(ModuleRun& run) {
-  UpdateReport& r = run.facts.report;
-  const std::uint32_t start = TickCount();
-  r.stage = "restore";
-  r.moduleState = ModuleState::RunningNewFirmware;
-  const std::string port = run.cont.CommX1.Port();
-  const EepromRestoreResult result =
-      run.options.restoreFrom.empty()
-          ? RestoreWithBackup(run.cont, run.options.update.InitScanMode, port, run.Log())
-          : RestoreFromBackupFile(run.cont, run.options.restoreFrom, port, run.Log());
-  const bool ok = result.problem == RestoreProblem::None;
-  run.Log()(ok ? "FLASH DATA : OK" : "FLASH DATA : NG", 1);
-  LogRestoreProblem(result, run.Log());
-  r.eepromBackup = result.backupPath;
-  r.restoreProblem = result.problem;
-  r.moduleState = ok ? ModuleState::Restored : ModuleState::RunningNewFirmware;
-  r.outcome = ok ? UpdateOutcome::Ok : UpdateOutcome::Failed;
-  r.stage = ok ? "done" : "restore";
-  r.next = ok ? NextStep::None : NextStepFor(r.moduleState, r.restoreProblem, false);
-  r.seconds = static_cast<double>(TickCount() - start) / 1000.0;
+  const std::string romBefore = run.facts.report.romBefore;
+  run.facts.report = RunRestoreStep(run.cont, run.options.update.InitScanMode, run.options.restoreFrom, run.Log());
+  run.facts.report.romBefore = romBefore;
   run.cont.ClosePort();
-  return ok ? kExitOk : kExitFailed;
+  return run.facts.report.outcome == UpdateOutcome::Ok ? kExitOk : kExitFailed;
 }
 
 // The closing summary and, after a failure, the command that continues.

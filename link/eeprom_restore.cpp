@@ -1,6 +1,9 @@
 #include "link/eeprom_restore.h"
 
+#include <cstring>
+
 #include "link/eeprom_backup.h"
+#include "platform/ticks.h"
 
 namespace kv9 {
 namespace {
@@ -58,6 +61,28 @@ EepromRestoreResult RestoreFromBackupFile(TFlashWrRXCont& cont, const std::strin
   }
   result.problem = WriteEepromImagesBack(cont, wanted);
   return result;
+}
+
+UpdateReport RunRestoreStep(TFlashWrRXCont& cont, int initScanMode, const std::string& fromFile,
+                            const LogLineFn& log) {
+  UpdateReport r;
+  const std::uint32_t start = TickCount();
+  const std::string port = cont.CommX1.Port();
+  const EepromRestoreResult result = fromFile.empty() ? RestoreWithBackup(cont, initScanMode, port, log)
+                                                      : RestoreFromBackupFile(cont, fromFile, port, log);
+  const bool ok = result.problem == RestoreProblem::None;
+  log(ok ? "FLASH DATA : OK" : "FLASH DATA : NG", 1);
+  LogRestoreProblem(result, log);
+  r.romBefore = std::string(cont.RomVersion.data(), ::strnlen(cont.RomVersion.data(), 9));
+  r.moduleRate = cont.Settings.BitRate;
+  r.eepromBackup = result.backupPath;
+  r.restoreProblem = result.problem;
+  r.moduleState = ok ? ModuleState::Restored : ModuleState::RunningNewFirmware;
+  r.outcome = ok ? UpdateOutcome::Ok : UpdateOutcome::Failed;
+  r.stage = ok ? "done" : "restore";
+  r.next = ok ? NextStep::None : NextStepFor(r.moduleState, r.restoreProblem, false);
+  r.seconds = static_cast<double>(TickCount() - start) / 1000.0;
+  return r;
 }
 
 void LogRestoreProblem(const EepromRestoreResult& result, const LogLineFn& log) {

@@ -25,6 +25,13 @@ EepromRestoreResult RestoreWithBackup(TFlashWrRXCont& cont, int initScanMode, co
 EepromRestoreResult RestoreFromBackupFile(TFlashWrRXCont& cont, const std::string& file,
                                           const std::string& portName, const LogLineFn& log);
 
+// The factory-setting step as a command of its own (the window's menu,
+// `kv9flash restore`): RestoreWithBackup, or RestoreFromBackupFile when
+// `fromFile` is given, with its "FLASH DATA" line and what a failure left.
+// The report says where the module stands and what continues.
+UpdateReport RunRestoreStep(TFlashWrRXCont& cont, int initScanMode, const std::string& fromFile,
+                            const LogLineFn& log);
+
 // The forced lines that say what a failed factory-setting step left and
 // what to do: nothing changed (the reads, the copy) or the EEPROM partly
 // written (and which file holds it as it was).

@@ -14,6 +14,10 @@ bool TicksPassed(std::uint32_t start, std::uint32_t ms) {
 int PollMessagesUntil(const std::function<bool()>& ready, const std::function<bool()>& expired,
                       const std::function<void()>& restart) {
   std::uint32_t stepStart = TickCount();
+  // A process stopped a few times in one wait is a person at a terminal; one
+  // whose every step takes half a second is a machine that cannot keep up,
+  // and its waits must still end.
+  int restartsLeft = kMaxWaitRestarts;
   for (;;) {
     ProcessMessages();
     WaitMessages(10);  // returns as soon as received bytes were handed over
@@ -22,7 +26,8 @@ int PollMessagesUntil(const std::function<bool()>& ready, const std::function<bo
     const std::uint32_t now = TickCount();
     const bool stopped = TicksBetween(stepStart, now) >= kStoppedStepMs;
     stepStart = now;
-    if (stopped) {
+    if (stopped && restartsLeft > 0) {
+      --restartsLeft;
       restart();
       continue;
     }

@@ -28,6 +28,8 @@ int PollMessagesUntil(const std::function<bool()>& ready, const std::function<bo
 
 // A poll step at least this long was not spent waiting.
 constexpr std::uint32_t kStoppedStepMs = 500;
+// How often one wait starts afresh after such a step.
+constexpr int kMaxWaitRestarts = 8;
 
 // A fixed pause: processes messages for the whole of `ms`, however many
 // arrive.

@@ -92,7 +92,7 @@ void Station::EraseTable() {
 void Station::DrawTable() {
   std::string text;
   for (const SlotView* slot : slots_) text += SlotLine(*slot) + "\n";
-  text += TallyText(tally_, Elapsed()) + "\n";
+  text += "tally  " + TallyText(tally_, Elapsed()) + "\n";
   std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
   drawn_ = static_cast<int>(slots_.size()) + 1;

@@ -31,13 +31,17 @@ std::string CpuNames();
 std::string DefaultCpuName() { return CpuProfileFor(kDefaultCpuCode).name; }
 
 std::string UsageTextFor(const std::string& cpuNames) {
-  return "usage: kv9flash [options] [update|version|ports|info|restore]      (update is the default)\n"
+  return "usage: kv9flash [options] [update|version|ports|info|restore|station]      (update is the default)\n"
          "  update               write the firmware image into the module\n"
          "  version              find the module and read its ROM version\n"
          "  restore              only the factory-setting step on a module running its firmware:\n"
          "                       the EEPROM copied to disk, initialised, its values written back\n"
          "  restore --from FILE  write the EEPROM images of a backup file back into the module\n"
-         "  ports                list the ports: name, device path, description\n"
+         "  station              a production bench: until Ctrl+C, update each module as it is\n"
+         "                       connected to one of the --port ports, once; a live table on a\n"
+         "                       terminal, else one line per event; exit 0 when every module\n"
+         "                       of the shift was updated, 1 when any failed\n"
+         "  ports                list the ports: name, device path, description, stable names\n"
          "  info                 what the image holds, without touching a port\n"
          "  --port COMn          port to use (default COM1); give it several times, or a comma\n"
          "                       list (--port COM3,COM4), to update several modules at once,\n"
@@ -224,7 +228,7 @@ struct CommandName {
 };
 constexpr CommandName kCommands[] = {{"update", Command::Update},   {"version", Command::Version},
                                      {"ports", Command::Ports},     {"info", Command::Info},
-                                     {"restore", Command::Restore}};
+                                     {"restore", Command::Restore}, {"station", Command::Station}};
 
 // One argument (and its value, which `i` then passes); "" or the error.
 std::string TakeArgument(const std::vector<std::string>& args, std::size_t& i, CliOptions& o, bool& commandSeen) {
@@ -265,6 +269,9 @@ std::string CheckCombination(CliOptions& o) {
   if (o.ports.size() > 1 && o.autoCheck) return "--auto searches for one module; it cannot go with several ports";
   if (!o.restoreFrom.empty() && o.command != Command::Restore) return "--from goes with restore only";
   if (o.command == Command::Restore && o.ports.size() > 1) return "restore works on one module at a time";
+  // A station finds each module on its own port and updates it as found.
+  if (o.command == Command::Station && (o.autoCheck || o.reWrite))
+    return std::string("station cannot be used with ") + (o.autoCheck ? "--auto" : "--rewrite");
   return {};
 }
 

@@ -10,7 +10,7 @@
 
 namespace kv9::cli {
 
-enum class Command { Update, Version, Ports, Info, Restore };
+enum class Command { Update, Version, Ports, Info, Restore, Station };
 
 struct CliOptions {
   Command command = Command::Update;

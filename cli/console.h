@@ -7,6 +7,7 @@
 // finished whoever is watching; the error is kept for the exit status.
 // Every line can also go to a run record with its time.
 #include <cstdio>
+#include <functional>
 #include <string>
 
 namespace kv9::cli {
@@ -29,6 +30,14 @@ class Console {
   // Erases the progress line; the next Progress draws it again.
   void EndProgress();
   bool ProgressOn() const { return progress_; }
+  // The update's stage label and percentage (-1 none) as they change, for
+  // a station that shows them in its own table (whether or not the progress
+  // line is drawn).
+  using StageSink = std::function<void(const std::string& label, int percent)>;
+  void SetStageSink(StageSink sink) { stageSink_ = std::move(sink); }
+  void Stage(const std::string& label, int percent) {
+    if (stageSink_) stageSink_(label, percent);
+  }
   // Where run-record lines go (null: none). Not owned.
   void SetRecord(std::FILE* record) { record_ = record; }
   // A line for the record only (settings, outcome).
@@ -49,6 +58,7 @@ class Console {
   int outError_ = 0;
   int recordError_ = 0;
   std::string current_;
+  StageSink stageSink_;
 };
 
 }  // namespace kv9::cli

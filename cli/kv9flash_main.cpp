@@ -13,10 +13,12 @@
 #include "cli/host_os.h"
 #include "cli/image_info.h"
 #include "cli/module_run.h"
+#include "cli/recorded_run.h"
 #include "cli/report_json.h"
 #include "cli/run_record.h"
 #include "cli/several_ports.h"
 #include "cli/signals.h"
+#include "cli/station.h"
 #include "cli/terminal_ui.h"
 #include "image/image_area.h"
 #include "kv9_version.h"
@@ -33,23 +35,12 @@ constexpr int kExitUsage = 2;
 
 int ListPorts() {
   for (const kv9::PortEntry& entry : kv9::ReadPortTable()) {
-    std::printf("%s\t%s\t%s\n", entry.name.c_str(), entry.device.c_str(), entry.description.c_str());
+    std::string line = entry.name + "\t" + entry.device + "\t" + entry.description;
+    // The names that stay with the socket or the adapter, for pinning a slot.
+    for (const std::string& stable : entry.stableNames) line += "\t" + stable;
+    std::printf("%s\n", line.c_str());
   }
   return kExitOk;
-}
-
-// The settings of this run, for its record.
-std::string SettingsLine(const kv9::cli::CliOptions& o) {
-  std::string line = "settings: --port " + o.port;
-  if (o.autoCheck) line += " --auto";
-  if (o.reWrite) line += " --rewrite --speed " + std::to_string(o.speed);
-  for (const std::string& a : kv9::cli::SettingsArguments(o)) line += " " + a;
-  const kv9::TProgSettings& s = o.settings;
-  char rest[160];
-  std::snprintf(rest, sizeof rest, " (cpu code %d, ROM size %s, boot rate %d, %.2f MHz x%d x%d, reset wait %d ms)",
-                s.CpuCode, kv9::kRomSizeNames[s.RomSizeIndex], s.BootBitRate, static_cast<double>(s.InputFreqMHz),
-                s.Multiplier1, s.Multiplier2, o.update.ResetWaitMs);
-  return line + rest;
 }
 
 int ShowImageInfo(const kv9::cli::CliOptions& options, kv9::cli::Console& console) {
@@ -75,64 +66,6 @@ int ShowImageInfo(const kv9::cli::CliOptions& options, kv9::cli::Console& consol
   return kExitOk;
 }
 
-// A file that a production line reads must be whole or missing: an error
-// that costs the run its exit status 0, never silence.
-int Worse(int status, int failure) { return status == kExitOk ? failure : status; }
-
-int WriteReport(const std::string& path, const kv9::cli::RunFacts& facts, kv9::cli::Console& console, int status) {
-  std::string error;
-  if (kv9::WriteFileAtomically(path, kv9::cli::ReportJson(facts) + "\n", error)) return status;
-  console.Message("error: report not written: " + error);
-  return Worse(status, kExitFailed);
-}
-
-// With --auto the record was named before the port was known.
-std::string RecordPathFor(const std::string& path, const std::string& named, const std::string& used) {
-  if (named == used) return path;
-  const std::string suffix = "-" + named + ".log";
-  if (path.size() < suffix.size() || path.compare(path.size() - suffix.size(), suffix.size(), suffix) != 0) return path;
-  std::string renamed = path.substr(0, path.size() - suffix.size()) + "-" + used + ".log";
-  std::error_code ec;
-  if (std::filesystem::exists(renamed, ec)) return path;
-  std::filesystem::rename(path, renamed, ec);
-  return ec ? path : renamed;
-}
-
-// The run with its record in the log folder: every line with its time, the
-// settings, the outcome, and the report object beside it.
-int RunWithRecord(const kv9::cli::CliOptions& options, kv9::cli::Console& console, kv9::cli::RunFacts& facts) {
-  std::string path, error;
-  std::FILE* record = kv9::cli::OpenRunRecord(options.logDir, options.port, &path, &error);
-  if (!record) {
-    console.Message("error: no run record: " + error);
-    return kExitUsage;
-  }
-  console.SetRecord(record);
-  console.RecordOnly(std::string("kv9flash ") + KV9_PRODUCT_VERSION);
-  console.RecordOnly(SettingsLine(options));
-  try {
-    facts = kv9::cli::RunOnModule(options, console);
-  } catch (const std::exception& e) {
-    console.Message(std::string("error: ") + e.what());
-    facts.exitStatus = kExitFailed;
-  }
-  const int stopSignal = kv9::cli::StopSignal();
-  console.RecordOnly(std::string("outcome: ") + (facts.exitStatus == kExitOk ? "OK" : "NG") + " (exit status " +
-                     std::to_string(facts.exitStatus) + ")" +
-                     (stopSignal ? ", signal " + std::to_string(stopSignal) + " received" : ""));
-  console.SetRecord(nullptr);
-  const bool closed = std::fclose(record) == 0;
-  int status = facts.exitStatus;
-  if (console.RecordError() != 0 || !closed) {
-    const int code = console.RecordError() ? console.RecordError() : errno;
-    console.Message("error: run record incomplete: " + path + ": " + std::strerror(code));
-    status = Worse(status, kExitFailed);
-  }
-  path = RecordPathFor(path, options.port, facts.port);
-  const std::string json = path.substr(0, path.size() - 4) + ".json";
-  return WriteReport(json, facts, console, status);
-}
-
 int Run(const kv9::cli::CliOptions& options, kv9::cli::RunFacts& facts) {
   if (options.command == kv9::cli::Command::Ports) return ListPorts();
   const bool progress = !options.quiet && kv9::cli::StderrIsTerminal();
@@ -144,15 +77,15 @@ int Run(const kv9::cli::CliOptions& options, kv9::cli::RunFacts& facts) {
     facts = kv9::cli::RunOnModule(options, console);
     status = facts.exitStatus;
   } else {
-    status = RunWithRecord(options, console, facts);
+    status = kv9::cli::RunWithRecord(options, console, facts);
   }
-  if (!options.reportFile.empty()) status = WriteReport(options.reportFile, facts, console, status);
+  if (!options.reportFile.empty()) status = kv9::cli::WriteReport(options.reportFile, facts, console, status);
   // A log that did not reach its file is lost; a reader that closed its
   // pipe (`| head`) chose not to read on.
   if (console.OutError() != 0 && console.OutError() != EPIPE) {
     console.Message(std::string("error: log lines not written to standard output: ") +
                     std::strerror(console.OutError()));
-    status = Worse(status, kExitFailed);
+    status = kv9::cli::Worse(status, kExitFailed);
   }
   return status;
 }
@@ -179,6 +112,9 @@ int main(int argc, char** argv) {
     if (const char* dir = std::getenv("KV9FLASH_LOG_DIR")) options.logDir = dir;
   }
   kv9::cli::InstallSignalHandlers();
+  if (options.command == kv9::cli::Command::Station) {
+    return kv9::cli::IsStationSlot() ? kv9::cli::RunStationSlot(options) : kv9::cli::RunStation(options, args);
+  }
   if (options.ports.size() > 1 &&
       (options.command == kv9::cli::Command::Update || options.command == kv9::cli::Command::Version)) {
     return kv9::cli::RunSeveralPorts(options, args);

@@ -109,6 +109,7 @@ bool TerminalUi::StopRequested() const {
 }
 
 void TerminalUi::Draw() {
+  console_->Stage(stage_, percent_);
   if (!console_->ProgressOn()) return;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - stageStart_).count();

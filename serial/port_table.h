@@ -16,6 +16,12 @@
 // to a device node; it replaces an automatic entry of the same number. The
 // simulated module publishes its pty there. With KV9_PORT_DIR_ONLY=1 the
 // automatic entries are left out.
+//
+// An explicit entry whose target is gone (the adapter unplugged) is a port
+// that is not there: its number is left out of the table altogether, never
+// handed to the automatic device of the same number. A bench that pins its
+// slots to USB sockets (COM<n> -> /dev/serial/by-path/...) thereby never
+// writes to a module on another socket.
 #include <string>
 #include <vector>
 
@@ -27,6 +33,9 @@ struct PortEntry {
   std::string name;         // "COM3"
   std::string device;       // "/dev/ttyUSB0" or the explicit entry's path
   std::string description;  // the USB adapter's product name where known, else ""
+  // The names udev keeps for the device whatever order adapters were
+  // plugged in (/dev/serial/by-path/..., /dev/serial/by-id/...), sorted.
+  std::vector<std::string> stableNames;
 };
 
 // Where the table is read from; tests point these at folders of their own.

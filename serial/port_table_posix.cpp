@@ -51,6 +51,46 @@ std::string UsbDescription(const PortTableSources& src, const std::string& node)
   return "";
 }
 
+// The links of <devDir>/serial/by-path and by-id, by the device they lead to.
+// They annotate the entries only, so they are read from /dev also when the
+// automatic entries are left out.
+std::map<std::string, std::vector<std::string>> StableNames(const PortTableSources& src) {
+  std::map<std::string, std::vector<std::string>> byDevice;
+  const fs::path dev = src.devDir.empty() ? fs::path("/dev") : fs::path(src.devDir);
+  for (const char* kind : {"by-path", "by-id"}) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(dev / "serial" / kind, ec)) {
+      std::error_code cec;
+      const fs::path device = fs::canonical(entry.path(), cec);
+      if (!cec) byDevice[device.string()].push_back(entry.path().string());
+    }
+  }
+  for (auto& [device, names] : byDevice) std::sort(names.begin(), names.end());
+  return byDevice;
+}
+
+// The explicit entries of KV9_PORT_DIR over the automatic ones.
+void AddExplicitEntries(const std::string& portDir, std::map<int, PortEntry>& byNumber) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(portDir, ec)) {
+    const std::string file = entry.path().filename().string();
+    auto number = ComPortNumber(file);
+    if (!number) continue;
+    std::error_code lec;
+    if (!fs::exists(entry.path(), lec)) {
+      // The slot is named but its device is gone: no port, and not the
+      // automatic device that happens to have the same number either.
+      byNumber.erase(*number);
+      continue;
+    }
+    std::string description;
+    if (fs::is_symlink(entry.path(), lec)) {
+      description = fs::read_symlink(entry.path(), lec).string();
+    }
+    byNumber[*number] = {"COM" + std::to_string(*number), entry.path().string(), description, {}};
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -92,23 +132,17 @@ std::vector<PortEntry> ReadPortTable(const PortTableSources& src) {
       description = UsbDescription(src, node);
     }
     if (!number || *number > 255) continue;
-    byNumber[*number] = {"COM" + std::to_string(*number), entry.path().string(), description};
+    byNumber[*number] = {"COM" + std::to_string(*number), entry.path().string(), description, {}};
   }
-  if (!src.portDir.empty()) {
-    for (const auto& entry : fs::directory_iterator(src.portDir, ec)) {
-      const std::string file = entry.path().filename().string();
-      auto number = ComPortNumber(file);
-      if (!number) continue;
-      std::string description;
-      std::error_code lec;
-      if (fs::is_symlink(entry.path(), lec)) {
-        description = fs::read_symlink(entry.path(), lec).string();
-      }
-      byNumber[*number] = {"COM" + std::to_string(*number), entry.path().string(), description};
-    }
-  }
+  if (!src.portDir.empty()) AddExplicitEntries(src.portDir, byNumber);
+  const auto stable = StableNames(src);
   std::vector<PortEntry> table;
-  for (auto& [number, entry] : byNumber) table.push_back(std::move(entry));
+  for (auto& [number, entry] : byNumber) {
+    std::error_code cec;
+    const auto names = stable.find(fs::canonical(entry.device, cec).string());
+    if (!cec && names != stable.end()) entry.stableNames = names->second;
+    table.push_back(std::move(entry));
+  }
   SortPortTable(table);
   return table;
 }

@@ -107,6 +107,10 @@ const char* UsageText() {
          "  --match-rates LIST    rates the boot program matches at (default 9600,19200)\n"
          "  --trace               log every frame with its rate to stderr\n"
          "  --dump DIR            at exit write flash, EEPROM images and summary.json to DIR\n"
+         "                        (on a bench: each module into DIR/module-<k> when it is taken away)\n"
+         "a production bench (SIGUSR1 takes the module away at any time):\n"
+         "  --swap-every SECONDS  take the module away with its port every SECONDS and connect a fresh one\n"
+         "  --away-ms MS          how long the port stays away at a swap (default 1000)\n"
          "faults (SITE is fw:SS, fw:CC:SS, boot:CC or loader:CC in hex, optionally /N for the N-th only):\n"
          "  --no-reply SITE       swallow the frame: no effect, no answer\n"
          "  --error-reply SITE=CODE   refuse with CODE (boot: command|0x80 then CODE; firmware: status byte)\n"
@@ -205,6 +209,22 @@ std::optional<std::string> StoreBlock(const std::string& v, unsigned* block) {
   return std::nullopt;
 }
 
+std::optional<std::string> StoreSwapEvery(const std::string& v, SimOptions& o) {
+  double seconds = 0;
+  char* end = nullptr;
+  seconds = std::strtod(v.c_str(), &end);
+  if (v.empty() || *end != '\0' || !(seconds > 0) || seconds > 86400) return "--swap-every takes seconds";
+  o.swapEvery = std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
+  return std::nullopt;
+}
+
+std::optional<std::string> StoreAway(const std::string& v, SimOptions& o) {
+  unsigned ms = 0;
+  if (!ParseNumber(v, &ms) || ms > 600000) return "--away-ms takes milliseconds";
+  o.away = std::chrono::milliseconds(ms);
+  return std::nullopt;
+}
+
 std::optional<std::string> StoreRates(const std::string& v, std::vector<std::uint32_t>* rates) {
   if (!ParseRates(v, rates)) return "bad rate list: " + v;
   return std::nullopt;
@@ -250,6 +270,8 @@ const ValueOption kValueOptions[] = {
     {"--match-rates", [](const std::string& v, SimOptions& o) { return StoreRates(v, &o.matchRates); }},
     {"--answer-rates",
      [](const std::string& v, SimOptions& o) { return StoreRates(v, &o.faults.answerRates); }},
+    {"--swap-every", StoreSwapEvery},
+    {"--away-ms", StoreAway},
 };
 
 // The switches without a value; true when `a` was one of them.

@@ -31,7 +31,7 @@ EepromImages::Image EepromImages::Defaults() {
   return image;
 }
 
-EepromImages::EepromImages() {
+EepromImages::EepromImages(unsigned serial) {
   // A module as it leaves the line: calibration in the low words, and the
   // renewable words still holding what an older firmware put there, so that
   // initialisation visibly changes them.
@@ -39,6 +39,7 @@ EepromImages::EepromImages() {
   for (std::size_t i = 0; i < 25; ++i) {
     PutWord(factory_, i, static_cast<std::uint16_t>(0x5100 + i * 7));
   }
+  PutWord(factory_, 0, static_cast<std::uint16_t>(0x5100 + serial));
   for (std::size_t i = 0; i < kWords; ++i) {
     if (IsRenewedWord(i)) PutWord(factory_, i, static_cast<std::uint16_t>(Word(factory_, i) ^ 0x0A0A));
   }

@@ -24,7 +24,8 @@ class EepromImages {
   // Word index in the images (word address 41) of the reference power.
   static constexpr std::size_t kRefPowerWord = 40;
 
-  EepromImages();
+  // `serial` tells modules apart: it is in the first calibration word.
+  explicit EepromImages(unsigned serial = 0);
 
   // Reads `count` words from word address `address`; false when the kind is
   // unknown or the words do not lie inside the image or region.

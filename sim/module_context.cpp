@@ -76,6 +76,7 @@ ModuleContext::ModuleContext(const SimOptions& opts)
       userBootArea(profile.userBootArea),
       dataArea(profile.dataArea),
       locked(profile.eraseBlocks.size(), false),
+      eeprom(opts.serial),
       faults(opts.faults.rules) {
   if (opts.flashFile) {
     std::ifstream in(*opts.flashFile, std::ios::binary);

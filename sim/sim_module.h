@@ -72,6 +72,8 @@ class SimModule {
   void Start();
   // Stops serving, removes the link, writes the dump. Idempotent.
   void Stop();
+  // Where Stop writes the dump (a bench keeps one folder per module).
+  void SetDumpDir(const std::filesystem::path& dir) { options_.dumpDir = dir; }
 
   std::string PortName() const;           // "COM7"
   std::filesystem::path LinkPath() const;  // KV9_PORT_DIR/COM7

@@ -76,6 +76,14 @@ struct SimOptions {
   unsigned comNumber = 0;
   std::filesystem::path portDir;
   Faults faults;
+  // Which module of a bench this is (0 for the first): a fresh module has its
+  // own calibration, so its EEPROM differs from the one before it.
+  unsigned serial = 0;
+  // A production bench (the kv9sim program only): every `swapEvery` (0:
+  // only on SIGUSR1) the module is taken away with its port, and after
+  // `away` a fresh one (old firmware, its own EEPROM) is connected.
+  std::chrono::milliseconds swapEvery{0};
+  std::chrono::milliseconds away{1000};
 };
 
 const char* CpuName(Cpu cpu);

@@ -567,7 +567,7 @@ class DiscoveryDialogsTest : public QObject {
     dlg.SetPorts({});
     QCOMPARE(dlg.LVPorts->rowCount(), 0);
     QCOMPARE(dlg.Label1->text(), QStringLiteral("シリアルポートが見つかりません。"));
-    dlg.SetPorts({{"COM33", "/dev/ttyUSB0", "FT232R USB UART"}});
+    dlg.SetPorts({{"COM33", "/dev/ttyUSB0", "FT232R USB UART", {}}});
     QCOMPARE(dlg.LVPorts->rowCount(), 1);
     QCOMPARE(dlg.LVPorts->item(0, 2)->text(), QStringLiteral("FT232R USB UART"));
   }

@@ -68,6 +68,11 @@ void SpawnedChild::Read() {
       const ssize_t n = ::read(fds_[i].Get(), buf, sizeof buf);
       if (n > 0) {
         got[i].append(buf, static_cast<std::size_t>(n));
+        if (i == 0) {
+          std::lock_guard<std::mutex> lock(mutex_);
+          soFar_ = got[0];
+          done_.notify_all();
+        }
       } else {
         // End of a pipe; a pty master reads EIO once the child's side is gone.
         fds_[i].Reset();
@@ -79,6 +84,17 @@ void SpawnedChild::Read() {
   result_.err = got[1];
   finished_ = true;
   done_.notify_all();
+}
+
+bool SpawnedChild::WaitForOutput(const std::string& text, int timeoutMs, int times) {
+  auto count = [&] {
+    int n = 0;
+    for (std::size_t at = soFar_.find(text); at != std::string::npos; at = soFar_.find(text, at + 1)) ++n;
+    return n;
+  };
+  std::unique_lock<std::mutex> lock(mutex_);
+  return done_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return finished_ || count() >= times; }) &&
+         count() >= times;
 }
 
 ChildResult SpawnedChild::Finish(int timeoutMs) {

@@ -26,6 +26,9 @@ class SpawnedChild {
   SpawnedChild& operator=(const SpawnedChild&) = delete;
 
   pid_t Pid() const { return pid_; }
+  // Waits until stdout (or the pty) holds `text` `times` times; false when
+  // the program ended or `timeoutMs` (a watchdog) passed first.
+  bool WaitForOutput(const std::string& text, int timeoutMs, int times = 1);
   // Waits for the end (killed at the deadline: timedOut). With a pty, `out`
   // holds every byte the terminal received and `err` stays empty.
   ChildResult Finish(int timeoutMs);
@@ -38,6 +41,7 @@ class SpawnedChild {
   std::mutex mutex_;
   std::condition_variable done_;
   bool finished_ = false;
+  std::string soFar_;  // stdout as it arrives
   ChildResult result_;
 };
 

@@ -101,25 +101,41 @@ TEST_F(SerialPortTableFake, AutomaticEntriesOnlyForRealUartsAndUsbAdapters) {
 }
 
 TEST_F(SerialPortTableFake, ExplicitEntriesJoinAndReplaceAutomaticOnes) {
-  fs::create_symlink("/dev/pts/77", ports() / "COM10");
-  fs::create_symlink("/dev/pts/78", ports() / "com2");
-  fs::create_symlink("/dev/pts/79", ports() / "COM1");   // replaces ttyS0's entry
-  fs::create_symlink("/dev/pts/80", ports() / "cOm66");  // replaces ttyACM1's entry
+  for (const char* pts : {"pts77", "pts78", "pts79", "pts80"}) WriteFile(dev() / pts, "");
+  fs::create_symlink(dev() / "pts77", ports() / "COM10");
+  fs::create_symlink(dev() / "pts78", ports() / "com2");
+  fs::create_symlink(dev() / "pts79", ports() / "COM1");   // replaces ttyS0's entry
+  fs::create_symlink(dev() / "pts80", ports() / "cOm66");  // replaces ttyACM1's entry
   // Files of other names are not ports.
   for (const char* other : {"COM0", "COMx", "COM256", "COM01", "readme.txt", "COM3.bak"}) {
     WriteFile(ports() / other, "");
   }
+  // A slot pinned to a USB socket by its stable name.
+  fs::create_directories(dev() / "serial" / "by-path");
+  fs::create_symlink("../../ttyUSB0", dev() / "serial" / "by-path" / "pci-0000:00:14.0-usb-0:1:1.0-port0");
+  fs::create_symlink(dev() / "serial" / "by-path" / "pci-0000:00:14.0-usb-0:1:1.0-port0", ports() / "COM5");
 
   const auto table = ReadPortTable(Sources(true));
   // Sorted as text ignoring case: COM10 before COM2.
-  ASSERT_EQ(Names(table), (std::vector<std::string>{"COM1", "COM10", "COM2", "COM33", "COM66"}));
+  ASSERT_EQ(Names(table), (std::vector<std::string>{"COM1", "COM10", "COM2", "COM33", "COM5", "COM66"}));
   EXPECT_EQ(table[0].device, (ports() / "COM1").string());
-  EXPECT_EQ(table[0].description, "/dev/pts/79");
+  EXPECT_EQ(table[0].description, (dev() / "pts79").string());
   EXPECT_EQ(table[1].device, (ports() / "COM10").string());
   EXPECT_EQ(table[2].device, (ports() / "com2").string());  // the name is normalised, the file is not
   EXPECT_EQ(table[3].device, (dev() / "ttyUSB0").string());
-  EXPECT_EQ(table[4].device, (ports() / "cOm66").string());
-  EXPECT_EQ(table[4].description, "/dev/pts/80");
+  const std::vector<std::string> stable{(dev() / "serial" / "by-path" / "pci-0000:00:14.0-usb-0:1:1.0-port0").string()};
+  EXPECT_EQ(table[3].stableNames, stable);
+  EXPECT_EQ(table[4].stableNames, stable);
+  EXPECT_EQ(table[5].device, (ports() / "cOm66").string());
+  EXPECT_EQ(table[5].description, (dev() / "pts80").string());
+
+  // The adapter behind COM5 and the devices behind COM1 and COM33's links
+  // are gone: those names are no ports, and COM1 and COM33 never fall back
+  // to the automatic ttyS0 and ttyUSB0 (a module on another socket).
+  fs::remove(dev() / "serial" / "by-path" / "pci-0000:00:14.0-usb-0:1:1.0-port0");
+  fs::remove(dev() / "pts79");
+  fs::create_symlink(dev() / "pts81", ports() / "COM33");
+  EXPECT_EQ(Names(ReadPortTable(Sources(true))), (std::vector<std::string>{"COM10", "COM2", "COM66"}));
 }
 
 TEST_F(SerialPortTableFake, MissingFoldersGiveAnEmptyTable) {

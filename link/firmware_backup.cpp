@@ -1,6 +1,8 @@
 #include "link/firmware_backup.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -70,14 +72,18 @@ bool ReadChecked(TFlashWrRXCont& cont, std::uint32_t last, int userBootMode,
   return false;
 }
 
+bool TargetIsFolder(const FirmwareBackupRequest& request) {
+  std::error_code ec;
+  return (!request.target.empty() && request.target.back() == '/') ||
+         std::filesystem::is_directory(request.target, ec);
+}
+
 // The file the copy goes to: the target, or a new name in the target folder.
 bool ChooseFile(const FirmwareBackupRequest& request, const std::string& romVersion,
                 std::time_t when, std::string& path, std::string& problem) {
   std::error_code ec;
   const std::filesystem::path target(request.target);
-  const bool folder = (!request.target.empty() && request.target.back() == '/') ||
-                      std::filesystem::is_directory(target, ec);
-  if (!folder) {
+  if (!TargetIsFolder(request)) {
     path = request.target;
     return true;
   }
@@ -95,6 +101,17 @@ bool ChooseFile(const FirmwareBackupRequest& request, const std::string& romVers
   }
   path = file.string();
   return true;
+}
+
+// A folder a person named that is not there fails before the long read,
+// not after it.
+bool FolderMissing(const FirmwareBackupRequest& request) {
+  if (request.makeFolder) return false;
+  const std::filesystem::path target(request.target);
+  std::filesystem::path folder = TargetIsFolder(request) ? target : target.parent_path();
+  if (folder.empty()) folder = ".";
+  std::error_code ec;
+  return !std::filesystem::is_directory(folder, ec);
 }
 
 }  // namespace
@@ -117,8 +134,9 @@ FirmwareBackupResult BackupFirmware(TFlashWrRXCont& cont, const FirmwareBackupRe
   const std::uint32_t last = request.userBootMode ? cont.CrcEnd : cont.RomEnd;
   const std::time_t when = std::time(nullptr);
   std::vector<std::uint8_t> data;
-  std::string reason;
-  const bool read = ReadChecked(cont, last, request.userBootMode, data, reason);
+  std::string reason = std::strerror(ENOENT);
+  const bool read =
+      !FolderMissing(request) && ReadChecked(cont, last, request.userBootMode, data, reason);
   // Without a module's word (re-write mode) the firmware's own text names it.
   std::string version = TrimmedVersion(request.romVersion);
   if (version.empty() && read) version = VersionTextAt(data.data(), data.size(), cont.RomStart);

@@ -145,21 +145,22 @@ FirmwareBackupResult BackupFirmware(TFlashWrRXCont& cont, const FirmwareBackupRe
     result.problem = result.path + ": " + (read ? folderProblem : reason);
     return result;
   }
-  const std::string header = "KV9 " + TrimmedVersion(request.model) + " ROM " + version + " " +
+  const std::string model = TrimmedVersion(request.model);
+  const std::string header = "KV9 " + (model.empty() ? "unknown" : model) + " ROM " +
+                             (version.empty() ? "unknown" : version) + " " +
                              Stamp(when, "%Y-%m-%d %H:%M:%S") + " " + request.portName;
   const std::string text = SRecordImageText(header, cont.RomStart, data.data(), data.size());
   std::string error, back;
   // What counts is what the disk gives back, not what was handed to it.
-  if (!WriteFileAtomically(result.path, text, error) || !ReadWholeFile(result.path, back, error) ||
-      back != text) {
-    std::error_code ec;
-    if (!back.empty()) std::filesystem::remove(result.path, ec);
-    const std::size_t cut = error.rfind(": ");
-    result.problem = result.path + ": " +
-                     (error.empty()              ? "the file read back differs from the data read"
-                      : cut == std::string::npos ? error
-                                                 : error.substr(cut + 2));
-  }
+  const bool written = WriteFileAtomically(result.path, text, error);
+  if (written && ReadWholeFile(result.path, back, error) && back == text) return result;
+  std::error_code ec;
+  if (written) std::filesystem::remove(result.path, ec);
+  const std::size_t cut = error.rfind(": ");
+  result.problem = result.path + ": " +
+                   (error.empty()              ? "the file read back differs from the data read"
+                    : cut == std::string::npos ? error
+                                               : error.substr(cut + 2));
   return result;
 }
 

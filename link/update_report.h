@@ -51,7 +51,7 @@ enum class RestoreProblem {
 struct UpdateReport {
   UpdateOutcome outcome = UpdateOutcome::Failed;
   // The last stage the run reached (see StageName in the sequence): "start",
-  // "boot mode", "handshake", "id code", "erase", "write", "verify",
+  // "boot mode", "handshake", "id code", "backup", "erase", "write", "verify",
   // "restart", "rom version", "restore", "done".
   std::string stage = "start";
   ModuleState moduleState = ModuleState::Untouched;

@@ -192,6 +192,8 @@ void TRXProgAppForm::BuildMenus() {
   N2 = AddItem(MnFarm, "N2", QStringLiteral("アップデート"));
   N2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
   N2->setStatusTip(QStringLiteral("ファームアップデート"));
+  MnFwBackup = AddItem(MnFarm, "MnFwBackup", QStringLiteral("書き込み前にファームをバックアップ"));
+  MnFwBackup->setCheckable(true);
 
   Help1 = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
   Help1->setObjectName("Help1");

@@ -111,6 +111,9 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   QAction* FileExit1;
   QAction* HelpAbout1;
   QAction* N2;
+  // Ticked: each update first copies the module's firmware into the data
+  // folder (kept for the session only).
+  QAction* MnFwBackup;
   QAction* MnClear;
   QAction* MnProgram;
   TAboutBox* AboutBox = nullptr;

@@ -11,6 +11,7 @@
 #include "app/confirm1_dlg.h"
 #include "app/main_window.h"
 #include "app/sound_player.h"
+#include "link/firmware_backup.h"
 #include "link/firmware_update.h"
 #include "platform/message_pump.h"
 
@@ -46,6 +47,13 @@ void TRXProgAppForm::RunFirmwareUpdate() {
   options.UserBootMode = UserBootMode;
   options.InitAfterUpdate = InitAfterUpdate;
   options.InitScanMode = InitScanMode;
+  if (MnFwBackup->isChecked()) {
+    std::string error;
+    options.FirmwareBackup = kv9::FirmwareBackupFolder(error);
+    options.FirmwareBackupMakeFolder = 1;
+    // Asked for a copy and none can be made: nothing is touched.
+    if (options.FirmwareBackup.empty()) return ShowMessage("ファームウェアのバックアップ先がありません。" + error);
+  }
   kv9::RunFirmwareUpdate(*flashWrRXCont_, ProgSettings, options, LogLine(), FailStage);
 }
 

@@ -10,6 +10,7 @@
 // replies land whole in the reply buffer.
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "boot/boot_protocol.h"
 #include "boot/cpu_profile.h"
@@ -91,6 +92,8 @@ class BootProgrammer {
   void LoaderRestart();
   // Reads the loader's CRC into the lent field and compares it with `imageCrc`.
   int LoaderCrcCheck(std::uint16_t imageCrc);
+  // The loader's CRC alone (0x9F), neither compared nor kept.
+  int ReadLoaderCrc(std::uint16_t& crc);
   int ReadLockBitStatus(std::uint32_t address, std::uint8_t& status);
   int ProgLockBit(std::uint32_t address);
   int EnLockBit();
@@ -103,6 +106,13 @@ class BootProgrammer {
   int VerifyUserArea(const FlashImage& image, int showAddress, int userBootMode);
   const ProgramTally& LastProgramTally() const { return tally_; }
 
+  // Reads first..last of the user area (flash_read.cpp) into `out` with the
+  // memory read of the mode (0xFF in user-boot mode), a few blocks a
+  // frame, each read tried up to three times; gauge and address move as in
+  // the other steps. 0 with `failedAt` the address of the read that failed.
+  int ReadUserArea(std::uint32_t first, std::uint32_t last, int userBootMode, std::vector<std::uint8_t>& out,
+                   std::uint32_t& failedAt);
+
  private:
   const CpuProfile& Cpu() const { return CpuProfileFor(settings_.CpuCode); }
   int TakeReply(std::uint8_t* to, int count);
@@ -111,6 +121,7 @@ class BootProgrammer {
   // The next block of the image into the block buffer, 0xFF past its end;
   // the number of image bytes it holds.
   std::size_t NextBlock(TMemoryStream& stream);
+  int ReadChunk(std::uint32_t address, std::uint32_t size, int userBootMode, std::uint8_t* to);
   int BlockMatches(std::uint32_t address, std::size_t held, int userBootMode);
 
   LineLink& link_;

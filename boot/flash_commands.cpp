@@ -76,14 +76,8 @@ void BootProgrammer::LoaderRestart() {
 }
 
 int BootProgrammer::LoaderCrcCheck(std::uint16_t imageCrc) {
-  link_.RxFlush();
-  const std::uint8_t command = boot_cmd::kLoaderCrcCheck;
-  link_.SendBytes(&command, 1, 1);
-  if (!link_.WaitRxCount(kLoaderTimeoutMs, boot_reply_length::kLoaderCrc)) return 0;
-  if (link_.RxByte() != boot_cmd::kLoaderCrcCheck) return 0;
-  const std::uint8_t high = link_.RxByte();
-  const std::uint8_t low = link_.RxByte();
-  const std::uint16_t crc = static_cast<std::uint16_t>((high << 8) | low);
+  std::uint16_t crc = 0;
+  if (!ReadLoaderCrc(crc)) return 0;
   loaderCrc_ = crc;
   link_.AddLog("CRC Data: 0x" + Hex4(crc), 0);
   return crc == imageCrc ? 1 : 0;

@@ -60,6 +60,12 @@ std::string UsageTextFor(const std::string& cpuNames) {
          "  --mult1 N  --mult2 N clock multiplication ratios (default 4 and 2)\n"
          "  --reset-wait MS      wait after the boot-mode request and after the restart\n"
          "                       (default 1000)\n"
+         "  --backup PATH        before the erase, read the firmware the update replaces into\n"
+         "                       an S-record file PATH (a folder, ending in '/' or existing,\n"
+         "                       gets fw-DATE-TIME-COMn-ROMVERSION.mot; several ports: a folder);\n"
+         "                       --image FILE with that file writes the old firmware back\n"
+         "  --skip-current       leave a module alone that already runs the image's version\n"
+         "                       (exit status 0); with --rewrite it does not apply\n"
          "  --no-init            no factory-setting restore after the update\n"
          "  --scan-mode          the factory-setting restore also initialises the all-data image\n"
          "  --debug              show every log line, trace lines included\n"
@@ -104,6 +110,7 @@ constexpr FlagOption kFlags[] = {
     {"--auto", [](CliOptions& o) { o.autoCheck = true; }},
     {"--rewrite", [](CliOptions& o) { o.reWrite = true; }},
     {"--no-init", [](CliOptions& o) { o.update.InitAfterUpdate = 0; }},
+    {"--skip-current", [](CliOptions& o) { o.update.SkipCurrent = 1; }},
     {"--scan-mode", [](CliOptions& o) { o.update.InitScanMode = 1; }},
     {"--debug", [](CliOptions& o) { o.debug = true; }},
     {"--tx-log", [](CliOptions& o) { o.txLog = true; }},
@@ -202,6 +209,10 @@ const ValueOption kValueOptions[] = {
      [](CliOptions& o, const std::string& v) { return SetText(o.logDir, "--log-dir needs a folder", v); }},
     {"--report", "--report needs a file name",
      [](CliOptions& o, const std::string& v) { return SetText(o.reportFile, "--report needs a file name", v); }},
+    {"--backup", "--backup needs a file or folder",
+     [](CliOptions& o, const std::string& v) {
+       return SetText(o.update.FirmwareBackup, "--backup needs a file or folder", v);
+     }},
     {"--from", "--from needs a backup file",
      [](CliOptions& o, const std::string& v) { return SetText(o.restoreFrom, "--from needs a backup file", v); }},
     {"--port", "--port needs a port name", SetPorts},

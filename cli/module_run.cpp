@@ -101,7 +101,8 @@ int RunUpdate(ModuleRun& run) {
   // What the desktop tool shows in its error box, after the failure closing.
   if (!escaped.empty()) run.console.Message("error: " + escaped);
   if (run.facts.report.outcome == UpdateOutcome::Refused) return kExitUsage;
-  return run.facts.report.outcome == UpdateOutcome::Ok ? kExitOk : kExitFailed;
+  const UpdateOutcome outcome = run.facts.report.outcome;
+  return outcome == UpdateOutcome::Ok || outcome == UpdateOutcome::Skipped ? kExitOk : kExitFailed;
 }
 
 // The factory-setting step alone, or a backup file written back.
@@ -132,6 +133,8 @@ void CloseRun(ModuleRun& run, int status) {
     summary.moduleCrc = r.crcModule;
     summary.imageCrc = static_cast<std::uint16_t>(r.crcImage < 0 ? 0 : r.crcImage);
     summary.stopSignal = stopSignal;
+    summary.skipped = r.outcome == UpdateOutcome::Skipped;
+    summary.firmwareBackup = r.firmwareBackup;
     std::string text = SummaryText(summary);
     text.pop_back();
     run.console.Message(text);

@@ -62,6 +62,7 @@ std::string ReportJson(const RunFacts& f) {
   json += Field("module_rate", r.moduleRate > 0 ? std::to_string(r.moduleRate) : "null");
   json += Field("boot_rate", r.bootRate > 0 ? std::to_string(r.bootRate) : "null");
   json += Field("eeprom_backup", OrNull(r.eepromBackup));
+  json += Field("firmware_backup", OrNull(r.firmwareBackup));
   json += Field("continue_with", OrNull(f.continueWith));
   json += Field("power_cycle_first", !f.continueWith.empty() && r.powerCycleFirst ? "true" : "false");
   return json + "}";

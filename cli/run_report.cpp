@@ -27,6 +27,13 @@ std::string Trimmed(std::string text) {
 
 std::string SummaryText(const RunSummary& s) {
   std::ostringstream out;
+  if (s.skipped) {
+    out << "summary: update skipped (the module already runs the image's version)\n";
+    out << "  port     " << s.port << "\n";
+    out << "  module   " << OrUnknown(Trimmed(s.module)) << "\n";
+    out << "  ROM      " << OrUnknown(Trimmed(s.romBefore)) << "\n";
+    return out.str();
+  }
   out << "summary: update " << (s.ok ? "OK" : "NG");
   const char* signalName = s.stopSignal == 2 ? "SIGINT" : "SIGTERM";
   if (s.stopSignal && !s.ok) out << " (stopped by " << signalName << ")";
@@ -54,6 +61,7 @@ std::string SummaryText(const RunSummary& s) {
           : s.moduleCrc == s.imageCrc ? " (match)"
                                       : " (MISMATCH)")
       << "\n";
+  if (!s.firmwareBackup.empty()) out << "  backup   " << s.firmwareBackup << "\n";
   return out.str();
 }
 
@@ -69,6 +77,12 @@ std::string ContinueCommand(const CliOptions& options, const std::string& port, 
     case NextStep::Update: break;
   }
   for (const std::string& a : SettingsArguments(options)) command += " " + a;
+  // The module still holds the firmware it had: the same run takes the
+  // same copy and the same look at its version. A half-erased flash is
+  // worth no copy.
+  if (next == NextStep::Update && !options.update.FirmwareBackup.empty())
+    command += " --backup " + ShellQuote(options.update.FirmwareBackup);
+  if (next == NextStep::Update && options.update.SkipCurrent) command += " --skip-current";
   if (next == NextStep::Update && options.command == Command::Version) return command + " version";
   if (next == NextStep::Update && options.command == Command::Restore) return command + " restore";
   return command + " update";
@@ -102,6 +116,13 @@ std::vector<std::string> CommonChildArguments(const std::vector<std::string>& ar
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--port" || args[i] == "--report") {
       ++i;
+      continue;
+    }
+    // One file per port: each child names its own in the folder.
+    if (args[i] == "--backup" && i + 1 < args.size()) {
+      common.push_back(args[i]);
+      const std::string& folder = args[++i];
+      common.push_back(folder.back() == '/' ? folder : folder + "/");
       continue;
     }
     common.push_back(args[i]);

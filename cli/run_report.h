@@ -23,6 +23,8 @@ struct RunSummary {
   std::int32_t moduleCrc = -1;  // what the loader reported, -1 none
   std::uint16_t imageCrc = 0;
   int stopSignal = 0;  // the signal that stopped the run, 0 none
+  bool skipped = false;        // the module already ran the image's version
+  std::string firmwareBackup;  // the copy of the old firmware, "" none
 };
 
 // The lines of the closing summary, each ending in '\n'.

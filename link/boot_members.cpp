@@ -89,6 +89,13 @@ void TFlashWrRXCont::LoaderRestart() { boot_.LoaderRestart(); }
 
 int TFlashWrRXCont::LoaderCrcCheck() { return boot_.LoaderCrcCheck(ImageCrc()); }
 
+int TFlashWrRXCont::ReadLoaderCrc(std::uint16_t& crc) { return boot_.ReadLoaderCrc(crc); }
+
+int TFlashWrRXCont::ReadUserArea(std::uint32_t first, std::uint32_t last, int userBootMode,
+                                 std::vector<std::uint8_t>& out, std::uint32_t& failedAt) {
+  return boot_.ReadUserArea(first, last, userBootMode, out, failedAt);
+}
+
 int TFlashWrRXCont::SupportDevice(std::uint8_t* buffer, int& length) {
   return boot_.InquireCode(boot_cmd::kSupportDevice, buffer, length);
 }

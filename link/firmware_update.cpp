@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "image/loader_texts.h"
+#include "image/version_text.h"
 #include "link/eeprom_restore.h"
 #include "link/module_rates.h"
 #include "link/update_stages.h"
@@ -63,6 +64,20 @@ int CheckImage(UpdateRun& run) {
     return 0;
   }
   return 1;
+}
+
+// A module that already runs the image's version needs nothing: not a
+// frame is sent, and the run says why. In re-write mode the version the
+// module runs is unknown.
+bool AlreadyCurrent(UpdateRun& run) {
+  if (!run.options.SkipCurrent || run.cont.ReWriteMode) return false;
+  const std::string image = ImageVersionText(run.cont.Image);
+  if (image.empty() || image != TrimmedVersion(run.report.romBefore)) return false;
+  run.log("R/Wのファームウェアは書き込むファームウェアと同じバージョン（" + image + "）です。アップデートは行いません。", 1);
+  run.report.outcome = UpdateOutcome::Skipped;
+  run.report.next = NextStep::None;
+  run.cont.ClosePort();
+  return true;
 }
 
 void ShowProgressWindow(const UpdateRun& run) {
@@ -252,6 +267,7 @@ UpdateReport RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settin
     run.report.outcome = UpdateOutcome::Refused;
     return run.report;
   }
+  if (AlreadyCurrent(run)) return run.report;
   ShowProgressWindow(run);
 
   const TComPortHold hold(cont.CommX1);  // the port stays ours across every reopen below

@@ -19,6 +19,16 @@ struct UpdateOptions {
   std::int32_t UserBootMode = 1;
   std::int32_t InitAfterUpdate = 1;
   std::int32_t InitScanMode = 0;
+  // Where a copy of the module's firmware goes after the ID code check and
+  // before the erase: a file, or a folder (ending in '/') that gets one
+  // named after date, time, port and ROM version. "" takes no copy.
+  std::string FirmwareBackup;
+  // Create that folder when missing: the tool's own data folder is made on
+  // first use, a folder a person named must already be there.
+  std::int32_t FirmwareBackupMakeFolder = 0;
+  // A module that already runs the image's version is left alone (not in
+  // re-write mode, where its version is unknown).
+  std::int32_t SkipCurrent = 0;
 };
 
 // Runs the update on the user-interface thread and returns what it did and

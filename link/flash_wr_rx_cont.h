@@ -153,6 +153,9 @@ class TFlashWrRXCont final : public LineLink {
   const ProgramTally& LastProgramTally() const { return boot_.LastProgramTally(); }
   void LoaderRestart();
   int LoaderCrcCheck();
+  int ReadLoaderCrc(std::uint16_t& crc);
+  int ReadUserArea(std::uint32_t first, std::uint32_t last, int userBootMode, std::vector<std::uint8_t>& out,
+                   std::uint32_t& failedAt);
   // Inquiries and lock bits.
   int SupportDevice(std::uint8_t* buffer, int& length);
   int ClockInfo(std::uint8_t* buffer, int& length);

@@ -7,6 +7,7 @@ const char* OutcomeName(UpdateOutcome outcome) {
     case UpdateOutcome::Ok: return "ok";
     case UpdateOutcome::Stopped: return "stopped";
     case UpdateOutcome::Refused: return "refused";
+    case UpdateOutcome::Skipped: return "skipped";
     case UpdateOutcome::Failed: break;
   }
   return "failed";

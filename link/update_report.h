@@ -13,6 +13,7 @@ enum class UpdateOutcome {
   Failed,
   Stopped,  // a stop was asked for (a signal) and the run ended at a frame boundary
   Refused,  // refused before anything was sent: no image, an image for another area
+  Skipped,  // the module already runs the image's version: nothing was sent
 };
 
 // Ordered: each state is further along than the one before it.
@@ -50,7 +51,7 @@ enum class RestoreProblem {
 struct UpdateReport {
   UpdateOutcome outcome = UpdateOutcome::Failed;
   // The last stage the run reached (see StageName in the sequence): "start",
-  // "boot mode", "handshake", "id code", "erase", "write", "verify",
+  // "boot mode", "handshake", "id code", "backup", "erase", "write", "verify",
   // "restart", "rom version", "restore", "done".
   std::string stage = "start";
   ModuleState moduleState = ModuleState::Untouched;
@@ -65,6 +66,7 @@ struct UpdateReport {
   std::int32_t moduleRate = 0;  // the module firmware's bit rate used
   std::int32_t bootRate = 0;    // the boot program's bit rate after the rate change
   std::string eepromBackup;     // the EEPROM copy written before the initialisation
+  std::string firmwareBackup;   // the firmware copy written before the erase, "" none
   RestoreProblem restoreProblem = RestoreProblem::None;
   NextStep next = NextStep::None;
   // The module's boot program may still run at the boot rate: it must be
@@ -73,7 +75,7 @@ struct UpdateReport {
   int stopSignal = 0;  // the signal that asked for the stop, 0 none
 };
 
-// "ok", "failed", "stopped", "refused". Pure.
+// "ok", "failed", "stopped", "refused", "skipped". Pure.
 const char* OutcomeName(UpdateOutcome outcome);
 // "untouched", "boot mode", ..., "restored". Pure.
 const char* ModuleStateName(ModuleState state);

@@ -1,5 +1,8 @@
 #include "link/update_stages.h"
 
+#include <algorithm>
+
+#include "link/firmware_backup.h"
 #include "platform/message_pump.h"
 
 namespace kv9 {
@@ -14,6 +17,12 @@ const char* const kAdvicePowerCycle = "ソフトを終了し、R/Wの電源を�
 const char* const kAdviceRetry = "再度ソフトを起動し、もう一度書き込みを行ってください。";
 const char* const kAdviceRetryReWrite =
     "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。";
+const char* const kAdviceOldFirmwareKept =
+    "ファームウェアのバックアップができないため、書き込みを中止しました。R/Wのファームウェアは書き換えていません。";
+const char* const kAdvicePowerCycleOldFirmware = "R/Wの電源を入れ直すと、元のファームウェアで動作します。";
+const char* const kAdviceCheckBackupTarget = "保存先を確認してから、もう一度書き込みを行ってください。";
+const char* const kBackupLabel = "FIRMWARE BACKUP : ";
+const char* const kBackupFailed = "ファームウェアのバックアップができないため、書き込みを中止しました。";
 
 // The boot program starts at 19200 bit/s. A port that did not open fails
 // the handshake.
@@ -23,6 +32,32 @@ int Handshake(UpdateRun& run) {
 }
 
 int IdCode(UpdateRun& run) { return run.cont.IdCodeStep(run.options.UserBootMode); }
+
+std::string ModelText(const std::array<char, 10>& field) {
+  return std::string(field.data(), std::find(field.begin(), field.begin() + 9, '\0'));
+}
+
+bool BackupAsked(const UpdateRun& run) { return !run.options.FirmwareBackup.empty(); }
+
+// Every block the erase will clear, on disk before the first is erased. A
+// copy that is not whole on disk ends the run here, the old firmware intact.
+int Backup(UpdateRun& run) {
+  FirmwareBackupRequest request{.target = run.options.FirmwareBackup,
+                                .makeFolder = run.options.FirmwareBackupMakeFolder != 0,
+                                .portName = "COM" + std::to_string(run.port),
+                                .model = run.cont.ReWriteMode ? std::string() : ModelText(run.cont.ModelName),
+                                .romVersion = run.report.romBefore,
+                                .userBootMode = run.options.UserBootMode};
+  const FirmwareBackupResult result = BackupFirmware(run.cont, request);
+  if (!result.problem.empty()) {
+    run.log(kBackupLabel + std::string("NG ") + result.problem, 1);
+    if (run.ui) run.ui->ShowMessage(std::string(kBackupFailed) + " " + result.problem);
+    return 0;
+  }
+  run.report.firmwareBackup = result.path;
+  run.log(kBackupLabel + result.path, 1);
+  return 1;
+}
 
 int Erase(UpdateRun& run) {
   // An erase that breaks off may have erased some blocks already.
@@ -51,6 +86,8 @@ constexpr UpdateStage kStages[] = {
      StageAdvice::CheckConnection, Handshake, ModuleState::BootMode},
     {"id code", "ID照合中...", "ID照合", "ID照合     : OK", "ID照合     : NG", 1, 1, StageAdvice::Retry,
      IdCode, ModuleState::BootMode},
+    {"backup", "ROM保存中...", "ROM保存", "ROM保存    : OK", "ROM保存    : NG", 1, 5,
+     StageAdvice::OldFirmwareKept, Backup, ModuleState::BootMode, BackupAsked},
     {"erase", "イレース中...", "イレース", "イレース   : OK", "イレース   : NG", 1, 2, StageAdvice::Retry,
      Erase, ModuleState::Erased},
     {"write", "ライト中...", "ライト", "ライト     : OK", "ライト     : NG", 1, 3, StageAdvice::RetryReWrite,
@@ -78,6 +115,7 @@ void ReopenForBootProgram(UpdateRun& run) {
 int RunFlashStages(UpdateRun& run) {
   ReopenForBootProgram(run);
   for (const UpdateStage& stage : kStages) {
+    if (stage.applies && !stage.applies(run)) continue;
     run.report.stage = stage.name;
     BeginStage(run, stage);
     if (!stage.run(run)) {
@@ -95,6 +133,12 @@ void LogStageAdvice(const LogLineFn& log, std::int32_t failStage) {
   StageAdvice advice = StageAdvice::CheckConnection;
   for (const UpdateStage& stage : kStages) {
     if (stage.failStage == failStage) advice = stage.advice;
+  }
+  if (advice == StageAdvice::OldFirmwareKept) {
+    log(kAdviceOldFirmwareKept, 1);
+    log(kAdvicePowerCycleOldFirmware, 1);
+    log(kAdviceCheckBackupTarget, 1);
+    return;
   }
   if (advice == StageAdvice::CheckConnection) log(kAdviceCheckConnection, 1);
   log(kAdvicePowerCycle, 1);

@@ -17,7 +17,7 @@ struct UpdateRun {
   TFlashWrRXCont& cont;
   const UpdateOptions& options;
   const LogLineFn& log;
-  std::int32_t& failStage;  // 0..4, the advice the failure gets
+  std::int32_t& failStage;  // 0..5, the advice the failure gets
   LinkUi* ui;
   std::uint8_t port;
   TBaudRate moduleRate;
@@ -30,7 +30,7 @@ struct UpdateRun {
 };
 
 // What a failure at a stage advises after the power cycle line.
-enum class StageAdvice { CheckConnection, Retry, RetryReWrite };
+enum class StageAdvice { CheckConnection, Retry, RetryReWrite, OldFirmwareKept };
 
 struct UpdateStage {
   const char* name;  // the report's stage
@@ -43,9 +43,10 @@ struct UpdateStage {
   StageAdvice advice;
   int (*run)(UpdateRun& run);
   ModuleState passed;  // where the module stands once the stage succeeded
+  bool (*applies)(const UpdateRun& run) = nullptr;  // a stage only some runs take; null: every run
 };
 
-// Handshake, ID code, erase, write and check, each with its lines; the
+// Handshake, ID code, the firmware backup (when asked for), erase, write and check, each with its lines; the
 // first that fails sets failStage and ends them. 1 when all passed.
 int RunFlashStages(UpdateRun& run);
 

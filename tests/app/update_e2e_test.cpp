@@ -32,6 +32,7 @@
 #include "tests/cli/kv9flash_run.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/sim_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -170,10 +171,24 @@ class UpdateEndToEndTest : public QObject {
     const kv9::ResourceBlob image = kv9::FindResource("HEXDATA", "HexData1");
     QVERIFY((*sim_)->Snapshot().FlashAt(0xFFFC0000, 245760) ==
             std::vector<std::uint8_t>(image.data, image.data + 245760));
-    // A second update after a success starts again from the boot-mode request.
+    // A second update after a success starts again from the boot-mode request;
+    // with the backup ticked it first copies the firmware into the data
+    // folder, which is made on first use.
+    QTemporaryDir data;
+    kv9::test::ScopedEnv dataHome("XDG_DATA_HOME", data.path().toStdString());
+    form.MnFwBackup->setChecked(true);
     const int second = form.SPTMemo->LineCount();
     form.TB_Write->click();
-    QCOMPARE(LinesAfter(form, second).mid(0, 6), kStagesOk);
+    const QStringList lines = LinesAfter(form, second);
+    QCOMPARE(lines.mid(0, 3), kStagesOk.mid(0, 3));
+    const QString backup = lines.value(3).mid(QStringLiteral("FIRMWARE BACKUP : ").size());
+    QVERIFY2(QRegularExpression(QRegularExpression::escape(data.path() + "/kv9update/firmware/") +
+                                R"(fw-\d{8}-\d{6}-COM3-V2\.00\.00\.mot)")
+                 .match(backup)
+                 .hasMatch(),
+             qPrintable(lines.value(3)));
+    QVERIFY(QFile::exists(backup));
+    QCOMPARE(lines.mid(4, 4), QStringList{"ROM保存    : OK"} + kStagesOk.mid(3));
     QCOMPARE(form.SPTMemo->Lines().last(2).first(), QStringLiteral("アップデートが正常に終了しました。"));
   }
 

@@ -26,6 +26,7 @@ RULES = {
     "sim": {"wire"},
     "cli": {"platform", "wire", "image", "serial", "boot", "link"},
     "app": {"platform", "wire", "image", "serial", "boot", "link"},
+    "win32": {"platform", "wire", "image", "serial", "boot", "link"},
 }
 FOLDERS = set(RULES) | {"tests", "fuzz", "bench", "resources"}
 

@@ -22,4 +22,9 @@ void LogEdit::AppendLine(const std::string& text) {
   SendMessageW(edit_, EM_SETSEL, end, end);
   SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
   ++lines_;
+  // The caret to the start of the new line: the pane shows the lines'
+  // beginnings, not the end of the longest one.
+  const int start = GetWindowTextLengthW(edit_) - static_cast<int>(Widen(text).size());
+  SendMessageW(edit_, EM_SETSEL, start, start);
+  SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
 }

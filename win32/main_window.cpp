@@ -11,7 +11,7 @@
 #include <exception>
 
 #include "dialogs.h"
-#include "link/firmware_update.h"
+#include "window/window_texts.h"
 #include "platform/message_pump.h"
 #include "platform/ticks.h"
 #include "resource_ids.h"
@@ -63,6 +63,7 @@ bool MainWindow::Create(HINSTANCE instance, int show) {
   popup_ = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_POPUP));
   BuildControls();
   BuildHiddenMenus();
+  BuildFileMenu();
   kv9::RaiseTimerResolution();
   ShowWindow(stAddr_, SW_HIDE);  // the address display stays hidden
   SetGauge(0);
@@ -71,7 +72,7 @@ bool MainWindow::Create(HINSTANCE instance, int show) {
   cont_->TxLog = DispTxInfo;
   cont_->RxLog = DispRecInfo;
   cont_->LoadEmbeddedImage();
-  SetUpdateCommandsEnabled(false);  // until the start-up search has ended
+  RefreshUpdateCommands();  // off until the start-up search has ended
   ShowWindow(hwnd_, show);
   UpdateWindow(hwnd_);
   return true;
@@ -131,56 +132,50 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool MainWindow::Command(int id) {
   switch (id) {
-    case IDM_FILE_EXIT: PostMessageW(hwnd_, WM_CLOSE, 0, 0); return true;
     case IDM_ABOUT: HelpAbout1Execute(); return true;
     case IDM_CLEAR: SPTMemo.Clear(); return true;
     case IDC_TB_WRITE:
     case IDM_UPDATE:
     case IDM_PROGRAM: TB_WriteClick(); return true;
-    default: return RunMenuCommand(id);
+    default: return RunFileCommand(id) || RunMenuCommand(id);
   }
 }
 
 void MainWindow::FormShow() {
-  ControllerUse use(*this);
   kv9::ProcessMessages();
   SetForegroundWindow(hwnd_);
   SetWindowTextW(hwnd_, (std::wstring(kCaption) + L" for KV9X-Q508").c_str());
+  SearchModule();
+}
+
+void MainWindow::SearchModule() {
+  if (!cont_) return;
+  ControllerUse use(*this);
+  guard_.SearchStarted();
+  RefreshUpdateCommands();
   const int found = cont_->OpenAtStartup(ProgSettings.WriteSpeedIndex);
   // Cancel in the port dialog closes the window; the controller goes when
   // this stretch ends.
   if (releaseRequested_) return;
   cont_->ConfirmModule(found);
-  startupRunning_ = false;
-  if (!updateCommandsDisabled_) SetUpdateCommandsEnabled(true);
+  guard_.SearchEnded(cont_->ModuleSupported == 1);
+  RefreshUpdateCommands();
+  if (closing_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);  // asked for during the search
 }
 
 void MainWindow::TB_WriteClick() {
   // Keys can reach the window while a run goes on; a run is never re-entered.
-  if (updateRunning_ || startupRunning_ || !cont_) return;
+  if (guard_.Busy() || !cont_) return;
   ControllerUse use(*this);
-  if (cont_->ModuleSupported == 1) {
+  if (guard_.Enabled()) {
     RunFirmwareUpdate();
-  } else {
+  } else if (cont_->ModuleSupported != 1) {
     cont_->ShowModuleMessage();
   }
 }
 
-void MainWindow::RunFirmwareUpdate() {
-  updateRunning_ = true;
-  kv9::UpdateOptions options;
-  options.ResetWaitMs = ResetWaitMs;
-  options.UserBootMode = UserBootMode;
-  options.InitAfterUpdate = InitAfterUpdate;
-  options.InitScanMode = InitScanMode;
-  std::string escaped;
-  kv9::RunFirmwareUpdate(*cont_, ProgSettings, options, LogLine(), FailStage, &escaped);
-  updateRunning_ = false;
-  if (!escaped.empty()) ShowError(escaped);
-  if (closing_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-}
-
-void MainWindow::SetUpdateCommandsEnabled(bool enabled) {
+void MainWindow::RefreshUpdateCommands() {
+  const bool enabled = guard_.Enabled();
   SendMessageW(toolBar_, TB_ENABLEBUTTON, IDC_TB_WRITE, MAKELONG(enabled ? TRUE : FALSE, 0));
   HMENU bar = GetMenu(hwnd_);
   EnableMenuItem(bar, 1, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
@@ -189,8 +184,8 @@ void MainWindow::SetUpdateCommandsEnabled(bool enabled) {
 }
 
 void MainWindow::DisableUpdateCommands() {
-  updateCommandsDisabled_ = true;
-  SetUpdateCommandsEnabled(false);
+  guard_.Lock();
+  RefreshUpdateCommands();
 }
 
 void MainWindow::CloseMainWindow() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); releaseRequested_ = true; }
@@ -198,10 +193,10 @@ void MainWindow::CloseMainWindow() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); releas
 void MainWindow::CloseQuery() {
   // The window stays while an update or the search runs: its outcome and
   // advice must be seen. It closes when the run has ended.
-  if (updateRunning_ || searchRunning_) {
+  if (guard_.Busy() && !releaseRequested_) {
     closing_ = true;
-    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID,
-                 reinterpret_cast<LPARAM>(updateRunning_ ? L"書き込み中は終了できません" : L"R/Wの検索中は終了できません"));
+    const char* refused = runActive_ ? kv9::window::kRefusedDuringRun : kv9::window::kRefusedDuringSearch;
+    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(Widen(refused).c_str()));
     return;
   }
   if (controllerUses_ > 0) {
@@ -222,44 +217,39 @@ void MainWindow::ReleaseController() {
 void MainWindow::HelpAbout1Execute() { RunAboutBox(hwnd_); }
 
 void MainWindow::AppendLog(const std::string& text, int force) {
-  const bool shown = force != 0 || DispDebugInfo != 0;
-  if (shown && resultShown_ && !lastSuccess_ && progressWindow_) adviceLines_.push_back(text);
+  watch_.Logged(text, force);
+  if (runLog_.IsOpen()) runLog_.Line(text);
   kv9::AppendLogLine(&SPTMemo, DispDebugInfo != 0, text, force);
 }
 
 void MainWindow::ShowMessage(const std::string& text) {
+  if (runLog_.IsOpen()) runLog_.Message(text);
   MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_OK);
 }
 
 void MainWindow::ShowError(const std::string& text) {
+  if (runLog_.IsOpen()) runLog_.Message(text);
   MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_OK | MB_ICONERROR);
 }
 
 void MainWindow::ShowModuleError(const std::string& text) {
+  if (runLog_.IsOpen()) runLog_.Message(text);
   // A single "Yes" button, as the module message always had: an OK box here.
   MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_OK | MB_ICONERROR);
 }
 
 void MainWindow::CopySettingsBack(const kv9::TProgSettings& settings) { ProgSettings = settings; }
 
-void MainWindow::SetGauge(int percent) { SendMessageW(gauge_, PBM_SETPOS, percent, 0); }
+void MainWindow::SetGauge(int percent) {
+  watch_.Gauge(percent);
+  SendMessageW(gauge_, PBM_SETPOS, percent, 0);
+}
 
 void MainWindow::SetAddress(const std::string& text) { SetWindowTextW(stAddr_, Widen(text).c_str()); }
 
-void MainWindow::SetStageTitle(const std::string& text) { SetWindowTextW(stTitle_, Widen(text).c_str()); }
+void MainWindow::SetStageTitle(const std::string& text) {
+  watch_.StageTitle(text);
+  SetWindowTextW(stTitle_, Widen(text).c_str());
+}
 
 void MainWindow::SetMainWindowEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
-
-void MainWindow::WMDropFiles(HDROP drop) {
-  SetForegroundWindow(hwnd_);
-  const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-  std::wstring name(length, L'\0');
-  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) DragQueryFileW(drop, 0, name.data(), length + 1);
-  else name.clear();
-  DragFinish(drop);
-  DropFileName = name;
-  if (DropFileName.empty() || !cont_) return;
-  ControllerUse use(*this);
-  const int loaded = cont_->LoadImageFile(Narrow(DropFileName));
-  AppendLog(loaded ? "OK: Read ROM Data" : "NG: Read ROM Data", 1);
-}

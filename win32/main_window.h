@@ -16,6 +16,9 @@
 #include "log_edit.h"
 #include "platform/link_ui.h"
 #include "platform/prog_settings.h"
+#include "window/run_log_file.h"
+#include "window/run_watch.h"
+#include "window/update_command_guard.h"
 
 namespace kv9 {
 struct BootMenuCommand;
@@ -108,9 +111,21 @@ class MainWindow : public kv9::LinkUi {
   kv9::LogLineFn LogLine();
   // main_window.cpp
   void FormShow();
+  // The port dialog and the search: at start and from "R/Wの再検索...".
+  void SearchModule();
   void TB_WriteClick();
+  void RefreshUpdateCommands();
+  // main_window_run.cpp: the update and what it leaves on screen.
   void RunFirmwareUpdate();
-  void SetUpdateCommandsEnabled(bool enabled);
+  void OpenRunLog();
+  void CloseRunLog(const kv9::UpdateReport& report);
+  void ShowRunEnd(const kv9::UpdateReport& report);
+  // main_window_files.cpp: the file menu and image files.
+  HMENU BuildFileMenu();
+  bool RunFileCommand(int id);
+  void OpenImageFile(const std::wstring& path);
+  std::wstring AskFileName(const std::string& filter);
+  void WriteBackEepromClick();
   void CloseQuery();
   void ReleaseController();
   void HelpAbout1Execute();
@@ -128,14 +143,17 @@ class MainWindow : public kv9::LinkUi {
   HWND searchWindow_ = nullptr;   // the search's wait window
   HWND progressWindow_ = nullptr;  // "マイコンへの書き込み"
   HFONT progressFont_ = nullptr;
-  bool lastSuccess_ = false, resultShown_ = false;
+  bool resultShown_ = false;
   ULONGLONG resultTick_ = 0;
-  std::vector<std::string> adviceLines_;  // logged after a failure's result
+  kv9::window::UpdateCommandGuard guard_;
+  kv9::window::RunWatch watch_;
+  kv9::window::RunLogFile runLog_;
+  bool runLogWarned_ = false;  // the person learns once that no record is kept
   LogEdit SPTMemo;
   std::unique_ptr<kv9::TFlashWrRXCont> cont_;
   int controllerUses_ = 0;
   bool releaseRequested_ = false;
-  bool shown_ = false, updateRunning_ = false, startupRunning_ = true, searchRunning_ = false;
-  bool updateCommandsDisabled_ = false;
+  bool shown_ = false;
+  bool runActive_ = false;  // an update runs (the guard is also busy while searching)
   bool closing_ = false;
 };

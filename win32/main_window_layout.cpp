@@ -5,6 +5,8 @@
 
 #include "main_window.h"
 #include "resource_ids.h"
+#include "wide_text.h"
+#include "window/window_menus.h"
 
 namespace {
 
@@ -81,8 +83,12 @@ void MainWindow::ShowMenuHint(WPARAM wParam) {
   if (flags == 0xFFFF) hint = L"";
   else if ((flags & MF_POPUP) && item == 0) hint = L"ファイル関連のコマンド";
   else if ((flags & MF_POPUP) && item == 2) hint = L"ヘルプトピック";
-  else if (item == IDM_FILE_EXIT) hint = L"アプリケーションの終了";
+  else if (item >= IDM_FILE_ROW && item < IDM_FILE_ROW + kv9::window::FileMenuRows().size()) {
+    hint = nullptr;
+    const std::wstring text = Widen(kv9::window::FileMenuRows()[item - IDM_FILE_ROW].hint);
+    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+  }
   else if (item == IDM_UPDATE || item == IDM_PROGRAM) hint = L"ファームアップデート";
   else if (item == IDM_ABOUT) hint = L"プログラム情報，バージョン番号，著作権の表示";
-  SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(hint));
+  if (hint) SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(hint));
 }

@@ -8,6 +8,7 @@
 #include "main_window.h"
 #include "resource_ids.h"
 #include "wide_text.h"
+#include "window/window_menus.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ HMENU MainWindow::BuildConfigMenu() {
   Append(menu, IDM_INIT, L"初期化");
   Append(menu, IDM_GET_INIT_DATA, L"工場出荷時設定取得");
   Append(menu, IDM_SET_FACT_INIT, L"工場出荷時設定");
+  Append(menu, IDM_EEPROM_WRITE_BACK, Widen(kv9::window::EepromWriteBackRow().caption).c_str());
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   Append(menu, IDM_GET_POWER, L"パワー値の取得");
   return menu;
@@ -105,6 +107,7 @@ bool MainWindow::RunMenuCommand(int id) {
     case IDM_GET_INIT_DATA: MngetInitDataClick(); return true;
     case IDM_SET_FACT_INIT: mnSetFactInitClick(); return true;
     case IDM_GET_POWER: MnGetPowerClick(); return true;
+    case IDM_EEPROM_WRITE_BACK: WriteBackEepromClick(); return true;
     default: return false;
   }
 }

@@ -17,7 +17,6 @@ kv9::PortOpenDialogResult MainWindow::RunPortOpenDialog(const kv9::PortOpenDialo
 }
 
 void MainWindow::ShowSearchProgress(const std::string& caption, const std::string& banner) {
-  searchRunning_ = true;
   if (searchWindow_) DestroyWindow(searchWindow_);
   searchWindow_ = CreateSearchWindow(hwnd_);
   const std::wstring text = Widen(banner);
@@ -33,11 +32,9 @@ void MainWindow::SetSearchLabel(const std::string& text) {
 }
 
 void MainWindow::CloseSearchProgress() {
-  searchRunning_ = false;
   SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(L""));
   if (searchWindow_) DestroyWindow(searchWindow_);
   searchWindow_ = nullptr;
-  if (closing_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);  // asked for during the search
 }
 
 void MainWindow::ShowUpdateProgress() {
@@ -45,7 +42,6 @@ void MainWindow::ShowUpdateProgress() {
   if (progressWindow_) DestroyWindow(progressWindow_);
   CreateProgressWindow(hwnd_, &progressWindow_);
   resultShown_ = false;
-  adviceLines_.clear();
   SetDlgItemTextW(progressWindow_, IDC_PLABEL1, L"");
   SetDlgItemTextW(progressWindow_, IDC_PLABEL2, L"");
   SetProgressLabelFont(progressWindow_, 24, RGB(0, 0, 255));
@@ -67,7 +63,7 @@ void MainWindow::ShowUpdateResult(bool success) {
   if (!progressWindow_) return;
   SetProgressLabelFont(progressWindow_, 96, success ? RGB(0, 0, 255) : RGB(255, 0, 0));
   SetDlgItemTextW(progressWindow_, IDC_PLABEL1, success ? L"OK" : L"NG");
-  lastSuccess_ = success;
+  watch_.ResultShown(success);
   resultShown_ = true;
   resultTick_ = GetTickCount64();
 }
@@ -75,11 +71,11 @@ void MainWindow::ShowUpdateResult(bool success) {
 void MainWindow::CloseUpdateProgress() {
   if (!progressWindow_) return;
   kv9::ProcessMessages();
-  if (resultShown_ && !lastSuccess_) {
+  if (watch_.Failed()) {
     // A failure stays on screen with its advice until the person confirms
-    // it: the log pane may be scrolled away, the advice must not be.
+    // it (ShowRunEnd); where the re-write box is follows the core's advice.
+    for (const std::string& line : watch_.LinesAfterAdvice(FailStage)) AppendLog(line, 1);
     resultShown_ = false;
-    ShowProgressAdvice(progressWindow_, adviceLines_);
     return;
   }
   // The result stays readable for a moment; the log keeps it for good.

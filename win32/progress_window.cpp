@@ -80,9 +80,9 @@ void ShowProgressAdvice(HWND window, const std::vector<std::string>& lines) {
   }
   SetDlgItemTextW(window, IDC_PADVICE, Widen(text).c_str());
   // Room for the advice: the button moves below it and the window grows.
-  RECT unit{0, 0, 210, 176};
+  RECT unit{0, 0, 210, 186};
   MapDialogRect(window, &unit);
-  RECT button{80, 134, 130, 148};
+  RECT button{80, 166, 130, 180};
   MapDialogRect(window, &button);
   MoveWindow(GetDlgItem(window, IDOK), button.left, button.top, button.right - button.left,
              button.bottom - button.top, TRUE);
@@ -94,4 +94,7 @@ void ShowProgressAdvice(HWND window, const std::vector<std::string>& lines) {
   ShowWindow(GetDlgItem(window, IDC_PADVICE), SW_SHOW);
   EnableWindow(window, TRUE);
   EnableWindow(GetDlgItem(window, IDOK), TRUE);
+  // The failure waits for the person: "確認" takes the keys (Return).
+  SetForegroundWindow(window);
+  SetFocus(GetDlgItem(window, IDOK));
 }

@@ -199,4 +199,5 @@ if [ -n "$setup" ]; then
     fail "uninstall left the installed-programs entry"
   echo "  setup: installed into Program Files with its Start-menu entry and uninstall entry; uninstalled"
 fi
+
 step "passed"

@@ -59,6 +59,10 @@ bool MainWindow::Create(HINSTANCE instance, int show) {
   hwnd_ = CreateWindowExW(WS_EX_ACCEPTFILES, kClassName, kCaption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                           CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
+  // The size at the window's own DPI (the sizes above are for 96 DPI).
+  RECT scaled{0, 0, MulDiv(499, GetDpiForWindow(hwnd_), 96), MulDiv(307 + 22, GetDpiForWindow(hwnd_), 96)};
+  AdjustWindowRectExForDpi(&scaled, WS_OVERLAPPEDWINDOW, TRUE, 0, GetDpiForWindow(hwnd_));
+  SetWindowPos(hwnd_, nullptr, 0, 0, scaled.right - scaled.left, scaled.bottom - scaled.top, SWP_NOMOVE | SWP_NOZORDER);
   accel_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
   popup_ = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_POPUP));
   BuildControls();
@@ -106,6 +110,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case kFormShowMessage: FormShow(); return 0;
     case WM_SIZE: LayOut(); return 0;
+    case WM_DPICHANGED: DpiChanged(*reinterpret_cast<const RECT*>(lParam)); return 0;
     case WM_COMMAND:
       if (Command(LOWORD(wParam))) return 0;
       break;

@@ -89,6 +89,11 @@ class MainWindow : public kv9::LinkUi {
   void BuildControls();
   void BuildToolBar();
   void LayOut();
+  // Per-monitor DPI: pixels of the 96-DPI layout at the window's DPI; the
+  // fonts at that DPI; a move to a screen of another scale.
+  int Scaled(int pixels) const;
+  void MakeFonts();
+  void DpiChanged(const RECT& suggested);
   void ShowMenuHint(WPARAM wParam);
   // main_window_menus.cpp: the hidden engineering menus.
   void BuildHiddenMenus();

@@ -24,6 +24,27 @@ HWND Child(HWND parent, const wchar_t* cls, DWORD style, int id, DWORD exStyle =
 
 }  // namespace
 
+int MainWindow::Scaled(int pixels) const { return MulDiv(pixels, static_cast<int>(GetDpiForWindow(hwnd_)), 96); }
+
+void MainWindow::MakeFonts() {
+  for (HFONT font : {titleFont_, memoFont_}) {
+    if (font) DeleteObject(font);
+  }
+  titleFont_ = MinchoFont(Scaled(24));
+  memoFont_ = MinchoFont(Scaled(13));
+  SendMessageW(stTitle_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), TRUE);
+  SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(memoFont_), TRUE);
+}
+
+void MainWindow::DpiChanged(const RECT& suggested) {
+  // Per-monitor DPI: a window moved to a screen of another scale is laid
+  // out again at that scale instead of being stretched by the system.
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  MakeFonts();
+  LayOut();
+}
+
 void MainWindow::BuildControls() {
   NONCLIENTMETRICSW metrics{sizeof(metrics)};
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
@@ -31,18 +52,15 @@ void MainWindow::BuildControls() {
   BuildToolBar();
   stAddr_ = Child(hwnd_, L"STATIC", SS_LEFT, IDC_STADDR);
   stTitle_ = Child(hwnd_, L"STATIC", SS_CENTER | SS_CENTERIMAGE | SS_SUNKEN, IDC_STTITLE);
-  titleFont_ = MinchoFont(24);
-  SendMessageW(stTitle_, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_), FALSE);
   gauge_ = Child(hwnd_, PROGRESS_CLASSW, PBS_SMOOTH, IDC_CGAUGE1);
   SendMessageW(gauge_, PBM_SETRANGE32, 0, 100);
   SendMessageW(gauge_, PBM_SETBARCOLOR, 0, RGB(0, 0, 255));
   memo_ = Child(hwnd_, L"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL,
                 IDC_SPTMEMO, WS_EX_CLIENTEDGE);
-  memoFont_ = MinchoFont(13);
-  SendMessageW(memo_, WM_SETFONT, reinterpret_cast<WPARAM>(memoFont_), FALSE);
   SPTMemo.Attach(memo_);
   statusBar_ = Child(hwnd_, STATUSCLASSNAMEW, 0, IDC_STATUSBAR);
   SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
+  MakeFonts();
   LayOut();
 }
 
@@ -62,6 +80,7 @@ void MainWindow::BuildToolBar() {
 }
 
 void MainWindow::LayOut() {
+  if (!memo_) return;  // sized before the controls exist
   RECT client;
   GetClientRect(hwnd_, &client);
   SendMessageW(statusBar_, WM_SIZE, 0, 0);
@@ -69,12 +88,13 @@ void MainWindow::LayOut() {
   GetWindowRect(statusBar_, &status);
   const int width = client.right;
   const int bottom = client.bottom - (status.bottom - status.top);
-  MoveWindow(toolBar_, 0, 0, 60, 30, TRUE);
-  MoveWindow(stAddr_, 64, 7, 200, 16, TRUE);
-  MoveWindow(stTitle_, 4, 34, 177, 28, TRUE);
-  MoveWindow(gauge_, 185, 38, width - 189, 20, TRUE);
-  const int memoTop = 66;
-  MoveWindow(memo_, 4, memoTop, width - 8, bottom - memoTop - 4 > 40 ? bottom - memoTop - 4 : 40, TRUE);
+  const int s4 = Scaled(4);
+  MoveWindow(toolBar_, 0, 0, Scaled(60), Scaled(30), TRUE);
+  MoveWindow(stAddr_, Scaled(64), Scaled(7), Scaled(200), Scaled(16), TRUE);
+  MoveWindow(stTitle_, s4, Scaled(34), Scaled(177), Scaled(28), TRUE);
+  MoveWindow(gauge_, Scaled(185), Scaled(38), width - Scaled(189), Scaled(20), TRUE);
+  const int memoTop = Scaled(66);
+  MoveWindow(memo_, s4, memoTop, width - 2 * s4, bottom - memoTop - s4 > s4 * 10 ? bottom - memoTop - s4 : s4 * 10, TRUE);
 }
 
 void MainWindow::ShowMenuHint(WPARAM wParam) {

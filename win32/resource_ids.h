@@ -8,7 +8,6 @@
 #define IDR_POPUP 102
 
 // Main window commands (menus, accelerators, tool button).
-#define IDM_FILE_EXIT 1001
 #define IDM_UPDATE 1002
 #define IDM_ABOUT 1003
 #define IDM_CLEAR 1004

@@ -91,7 +91,7 @@ void TRXProgAppForm::StartRunLog() {
   runLog_.Note("settings: port " + port + ", module rate " + std::to_string(s.BitRate) + ", cpu code " +
                std::to_string(s.CpuCode) + ", boot rate " + std::to_string(s.BootBitRate) + ", reset wait " +
                std::to_string(ResetWaitMs) + " ms" + (flashWrRXCont_->ReWriteMode ? ", re-write mode" : "") +
-               (InitAfterUpdate ? ", factory settings restored" : ""));
+               (InitAfterUpdate ? ", factory restore after the write" : ""));
   // Every line the pane takes during the run, the controller's too.
   SPTMemo->lineAdded = [this](const std::string& text) { runLog_.Line(text); };
 }

@@ -8,8 +8,10 @@
 
 namespace kv9::window {
 
-// The open dialog's filter (Qt's form; the Win32 window splits it).
-inline constexpr char kImageFileFilter[] = "ROMデータ (*.mot *.hex)";
+// The open dialog's filters (Qt's form, ";;" between filters; the Win32
+// window splits it). Both cases, for systems whose names are case-sensitive;
+// "すべてのファイル" lets another type be chosen and told why it is refused.
+inline constexpr char kImageFileFilter[] = "ROMデータ (*.mot *.hex *.MOT *.HEX);;すべてのファイル (*)";
 
 // The message box text for a file that is not .hex or .mot (any case);
 // "" when it is one. Pure.

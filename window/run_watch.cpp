@@ -14,7 +14,7 @@ struct StageRow {
 };
 
 // The flash stages keep the titles the run showed; the others get one.
-constexpr std::array<StageRow, 11> kStages{{
+constexpr std::array<StageRow, 10> kStages{{
     {"start", "接続", false},
     {"boot mode", "ブートモード", false},
     {"handshake", "書込設定", false},
@@ -25,7 +25,6 @@ constexpr std::array<StageRow, 11> kStages{{
     {"restart", "リスタート", false},
     {"rom version", "ROMバージョン", false},
     {"restore", "初期化", false},
-    {"done", "完了", false},
 }};
 
 const StageRow* RowOf(const std::string& stage) {
@@ -81,12 +80,16 @@ RunEndView RunWatch::End(const UpdateReport& report, bool debugShown) const {
   const bool ok = report.outcome == UpdateOutcome::Ok;
   view.keepProgressWindow = Failed();
   view.adviceLines = advice_;
+  if (ok) {
+    // A run that went well ends as it always has: label and gauge empty.
+    if (!report.eepromBackup.empty() && !debugShown) view.logLines.push_back(kBackupLabel + report.eepromBackup);
+    return view;
+  }
   // Refused before anything was sent: no stage was reached.
   if (report.outcome == UpdateOutcome::Refused) return view;
   view.stageTitle = StageTitleOf(report.stage);
   const StageRow* row = RowOf(report.stage);
-  view.percent = ok ? 100 : (row && row->gauged ? percent_ : 0);
-  if (ok && !report.eepromBackup.empty() && !debugShown) view.logLines.push_back(kBackupLabel + report.eepromBackup);
+  view.percent = row && row->gauged ? percent_ : 0;
   return view;
 }
 

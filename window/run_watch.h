@@ -17,7 +17,8 @@ struct RunEndView {
   // the person confirms it; a success closes it as before.
   bool keepProgressWindow = false;
   std::vector<std::string> adviceLines;
-  // The main window's stage label and gauge after the run.
+  // The main window's stage label and gauge after a run that failed or
+  // stopped: the stage it ended in and how far that stage got.
   std::string stageTitle;
   int percent = 0;
   // Lines the window adds to the log after the run, always shown.

@@ -2,15 +2,15 @@
 
 namespace kv9::window {
 
-void UpdateCommandGuard::SearchStarted() {
-  searching_ = true;
-  locked_ = false;
-}
+void UpdateCommandGuard::SearchStarted() { searching_ = true; }
 
 void UpdateCommandGuard::SearchEnded(bool moduleSupported) {
   searching_ = false;
   supported_ = moduleSupported;
+  locked_ = false;
 }
+
+void UpdateCommandGuard::SearchCancelled() { searching_ = false; }
 
 void UpdateCommandGuard::RunStarted() { running_ = true; }
 

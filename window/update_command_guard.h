@@ -11,6 +11,8 @@ class UpdateCommandGuard {
   void SearchStarted();
   // `moduleSupported`: the controller's verdict after the search.
   void SearchEnded(bool moduleSupported);
+  // The port dialog was cancelled: the earlier verdict stands.
+  void SearchCancelled();
   void RunStarted();
   void RunEnded();
   // The core's DisableUpdateCommands: until the next search.

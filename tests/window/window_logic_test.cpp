@@ -27,6 +27,9 @@ TEST(UpdateCommandGuardTest, FollowsTheLastSearchAndLocksUntilTheNext) {
   EXPECT_FALSE(guard.Enabled());
   guard.SearchStarted();
   EXPECT_FALSE(guard.Enabled());
+  guard.SearchCancelled();  // the port dialog cancelled: still locked
+  EXPECT_FALSE(guard.Enabled());
+  guard.SearchStarted();
   guard.SearchEnded(true);
   EXPECT_TRUE(guard.Enabled());
 }
@@ -68,7 +71,8 @@ TEST(RunWatchTest, ASuccessClosesAndNamesTheBackupUnlessTheDebugLineDid) {
   const RunEndView view = watch.End(report, false);
   EXPECT_FALSE(view.keepProgressWindow);
   EXPECT_TRUE(view.adviceLines.empty());
-  EXPECT_EQ(view.percent, 100);
+  EXPECT_EQ(view.stageTitle, "");
+  EXPECT_EQ(view.percent, 0);
   EXPECT_EQ(view.logLines, std::vector<std::string>{"EEPROM BACKUP : /d/eeprom-1.txt"});
   EXPECT_TRUE(watch.End(report, true).logLines.empty());
   report.outcome = UpdateOutcome::Refused;

@@ -150,20 +150,27 @@ void MainWindow::FormShow() {
   kv9::ProcessMessages();
   SetForegroundWindow(hwnd_);
   SetWindowTextW(hwnd_, (std::wstring(kCaption) + L" for KV9X-Q508").c_str());
-  SearchModule();
+  SearchModule(false);
 }
 
-void MainWindow::SearchModule() {
+void MainWindow::SearchModule(bool again) {
   if (!cont_) return;
   ControllerUse use(*this);
   guard_.SearchStarted();
   RefreshUpdateCommands();
+  searchAgain_ = again;
+  portDialogCancelled_ = false;
   const int found = cont_->OpenAtStartup(ProgSettings.WriteSpeedIndex);
-  // Cancel in the port dialog closes the window; the controller goes when
-  // this stretch ends.
+  searchAgain_ = false;
+  // Cancel in the start-up port dialog closes the window; the controller
+  // goes when this stretch ends.
   if (releaseRequested_) return;
-  cont_->ConfirmModule(found);
-  guard_.SearchEnded(cont_->ModuleSupported == 1);
+  if (portDialogCancelled_) {
+    guard_.SearchCancelled();
+  } else {
+    cont_->ConfirmModule(found);
+    guard_.SearchEnded(cont_->ModuleSupported == 1);
+  }
   RefreshUpdateCommands();
   if (closing_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);  // asked for during the search
 }
@@ -193,7 +200,15 @@ void MainWindow::DisableUpdateCommands() {
   RefreshUpdateCommands();
 }
 
-void MainWindow::CloseMainWindow() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); releaseRequested_ = true; }
+void MainWindow::CloseMainWindow() {
+  // Cancel in the port dialog of a search from the menu keeps the tool.
+  if (searchAgain_) {
+    portDialogCancelled_ = true;
+    return;
+  }
+  releaseRequested_ = true;
+  PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+}
 
 void MainWindow::CloseQuery() {
   // The window stays while an update or the search runs: its outcome and

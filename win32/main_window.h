@@ -117,7 +117,9 @@ class MainWindow : public kv9::LinkUi {
   // main_window.cpp
   void FormShow();
   // The port dialog and the search: at start and from "R/Wの再検索...".
-  void SearchModule();
+  // `again`: from the menu, where Cancel in the port dialog keeps the tool
+  // and the earlier verdict.
+  void SearchModule(bool again);
   void TB_WriteClick();
   void RefreshUpdateCommands();
   // main_window_run.cpp: the update and what it leaves on screen.
@@ -159,6 +161,7 @@ class MainWindow : public kv9::LinkUi {
   int controllerUses_ = 0;
   bool releaseRequested_ = false;
   bool shown_ = false;
+  bool searchAgain_ = false, portDialogCancelled_ = false;
   bool runActive_ = false;  // an update runs (the guard is also busy while searching)
   bool closing_ = false;
 };

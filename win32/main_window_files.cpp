@@ -15,17 +15,23 @@
 
 namespace {
 
-// "Name (*.a *.b)" as the file dialog's pair "Name (*.a *.b)\0*.a;*.b\0\0".
-std::wstring DialogFilter(const std::string& filter) {
-  const std::size_t open = filter.rfind('('), close = filter.rfind(')');
-  std::string patterns = filter.substr(open + 1, close - open - 1);
-  for (char& c : patterns) {
-    if (c == ' ') c = ';';
+// "Name (*.a *.b);;Other (*)" as the file dialog's pairs
+// "Name (*.a *.b)\0*.a;*.b\0Other (*)\0*\0\0".
+std::wstring DialogFilter(const std::string& filters) {
+  std::wstring out;
+  std::size_t start = 0;
+  while (start <= filters.size()) {
+    std::size_t end = filters.find(";;", start);
+    if (end == std::string::npos) end = filters.size();
+    const std::string filter = filters.substr(start, end - start);
+    const std::size_t open = filter.rfind('('), close = filter.rfind(')');
+    std::string patterns = filter.substr(open + 1, close - open - 1);
+    for (char& c : patterns) {
+      if (c == ' ') c = ';';
+    }
+    out += Widen(filter) + L'\0' + Widen(patterns) + L'\0';
+    start = end + 2;
   }
-  std::wstring out = Widen(filter);
-  out.push_back(L'\0');
-  out += Widen(patterns);
-  out.push_back(L'\0');
   return out;
 }
 
@@ -52,7 +58,7 @@ bool MainWindow::RunFileCommand(int id) {
       break;
     }
     case kv9::window::WindowCommand::SearchAgain:
-      if (!guard_.Busy()) SearchModule();
+      if (!guard_.Busy()) SearchModule(true);
       break;
     case kv9::window::WindowCommand::Exit: PostMessageW(hwnd_, WM_CLOSE, 0, 0); break;
     case kv9::window::WindowCommand::WriteBackEepromBackup: WriteBackEepromClick(); break;

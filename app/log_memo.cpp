@@ -2,7 +2,8 @@
 
 TLogMemo::TLogMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
-  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
 void TLogMemo::Clear() {
@@ -13,6 +14,7 @@ void TLogMemo::Clear() {
 void TLogMemo::AppendLine(const std::string& text) {
   appendPlainText(QString::fromStdString(text));
   ++lines_;
+  if (lineAdded) lineAdded(text);
 }
 
 QStringList TLogMemo::Lines() const {

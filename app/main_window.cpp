@@ -17,10 +17,13 @@
 #include <QVBoxLayout>
 
 #include "app/about_box.h"
+#include "app/confirm1_dlg.h"
 #include "app/log_memo.h"
 #include "platform/message_pump.h"
 #include "platform/resources.h"
 #include "platform/ticks.h"
+#include "window/window_menus.h"
+#include "window/window_texts.h"
 
 namespace {
 
@@ -79,7 +82,7 @@ TRXProgAppForm::TRXProgAppForm(QWidget* owner) : QMainWindow(owner) {
   ConnectUpdateCommand();
   ConnectSettingsMenu();
   ConnectSessionManager();
-  SetUpdateCommandsEnabled(false);  // until the start-up search has ended
+  RefreshUpdateCommands();  // disabled until the start-up search has ended
 }
 
 TRXProgAppForm::~TRXProgAppForm() { ReleaseController(); }
@@ -98,6 +101,11 @@ void TRXProgAppForm::BuildControls() {
   setCentralWidget(client);
   statusBar()->setObjectName("StatusBar");
   statusBar()->setSizeGripEnabled(false);
+  reWriteModeLabel_ = new QLabel(statusBar());
+  reWriteModeLabel_->setObjectName("STReWriteMode");
+  reWriteModeLabel_->setStyleSheet("color: maroon;");
+  reWriteModeLabel_->setVisible(false);
+  statusBar()->addPermanentWidget(reWriteModeLabel_);
   resize(499, 307 + menuBar()->sizeHint().height());
 }
 
@@ -176,13 +184,7 @@ void TRXProgAppForm::BuildMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MainMenu1");
 
-  File1 = bar->addMenu(QStringLiteral("ファイル(&F)"));
-  File1->setObjectName("File1");
-  File1->menuAction()->setStatusTip(QStringLiteral("ファイル関連のコマンド"));
-  FileExit1 = AddItem(File1, "FileExitItem", QStringLiteral("終了(&X)"));
-  FileExit1->setToolTip(QStringLiteral("終了"));
-  FileExit1->setStatusTip(QStringLiteral("アプリケーションの終了"));
-  connect(FileExit1, &QAction::triggered, this, &TRXProgAppForm::FileExit1Execute);
+  BuildFileMenu(bar);
 
   BuildCmdMenu(bar);
   BuildConfigMenu(bar);
@@ -221,6 +223,10 @@ void TRXProgAppForm::BuildConfigMenu(QMenuBar* bar) {
   AddItem(MnConfig, "MnInit", QStringLiteral("初期化"));
   AddItem(MnConfig, "MngetInitData", QStringLiteral("工場出荷時設定取得"));
   AddItem(MnConfig, "mnSetFactInit", QStringLiteral("工場出荷時設定"));
+  const kv9::window::MenuRow& writeBack = kv9::window::EepromWriteBackRow();
+  QAction* writeBackItem = AddItem(MnConfig, writeBack.objectName, QString::fromUtf8(writeBack.caption));
+  writeBackItem->setStatusTip(QString::fromUtf8(writeBack.hint));
+  connect(writeBackItem, &QAction::triggered, this, &TRXProgAppForm::EepromWriteBackClick);
   MnConfig->addSeparator();
   AddItem(MnConfig, "MnGetPower", QStringLiteral("パワー値の取得"));
 }
@@ -248,9 +254,11 @@ void TRXProgAppForm::BuildPopupMenu() {
 
 void TRXProgAppForm::AppendLog(const std::string& text, int force) {
   kv9::AppendLogLine(SPTMemo, DispDebugInfo != 0, text, force);
+  if (updateRunning_) runWatch_.Logged(text, force);
 }
 
 void TRXProgAppForm::ShowMessage(const std::string& text) {
+  runLog_.Message(text);
   // A plain box: no icon, just the text and OK.
   QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), QString::fromStdString(text),
                   QMessageBox::Ok, this);
@@ -258,26 +266,39 @@ void TRXProgAppForm::ShowMessage(const std::string& text) {
 }
 
 void TRXProgAppForm::ShowError(const std::string& text) {
+  runLog_.Message(text);
   QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text));
 }
 
 void TRXProgAppForm::ShowModuleError(const std::string& text) {
+  runLog_.Message(text);
   QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text),
                         QMessageBox::Yes);
 }
 
 void TRXProgAppForm::DisableUpdateCommands() {
-  updateCommandsDisabled_ = true;
-  TB_Write->setEnabled(false);
-  MnFarm->setEnabled(false);
-  MnFarm->menuAction()->setEnabled(false);
+  guard_.Lock();
+  RefreshUpdateCommands();
 }
 
-void TRXProgAppForm::CloseMainWindow() { close(); }
+void TRXProgAppForm::CloseMainWindow() {
+  // Cancel in the port dialog of a search from the menu keeps the tool.
+  if (searchAgain_) {
+    portDialogCancelled_ = true;
+    return;
+  }
+  close();
+}
 
 void TRXProgAppForm::CopySettingsBack(const kv9::TProgSettings& settings) { ProgSettings = settings; }
 
-void TRXProgAppForm::SetGauge(int percent) { CGauge1->setValue(percent); }
+void TRXProgAppForm::SetGauge(int percent) {
+  CGauge1->setValue(percent);
+  if (!updateRunning_) return;
+  runWatch_.Gauge(percent);
+  // Once a failure's window is kept it shows where the stage stopped.
+  if (confirm1Dlg_ && !confirm1Dlg_->isEnabled()) confirm1Dlg_->Gauge->setValue(percent);
+}
 
 void TRXProgAppForm::SetAddress(const std::string& text) { STAddr->setText(QString::fromStdString(text)); }
 
@@ -302,15 +323,19 @@ void TRXProgAppForm::FormShow() {
   if (releaseRequested_) return;
   flashWrRXCont_->ConfirmModule(found);
   startupRunning_ = false;
-  // The update waits for the search's verdict; discovery may have locked it.
-  if (!updateCommandsDisabled_) SetUpdateCommandsEnabled(true);
+  // The update waits for the search's verdict.
+  guard_.SearchEnded(flashWrRXCont_->ModuleSupported == 1);
+  RefreshUpdateCommands();
+  ShowReWriteMode();
 }
 
-void TRXProgAppForm::SetUpdateCommandsEnabled(bool enabled) {
+void TRXProgAppForm::RefreshUpdateCommands() {
+  const bool enabled = guard_.Enabled();
   TB_Write->setEnabled(enabled);
   MnFarm->setEnabled(enabled);
   MnFarm->menuAction()->setEnabled(enabled);
-  MnProgram->setEnabled(enabled);
+  // "書込" stays with the window: its command says why when there is no module.
+  MnProgram->setEnabled(!guard_.Busy());
 }
 
 void TRXProgAppForm::closeEvent(QCloseEvent* event) {
@@ -319,8 +344,8 @@ void TRXProgAppForm::closeEvent(QCloseEvent* event) {
   // never be seen: the window stays until the run has ended.
   if (updateRunning_ || searchRunning_) {
     event->ignore();
-    statusBar()->showMessage(updateRunning_ ? QStringLiteral("書き込み中は終了できません")
-                                            : QStringLiteral("R/Wの検索中は終了できません"),
+    statusBar()->showMessage(QString::fromUtf8(updateRunning_ ? kv9::window::kRefusedDuringRun
+                                                              : kv9::window::kRefusedDuringSearch),
                              3000);
     return;
   }

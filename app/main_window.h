@@ -13,6 +13,9 @@
 #include "link/flash_wr_rx_cont.h"
 #include "platform/prog_settings.h"
 #include "platform/link_ui.h"
+#include "window/run_log_file.h"
+#include "window/run_watch.h"
+#include "window/update_command_guard.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -42,7 +45,8 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   // Appends a line to the log pane; force 0 lines only with DispDebugInfo.
   void AppendLog(const std::string& text, int force);
 
-  // kv9::LinkUi: message boxes and controls for the core.
+  // kv9::LinkUi: message boxes and controls for the core. A box shown
+  // during an update also goes to the run's record.
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void ShowModuleError(const std::string& text) override;
@@ -123,6 +127,15 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void FileExit1Execute();
   void HelpAbout1Execute();
   void MnClearClick();
+  // --- the window's own items of ファイル and the settings menu (main_window_file_menu.cpp) ---
+  // "ROMデータを開く...": a file dialog, then what a drop of that file does.
+  void OpenImageClick();
+  // "R/Wの再検索...": the port dialog and the search again; its Cancel
+  // keeps the window and the earlier verdict.
+  void SearchAgainClick();
+  // "EEPROMバックアップの書き戻し...": a backup file from the backup folder
+  // written back into the module.
+  void EepromWriteBackClick();
   // The update command of the tool button, "アップデート" and "書込".
   void TB_WriteClick();
   // A request from outside to end the tool (StopSignals): the window closes
@@ -139,8 +152,9 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
  public:
   // The dropped-files handler (main_window_drop.cpp): brings the window to
   // the front, keeps the first of `files` (full paths) in DropFileName and
-  // loads it as the firmware image, logging "OK: Read ROM Data" or
-  // "NG: Read ROM Data". No files: nothing is loaded.
+  // loads it as the firmware image, logging "OK: Read ROM Data" and a line
+  // naming file, bytes, CRC and version, or "NG: Read ROM Data" (a file of
+  // another type gets the tool's box first). No files: nothing is loaded.
   void WMDropFiles(const QStringList& files);
 
   // --- boot-mode command menu MnCmd (main_window_cmd_menu.cpp) ---
@@ -223,8 +237,16 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   };
 
   void ConnectEepromMenu();
+  // ファイル(&F) from the window's menu rows (main_window_file_menu.cpp).
+  void BuildFileMenu(QMenuBar* bar);
+  QString RunFileDialog(const QString& caption, const QString& folder, const char* filter);
   void ConnectUpdateCommand();
   void RunFirmwareUpdate();
+  // The run's record file, and what the windows keep showing once it ended.
+  void StartRunLog();
+  void EndRun(const kv9::UpdateReport& report);
+  // A failed run's progress window stays, enabled, until "確認".
+  void KeepFailedProgress();
   kv9::LogLineFn LogLine();
   void BuildControls();
   // The panel with the tool bar and the address display / the panel with
@@ -263,8 +285,18 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   bool quitAsked_ = false;
   // The running update has written and checked the firmware.
   bool firmwareChecked_ = false;
-  bool updateCommandsDisabled_ = false;
-  void SetUpdateCommandsEnabled(bool enabled);
+  // Whether the update command runs; the tool button, the firmware menu and
+  // "書込" follow it.
+  kv9::window::UpdateCommandGuard guard_;
+  void RefreshUpdateCommands();
+  // Re-write mode stays in sight in the status bar while it is on.
+  QLabel* reWriteModeLabel_ = nullptr;
+  void ShowReWriteMode();
+  // A search from the menu: Cancel in its port dialog does not end the tool.
+  bool searchAgain_ = false;
+  bool portDialogCancelled_ = false;
+  kv9::window::RunWatch runWatch_;
+  kv9::window::RunLogFile runLog_;
   // When the progress window began to show its result.
   QElapsedTimer resultShown_;
   QPointer<TConfirm1Dlg> confirm1Dlg_;

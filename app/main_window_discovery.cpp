@@ -57,6 +57,7 @@ kv9::PortOpenDialogResult TRXProgAppForm::RunPortOpenDialog(
   result.selectedText = selected >= 0 ? dlg.LBComPort->item(selected)->text().toStdString() : "";
   result.comSpeedIndex = dlg.ComSpeedIndex();
   result.autoCheck = dlg.CBAutoCheck->isChecked();
+  ShowReWriteMode();  // the dialog's re-write box may have switched it
   return result;
 }
 

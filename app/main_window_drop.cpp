@@ -6,6 +6,7 @@
 #include <QUrl>
 
 #include "app/main_window.h"
+#include "window/image_open.h"
 
 namespace {
 
@@ -47,6 +48,14 @@ void TRXProgAppForm::WMDropFiles(const QStringList& files) {
   // The loaders may show a message box; a close that arrives meanwhile must
   // not release the controller under them.
   ControllerUse use(*this);
-  const int loaded = FlashWrRXCont()->LoadImageFile(QFile::encodeName(DropFileName).toStdString());
+  const std::string path = QFile::encodeName(DropFileName).toStdString();
+  // Another type would be refused without a word; the person is told why.
+  if (const std::string problem = kv9::window::ImageFileProblem(path); !problem.empty()) {
+    ShowMessage(problem);
+    AppendLog("NG: Read ROM Data", 1);
+    return;
+  }
+  const int loaded = FlashWrRXCont()->LoadImageFile(path);
   AppendLog(loaded ? "OK: Read ROM Data" : "NG: Read ROM Data", 1);
+  if (loaded && FlashWrRXCont()) AppendLog(kv9::window::LoadedImageLine(*FlashWrRXCont(), DropFileName.toStdString()), 1);
 }

@@ -110,6 +110,7 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list,
   int found = 0;
   // Each port that could not be opened, once, with its reason.
   std::vector<std::string> unopened;
+  std::size_t tried = 0;
   struct Quiet {
     TFlashWrRXCont& cont;
     ~Quiet() { cont.QuietOpen = false; }
@@ -119,6 +120,7 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list,
   try {
     for (const std::string& entry : list) {
       std::string reason;
+      ++tried;
       found = SearchEntry(cont, entry, rates, pumpBeforeEachSpeed, reason);
       if (found) break;
       if (!reason.empty()) {
@@ -132,6 +134,7 @@ static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list,
     found = 0;
   }
   if (ui) ui->CloseSearchProgress();
+  cont.SearchOpenedNoPort = !found && tried > 0 && unopened.size() == tried;
   if (!found && !unopened.empty() && ui) {
     std::string text;
     for (const std::string& line : unopened) text += (text.empty() ? "" : "\n") + line;
@@ -185,7 +188,7 @@ int TFlashWrRXCont::ConfirmModule(int found) {
     if (owner_) owner_->DisableUpdateCommands();
     ModuleMessage = kNotFoundText;
     AddLog(ModuleMessage, 1);
-    AddLog(kCheckConnectionText, 1);
+    if (!SearchOpenedNoPort) AddLog(kCheckConnectionText, 1);
     result = 0;
   }
   AddLog("", 0);
@@ -254,6 +257,7 @@ static int OpenForReWrite(TFlashWrRXCont& cont, std::string entry, int comSpeedI
 
 int TFlashWrRXCont::OpenAtStartup(int writeSpeedIndex) {
   noPortChosen_ = false;
+  SearchOpenedNoPort = false;
   const PortOpenDialogRequest request = PortDialogRequest(*this, writeSpeedIndex);
   const PortOpenDialogResult chosen = RunPortDialog(*this, request);
   if (!chosen.ok) {

@@ -242,6 +242,9 @@ class TFlashWrRXCont final : public LineLink {
   bool QuietOpen = false;
   std::string LastOpenReason;
   PortOpenFailure LastOpenFailure = PortOpenFailure::Other;
+  // The last search opened none of its ports (held, refused, gone): its
+  // message box said why, and the cable is not what to check.
+  bool SearchOpenedNoPort = false;
 
   LinkUi* Owner() const override { return owner_; }
   // A frame was held back because the front end asked the run to stop.

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program into build-windows/: kv9core, kv9flash.exe
-# and the Windows test suites, with Debian's mingw-w64 (installed by
-# scripts/install-deps.sh). GoogleTest is built first from Debian's
-# googletest source package, with the same compiler. No Qt, no simulator.
+# Cross-builds the Windows programs into build-windows/: kv9core, the window
+# kv9update.exe (Win32, win32/), kv9flash.exe and the Windows test suites,
+# with Debian's mingw-w64 (installed by scripts/install-deps.sh), and then
+# the setup program kv9update-<version>-setup.exe (make-windows-setup.sh,
+# with makensis) when the whole build was asked for. GoogleTest is built
+# first from Debian's googletest source package, with the same compiler.
+# No Qt, no simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -24,3 +27,11 @@ fi
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV9_BUILD_GUI=OFF -DKV9_TEST_DIRS="shared;windows" \
   -DCMAKE_PREFIX_PATH="$gtest/install" -DGTest_DIR="$gtest/install/lib/cmake/GTest" "${launcher[@]}"
 cmake --build "$out" "$@"
+# Arguments name single targets; the setup program needs both programs.
+if [ $# -eq 0 ]; then
+  if command -v makensis >/dev/null; then
+    bash scripts/make-windows-setup.sh
+  else
+    echo "build-windows: makensis is missing (package nsis): no setup program"
+  fi
+fi

@@ -25,7 +25,9 @@ RULES = {
     "link": {"platform", "wire", "image", "serial", "boot"},
     "sim": {"wire"},
     "cli": {"platform", "wire", "image", "serial", "boot", "link"},
-    "app": {"platform", "wire", "image", "serial", "boot", "link"},
+    "window": {"platform", "wire", "image", "serial", "boot", "link"},
+    "app": {"platform", "wire", "image", "serial", "boot", "link", "window"},
+    "win32": {"platform", "wire", "image", "serial", "boot", "link", "window"},
 }
 FOLDERS = set(RULES) | {"tests", "fuzz", "bench", "resources"}
 

@@ -10,7 +10,8 @@ packages=(
   xvfb xauth fonts-ipafont
   binutils srecord
   dpkg-dev file lintian desktop-file-utils appstream help2man
-  mingw-w64  # scripts/build-windows.sh (Wine comes with scripts/test-windows.sh)
+  mingw-w64 nsis  # scripts/build-windows.sh (Wine comes with scripts/test-windows.sh)
+  xdotool  # scripts/test-windows-window.sh drives the window by keys
   clang libclang-rt-14-dev
 )
 

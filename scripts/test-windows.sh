@@ -6,7 +6,9 @@
 #     Win32 port's own suite on it, and runs kv9flash.exe against it (version, update, an S-record update, a refused
 #     programming frame, two ports at once), checking that the log lines and exit codes are those
 #     of the Linux kv9flash against the same module, that the port is listed
-#     from the registry, and that the simulated flash holds exactly the image.
+#     from the registry, and that the simulated flash holds exactly the image;
+#  4. drives the window kv9update.exe by keys on Xvfb against kv9sim as COM1
+#     and installs and uninstalls the setup program (test-windows-window.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -18,6 +20,7 @@ need=()
 command -v x86_64-w64-mingw32-g++-posix >/dev/null || need+=(mingw-w64)
 command -v wine >/dev/null || need+=(wine)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+command -v makensis >/dev/null || need+=(nsis)
 if [ ${#need[@]} -gt 0 ]; then
   step "installing ${need[*]}"
   SUDO=""
@@ -256,4 +259,9 @@ run_several() {
   echo "  several: exit 1, $(wc -l <"$work/several.win.out") log lines of both ports and the table's rows as on Linux"
 }
 run_several
+stop_sim
+wineserver -k 2>/dev/null || true
+
+step "the window kv9update.exe and the setup program"
+KV9_NATIVE_BUILD=$native bash scripts/test-windows-window.sh
 step "passed"

@@ -13,6 +13,7 @@
 #include "app/log_memo.h"
 #include "app/main_window.h"
 #include "app/qt_message_pump.h"
+#include "image/loader_texts.h"
 #include "tests/support/modal_driver.h"
 
 namespace {
@@ -78,7 +79,10 @@ class MainWindowDropTest : public QObject {
 
     QVERIFY(Drop(&form, {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)}));
     QCOMPARE(form.DropFileName, first);
-    QCOMPARE(form.SPTMemo->Lines(), QStringList{"OK: Read ROM Data"});
+    // One 256-byte block to program; the CRC is the one the update compares.
+    const QString crc = QString::asprintf("0x%04X", form.FlashWrRXCont()->ImageCrc());
+    QCOMPARE(form.SPTMemo->Lines(),
+             (QStringList{"OK: Read ROM Data", "ROMデータ : " + first + "  書込 256バイト  CRC " + crc + "  バージョン なし"}));
     const QByteArray buffer = Buffer(form);
     QCOMPARE(buffer.size(), 262144);
     QCOMPARE(buffer.left(8), data);
@@ -91,7 +95,7 @@ class MainWindowDropTest : public QObject {
     const QString path = WriteFile(dir, "image.MOT", S3Line(0xFFFC0010, "\x5A"));
     TRXProgAppForm form;
     QVERIFY(Drop(form.SPTMemo, {QUrl::fromLocalFile(path)}));
-    QCOMPARE(form.SPTMemo->Lines(), QStringList{"OK: Read ROM Data"});
+    QCOMPARE(form.SPTMemo->Lines().first(), QStringLiteral("OK: Read ROM Data"));
     QCOMPARE(Buffer(form).at(0x10), char(0x5A));
   }
 
@@ -100,7 +104,10 @@ class MainWindowDropTest : public QObject {
     const QString path = WriteFile(dir, "image.s19", S3Line(0xFFFC0000, "\x01"));
     TRXProgAppForm form;
     const QByteArray before = Buffer(form);
+    QStringList boxes;
+    kv9::test::ModalDriver driver({kv9::test::AnswerMessageBox(&boxes)});
     QVERIFY(Drop(&form, {QUrl::fromLocalFile(path)}));
+    QCOMPARE(boxes, QStringList{kv9::kUnknownExtensionText});  // told, not silence
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"NG: Read ROM Data"});
     QCOMPARE(Buffer(form), before);
     QCOMPARE(form.FlashWrRXCont()->ImageLoaded, quint8(1));

@@ -5,21 +5,25 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 #include <csignal>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
 #include "app/conf_err_dlg.h"
+#include "app/confirm1_dlg.h"
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
 #include "app/main_window.h"
@@ -33,6 +37,7 @@
 #include "tests/support/modal_driver.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_dir.h"
+#include "window/window_texts.h"
 
 namespace {
 
@@ -119,6 +124,21 @@ QByteArray SRecord(char type, int addressBytes, quint32 address, const QByteArra
   return QByteArray("S") + type + bytes.toHex().toUpper() + "\n";
 }
 
+const QString kReWriteAdvice =
+    QStringLiteral("再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。");
+const QString kReWriteBoxPlace = QString::fromUtf8(kv9::window::kReWriteBoxPlace);
+
+// The lines of a run record without their times: "2026-01-02 10:11:12.345  text".
+QStringList RecordTexts(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QStringList texts;
+  for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+    texts << (line.size() >= 25 && line.mid(23, 2) == "  " ? line.mid(25) : "?" + line);
+  }
+  return texts;
+}
+
 const QStringList kStagesOk = {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : OK",
                                "ベリファイ : OK"};
 
@@ -199,8 +219,12 @@ class UpdateEndToEndTest : public QObject {
     const auto eepromBefore = (*sim_)->Snapshot();
     const int before = form.SPTMemo->LineCount();
     form.findChild<QAction*>("N2")->trigger();
-    QCOMPARE(LinesAfter(form, before), (kStagesOk + QStringList{"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ",
-                                                               "アップデートが正常に終了しました。", ""}));
+    QStringList lines = LinesAfter(form, before);
+    // Where the EEPROM copy went is said after the run, by name.
+    const QString backup = lines.takeLast();
+    QVERIFY2(backup.startsWith("EEPROM BACKUP : ") && QFile::exists(backup.mid(16)), qPrintable(backup));
+    QCOMPARE(lines, (kStagesOk + QStringList{"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ",
+                                            "アップデートが正常に終了しました。", ""}));
     // The old values stay; words 25, 31 and 39..61 come from the freshly
     // initialised factory data, which the module renews from its defaults.
     kv9::EepromImage expectedFactory = eepromBefore.eepromFactory, expectedAllData = eepromBefore.eepromAllData;
@@ -219,19 +243,42 @@ class UpdateEndToEndTest : public QObject {
     refuse.kind = kv9::sim::FaultRule::Kind::ErrorReply;
     refuse.site.side = kv9::sim::FaultSite::Side::Boot;
     refuse.site.code = 0x50;
-    refuse.site.occurrence = 3;
+    refuse.site.occurrence = 400;
     refuse.errorCode = 0x53;
     options.faults.rules.push_back(refuse);
     StartSim(options);
+    kv9::test::TempDir data;
+    kv9::test::ScopedEnv dataHome("XDG_DATA_HOME", data.Path().string());
     TRXProgAppForm form;
     StartUp(form);
     const int before = form.SPTMemo->LineCount();
     form.TB_Write->click();
-    QCOMPARE(LinesAfter(form, before),
-             (QStringList{"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : NG",
-                          "アップデートに失敗しました。", "", "ソフトを終了し、R/Wの電源を入れ直してください。",
-                          "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"}));
+    const QStringList advice = {"ソフトを終了し、R/Wの電源を入れ直してください。", kReWriteAdvice, kReWriteBoxPlace};
+    const QStringList runLines = QStringList{"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : NG",
+                                             "アップデートに失敗しました。", ""} + advice;
+    QCOMPARE(LinesAfter(form, before), runLines);
     QCOMPARE(form.LastUpdateResult(), QStringLiteral("NG"));
+    // The NG window stays with the advice until it is confirmed.
+    auto* progress = form.findChild<TConfirm1Dlg*>("Confirm1Dlg");
+    QVERIFY(progress && progress->isVisible() && progress->isEnabled() && progress->OKBtn->isEnabled());
+    QCOMPARE(progress->Label1->text(), QStringLiteral("NG"));
+    QCOMPARE(progress->Advice->text(), advice.join('\n'));
+    // The main window keeps the stage and how far it got.
+    QCOMPARE(form.STTitle->text(), QStringLiteral("ライト"));
+    QCOMPARE(form.CGauge1->value(), progress->Gauge->value());
+    QVERIFY(form.CGauge1->value() > 0 && form.CGauge1->value() < 100);
+    QTest::keyClick(progress, Qt::Key_Return);
+    QTRY_VERIFY(!form.findChild<TConfirm1Dlg*>("Confirm1Dlg"));
+    // The run's lines, with their times, in one new file of the log folder.
+    const std::filesystem::path logs = data.Path() / "kv9update" / "logs";
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(logs)) files.push_back(entry.path().string());
+    QCOMPARE(files.size(), std::size_t(1));
+    QStringList record = RecordTexts(files[0]);
+    QVERIFY2(record.size() == runLines.size() + 3, qPrintable(record.join('|')));
+    QVERIFY(record.first().startsWith("# kv9update "));
+    QCOMPARE(record.mid(2, runLines.size()), runLines);
+    QCOMPARE(record.last(), QStringLiteral("# outcome: NG (failed, stage write, module partly programmed)"));
     QVERIFY(!form.TB_Write->isEnabled());
     QVERIFY(!form.MnFarm->isEnabled());
     QVERIFY(form.isEnabled());
@@ -254,7 +301,7 @@ class UpdateEndToEndTest : public QObject {
                           "R/Wの接続、設定を確認してください。", "ソフトを終了し、R/Wの電源を入れ直してください。",
                           "再度ソフトを起動し、もう一度書き込みを行ってください。"}));
     QVERIFY(form.isEnabled());
-    QCOMPARE(form.STTitle->text(), QString());
+    QCOMPARE(form.STTitle->text(), QStringLiteral("ライト"));  // where the run ended
   }
 
   void noImageGivesOneLineAndNoBytesOnTheWire() {
@@ -337,9 +384,10 @@ class UpdateEndToEndTest : public QObject {
     QStringList boxes;
     StartUp(form, {ClickOpen(), AnswerMessageBox(&boxes)});
     QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 0);
+    QVERIFY(!form.TB_Write->isEnabled());  // the search found no supported module
     ModalDriver driver({AnswerMessageBox(&boxes)});
     const QStringList logBefore = form.SPTMemo->Lines();
-    form.TB_Write->click();
+    form.TB_WriteClick();
     QCOMPARE(form.SPTMemo->Lines(), logBefore);  // the box, and nothing else
     const QString text = QStringLiteral("対応外のR/Wモジュールです。お使いのRW対応のツールをお使いください。");
     QCOMPARE(boxes, (QStringList{text, text}));
@@ -376,7 +424,7 @@ class UpdateEndToEndTest : public QObject {
     QCOMPARE(LinesAfter(form, before),
              (QStringList{"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : NG",
                           "アップデートに失敗しました。", "", "ソフトを終了し、R/Wの電源を入れ直してください。",
-                          "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"}));
+                          kReWriteAdvice, kReWriteBoxPlace}));
     // Then the tool ends: the window closes and the port with it.
     QTRY_VERIFY_WITH_TIMEOUT(form.FlashWrRXCont() == nullptr, 10000);
     QVERIFY(!form.isVisible());
@@ -419,7 +467,7 @@ class UpdateEndToEndTest : public QObject {
     const QStringList lines = form.SPTMemo->Lines().mid(before);
     if (lines.contains("ライト     : NG")) {
       // The tool was waiting for the block's reply: the write stage failed.
-      QCOMPARE(lines.last(), QStringLiteral("再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"));
+      QCOMPARE(lines.last(2), (QStringList{kReWriteAdvice, kReWriteBoxPlace}));
       QVERIFY(boxes.isEmpty());
     } else {
       // The tool was writing: the port's error, the stage-0 advice, then the error box.
@@ -502,13 +550,43 @@ class UpdateEndToEndTest : public QObject {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
     file.close();
-    form.WMDropFiles({path});
-    QCOMPARE(form.SPTMemo->Lines().last(), QStringLiteral("OK: Read ROM Data"));
+    // Chosen in "ROMデータを開く...": what a drop does, and the line saying
+    // what will be written (four blocks of 256 bytes hold data).
+    kv9::test::WhenModal<QFileDialog>([&](QFileDialog* dlg) {
+      auto* name = dlg->findChild<QLineEdit*>("fileNameEdit");  // typed as a person does
+      name->setText(path);
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    form.findChild<QAction*>("MnOpenRom")->trigger();
+    const QString crc = QString::asprintf("0x%04X", form.FlashWrRXCont()->ImageCrc());
+    QCOMPARE(form.SPTMemo->Lines().last(2),
+             (QStringList{"OK: Read ROM Data", "ROMデータ : " + path + "  書込 1024バイト  CRC " + crc + "  バージョン なし"}));
     const int before = form.SPTMemo->LineCount();
     form.TB_Write->click();
     QCOMPARE(LinesAfter(form, before).mid(0, 6), kStagesOk);
     QCOMPARE(form.LastUpdateResult(), QStringLiteral("OK"));
     QVERIFY((*sim_)->Snapshot().FlashAt(0xFFFC0000, 0x3C000) == expected);
+  }
+
+  void searchAgainFromTheMenuFindsAModulePluggedInLaterAndUpdatesIt() {
+    folder_ = std::make_unique<kv9::test::PortFolder>();  // no module yet
+    TRXProgAppForm form;
+    form.InitAfterUpdate = 0;
+    StartUp(form);
+    QTRY_VERIFY_WITH_TIMEOUT(form.SPTMemo->Lines().contains("R/Wモジュールが見つかりませんでした。"), 10000);
+    QVERIFY(!form.TB_Write->isEnabled());
+    sim_ = std::make_unique<kv9::test::TracedSim>(*folder_, 3);
+    ModalDriver driver({ClickOpen()});
+    form.findChild<QAction*>("MnSearchAgain")->trigger();
+    QVERIFY(driver.Done());
+    QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 1);
+    QVERIFY(form.SPTMemo->Lines().contains("Module : Q508     "));
+    QVERIFY(form.TB_Write->isEnabled());
+    form.TB_Write->click();
+    QCOMPARE(form.LastUpdateResult(), QStringLiteral("OK"));
+    const kv9::ResourceBlob image = kv9::FindResource("HEXDATA", "HexData1");
+    QVERIFY((*sim_)->Snapshot().FlashAt(0xFFFC0000, 245760) ==
+            std::vector<std::uint8_t>(image.data, image.data + 245760));
   }
 
   void cancelInThePortDialogEndsTheToolWithoutUsingTheController() {

@@ -1,0 +1,30 @@
+#include "log_edit.h"
+
+#include "wide_text.h"
+
+void LogEdit::Attach(HWND edit) {
+  edit_ = edit;
+  // 1000 lines of traces exceed the default 32 K characters.
+  SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
+  Clear();
+}
+
+void LogEdit::Clear() {
+  lines_ = 0;
+  if (edit_) SetWindowTextW(edit_, L"");
+}
+
+void LogEdit::AppendLine(const std::string& text) {
+  if (!edit_) return;
+  // The first line has no line break before it; every later one has.
+  std::wstring line = lines_ == 0 ? Widen(text) : L"\r\n" + Widen(text);
+  const int end = GetWindowTextLengthW(edit_);
+  SendMessageW(edit_, EM_SETSEL, end, end);
+  SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
+  ++lines_;
+  // The caret to the start of the new line: the pane shows the lines'
+  // beginnings, not the end of the longest one.
+  const int start = GetWindowTextLengthW(edit_) - static_cast<int>(Widen(text).size());
+  SendMessageW(edit_, EM_SETSEL, start, start);
+  SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
+}

@@ -1,0 +1,98 @@
+#pragma once
+// Numbers of the window's resources and controls, shared by the resource
+// script and the code. Plain #defines: the resource compiler reads this too.
+
+#define IDI_KV9UPDATE 1
+#define IDR_MAINMENU 100
+#define IDR_ACCEL 101
+#define IDR_POPUP 102
+
+// Main window commands (menus, accelerators, tool button).
+#define IDM_UPDATE 1002
+#define IDM_ABOUT 1003
+#define IDM_CLEAR 1004
+#define IDM_PROGRAM 1005
+#define IDM_SET_CONFIG 1010
+#define IDM_SET_COMPORT 1011
+#define IDM_OPEN 1012
+#define IDM_CLOSE 1013
+#define IDM_ROM 1014
+#define IDM_BOOT 1015
+#define IDM_INIT 1016
+#define IDM_GET_INIT_DATA 1017
+#define IDM_SET_FACT_INIT 1018
+#define IDM_GET_POWER 1019
+#define IDM_CMD_CHECK 1020
+#define IDM_CMD_NOWORK 1021
+#define IDM_EEPROM_WRITE_BACK 1022
+// The file menu's rows (window/window_menus.h): IDM_FILE_ROW + row index.
+#define IDM_FILE_ROW 1200
+// The boot-mode command table's rows: IDM_BOOT_ROW + row index.
+#define IDM_BOOT_ROW 1100
+#define IDM_ID_CHECK 1099
+
+// Main window controls.
+#define IDC_TB_WRITE 2001
+#define IDC_STADDR 2002
+#define IDC_STTITLE 2003
+#define IDC_CGAUGE1 2004
+#define IDC_SPTMEMO 2005
+#define IDC_STATUSBAR 2006
+#define IDC_TOOLBAR 2007
+
+// Dialogs.
+#define IDD_OPENCOM1 200
+#define IDD_CONFERR 201
+#define IDD_GUAGE1 202
+#define IDD_CONFIRM1 203
+#define IDD_CONFIG 204
+#define IDD_PORTSET 205
+#define IDD_ABOUT 206
+
+// Port-open dialog.
+#define IDC_LABEL1 3001
+#define IDC_STCOMPORT 3002
+#define IDC_LBCOMPORT 3003
+#define IDC_AUTOCHECK 3004
+#define IDC_CHECKPORT 3005
+#define IDC_MNBTERR 3006
+#define IDC_STATICTEXT1 3007
+#define IDC_CB_WRSPEED 3008
+#define IDC_RGCOMSPEED 3009
+#define IDC_COMSPEED0 3010  // .. 3013, the four re-write speeds
+
+// Re-write settings.
+#define IDC_CBREWRITE 3101
+#define IDC_MEMO1 3102
+
+// Search and progress windows.
+#define IDC_GLABEL1 3201
+#define IDC_GPROGRESS 3202
+#define IDC_GBUTTON1 3203
+#define IDC_PLABEL1 3301
+#define IDC_PLABEL2 3302
+#define IDC_PADVICE 3303
+
+// Settings dialog.
+#define IDC_TABS 3400
+#define IDC_CBSELCPU 3401
+#define IDC_CBROMSIZE 3402
+#define IDC_EDFREQ 3403
+#define IDC_EDTEIBAI1 3404
+#define IDC_EDTEIBAI2 3405
+#define IDC_EDSPEED 3406
+#define IDC_EDRESTIME 3407
+#define IDC_PROGSPEED0 3410  // .. 3414, the five R/W speeds
+#define IDC_DISPDEBUG 3420
+#define IDC_DISPTX 3421
+#define IDC_DISPREC 3422
+#define IDC_CBINIT 3423
+#define IDC_CBINITSCAN 3424
+#define IDC_MCU_FIRST 3430  // labels of the MCU page
+#define IDC_PROG_FIRST 3450 // group boxes of the program page
+
+// Port settings and About box.
+#define IDC_COMCOMBO 3501
+#define IDC_BTCHECKPORT 3502
+#define IDC_PRODUCTNAME 3601
+#define IDC_VERSION 3602

@@ -1,0 +1,25 @@
+#include "window/window_menus.h"
+
+#include <array>
+
+namespace kv9::window {
+namespace {
+
+constexpr std::array<MenuRow, 3> kFileMenu{{
+    {"MnOpenRom", "ROMデータを開く...", "書き込むROMデータ（.mot, .hex）を開く", WindowCommand::OpenImage, false},
+    {"MnSearchAgain", "R/Wの再検索...", "ポートを選び直してR/Wをもう一度検索する", WindowCommand::SearchAgain,
+     false},
+    {"FileExitItem", "終了(&X)", "アプリケーションの終了", WindowCommand::Exit, true},
+}};
+
+constexpr MenuRow kEepromWriteBack{"MnEepromWriteBack", "EEPROMバックアップの書き戻し...",
+                                   "保存したEEPROMバックアップファイルをR/Wに書き戻す",
+                                   WindowCommand::WriteBackEepromBackup, false};
+
+}  // namespace
+
+std::span<const MenuRow> FileMenuRows() { return kFileMenu; }
+
+const MenuRow& EepromWriteBackRow() { return kEepromWriteBack; }
+
+}  // namespace kv9::window

@@ -39,6 +39,7 @@ void TRXProgAppForm::BuildFileMenu(QMenuBar* bar) {
         connect(item, &QAction::triggered, this, &TRXProgAppForm::FileExit1Execute);
         break;
       case WindowCommand::WriteBackEepromBackup:
+        connect(item, &QAction::triggered, this, &TRXProgAppForm::EepromWriteBackClick);
         break;
     }
   }

@@ -31,6 +31,7 @@
 #include "sim/eeprom_images.h"
 #include "tests/cli/kv9flash_run.h"
 #include "tests/support/modal_driver.h"
+#include "tests/support/renewed_eeprom_words.h"
 #include "tests/support/sim_fixture.h"
 
 namespace {
@@ -188,10 +189,8 @@ class UpdateEndToEndTest : public QObject {
                                                                "アップデートが正常に終了しました。", ""}));
     // The old values stay; words 25, 31 and 39..61 come from the freshly
     // initialised factory data, which the module renews from its defaults.
-    kv9::EepromImage expectedFactory = eepromBefore.eepromFactory, expectedAllData = eepromBefore.eepromAllData;
-    const kv9::EepromImage fresh = kv9::sim::EepromImages::Defaults();
-    kv9::TakeRenewedWords(fresh, expectedFactory);
-    kv9::TakeRenewedWords(fresh, expectedAllData);
+    const auto expectedFactory = kv9::test::WithRenewedWords(eepromBefore.eepromFactory);
+    const auto expectedAllData = kv9::test::WithRenewedWords(eepromBefore.eepromAllData);
     const auto after = (*sim_)->Snapshot();
     QVERIFY(after.eepromFactory == expectedFactory);
     QVERIFY(after.eepromAllData == expectedAllData);
@@ -427,7 +426,6 @@ class UpdateEndToEndTest : public QObject {
     auto putWord = [](kv9::EepromImage& image, std::size_t word, std::uint16_t value) {
       image[2 * word] = std::uint8_t(value), image[2 * word + 1] = std::uint8_t(value >> 8);
     };
-    const kv9::EepromImage fresh = kv9::sim::EepromImages::Defaults();
 
     // The factory data listed is the module's factory image, byte for byte.
     auto s = (*sim_)->Snapshot();
@@ -435,30 +433,36 @@ class UpdateEndToEndTest : public QObject {
     for (std::uint8_t b : s.eepromFactory) hex += QString::asprintf("%02X ", b);
     QCOMPARE(run("MngetInitData"), (QStringList{"EEPROM_FACTALLDATA : OK", hex}));
 
-    // The reference power read back is stored, within 200..300, at word 41
-    // of the all-data image; nothing else changes.
+    // A reference power outside 200..300 read back is replaced by 250, stored
+    // at word 41 with the all-data kind (which lands in the factory image);
+    // nothing else changes.
+    const std::uint8_t outOfRange[2] = {0x90, 0x01};  // 400
+    QCOMPARE(form.FlashWrRXCont()->EepromWrite(255, 41, 1, outOfRange), 1);
+    s = (*sim_)->Snapshot();
+    QVERIFY(s.eepromFactory[80] == 0x90 && s.eepromFactory[81] == 0x01);
     form.DispDebugInfo = 1;
     const QStringList power = run("MnGetPower");
     form.DispDebugInfo = 0;
     QVERIFY(power.contains("POWER       : 243"));
-    QVERIFY2(power.contains("REF POWER   : 262"), qPrintable(power.join('|')));
+    QVERIFY2(power.contains("REF POWER   : 400"), qPrintable(power.join('|')));
     QCOMPARE(power.last(), QStringLiteral("Set PowerRef : OK"));
+    QCOMPARE(QString::fromStdString(sim_->Received().back()), QStringLiteral("02 00 4E 06 83 FF 29 01 FA 00 03 FF 0D"));
     kv9::EepromImage expectedFactory = s.eepromFactory, expectedAllData = s.eepromAllData;
-    putWord(expectedAllData, 40, 262);
+    putWord(expectedFactory, 40, 250);
     s = (*sim_)->Snapshot();
     QVERIFY(s.eepromFactory == expectedFactory);
     QVERIFY(s.eepromAllData == expectedAllData);
 
     // Initialisation renews the factory words from the firmware's defaults.
     QCOMPARE(run("MnInit"), QStringList{"TxInitEEPROM : OK"});
-    kv9::TakeRenewedWords(fresh, expectedFactory);
+    expectedFactory = kv9::test::WithRenewedWords(expectedFactory);
     s = (*sim_)->Snapshot();
     QVERIFY(s.eepromFactory == expectedFactory);
     QVERIFY(s.eepromAllData == expectedAllData);
 
     // Restoring the factory settings carries the renewed words into the all-data image.
     QCOMPARE(run("mnSetFactInit"), QStringList{" : OK"});
-    kv9::TakeRenewedWords(fresh, expectedAllData);
+    expectedAllData = kv9::test::WithRenewedWords(expectedAllData);
     s = (*sim_)->Snapshot();
     QVERIFY(s.eepromFactory == expectedFactory);
     QVERIFY(s.eepromAllData == expectedAllData);

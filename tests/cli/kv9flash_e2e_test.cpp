@@ -17,6 +17,7 @@
 #include "sim/eeprom_images.h"
 #include "platform/resources.h"
 #include "tests/cli/spawned_child.h"
+#include "tests/support/renewed_eeprom_words.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/cli/kv9flash_run.h"
 #include "tests/support/child_process.h"
@@ -83,13 +84,9 @@ TEST_F(Kv9flashTest, UpdateWithFactoryRestoreRestoresTheEeprom) {
                                        {"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ",
                                         "アップデートが正常に終了しました。", ""}}));
   // The customer's values are back; only the words the initialisation renews changed.
-  EepromImage factory = before.eepromFactory, allData = before.eepromAllData;
-  const EepromImage fresh = sim::EepromImages::Defaults();
-  TakeRenewedWords(fresh, factory);
-  TakeRenewedWords(fresh, allData);
   const auto after = sim->Snapshot();
-  EXPECT_EQ(after.eepromFactory, factory);
-  EXPECT_EQ(after.eepromAllData, allData);
+  EXPECT_EQ(after.eepromFactory, test::WithRenewedWords(before.eepromFactory));
+  EXPECT_EQ(after.eepromAllData, test::WithRenewedWords(before.eepromAllData));
   const ResourceBlob image = FindResource("HEXDATA", "HexData1");
   EXPECT_EQ(after.FlashAt(0xFFFC0000, 245760), std::vector<std::uint8_t>(image.data, image.data + 245760));
 }

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include <functional>
 
 #include "app/conf_err_dlg.h"
+#include "app/config_dlg.h"
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
 #include "app/main_window.h"
@@ -241,12 +243,29 @@ class UpdateEndToEndTest : public QObject {
     QCOMPARE(form.STTitle->text(), QString());
   }
 
-  void noImageGivesOneLineAndNoBytesOnTheWire() {
+  void anImageForAnotherAreaOrNoImageGivesOneLineAndNoBytesOnTheWire() {
     StartSim();
     TRXProgAppForm form;
     StartUp(form);
     const std::size_t framesBefore = sim_->Received().size();
-    const int before = form.SPTMemo->LineCount();
+    // "384K" chosen in the settings dialog: the image the tool carries starts
+    // 128 KB above that area. The window says so in a box and the log.
+    kv9::test::WhenModal<TConfigDlg>([](TConfigDlg* dlg) {
+      dlg->CBRomSize->setCurrentIndex(dlg->CBRomSize->findText("384K"));
+      dlg->OKBtn->click();
+    });
+    form.MnSetConfigClick();
+    const QString refusal = QStringLiteral("ＲＯＭデータは 0xFFFC0000 からのデータですが、ROMサイズ設定の先頭は 0xFFFA0000 です。設定を確認してください。");
+    QString box;
+    kv9::test::WhenModal<QMessageBox>([&box](QMessageBox* message) {
+      box = message->text();
+      message->accept();
+    });
+    int before = form.SPTMemo->LineCount();
+    form.TB_Write->click();
+    QCOMPARE(box, refusal);
+    QCOMPARE(LinesAfter(form, before), QStringList{refusal});
+    before = form.SPTMemo->LineCount();
     form.FlashWrRXCont()->ImageLoaded = 0;
     form.TB_Write->click();
     QCOMPARE(LinesAfter(form, before), QStringList{"ＲＯＭデータがありません。読み込んでから再実行してください"});

@@ -51,6 +51,19 @@ std::function<bool(QWidget*)> ClickOpen() {
   };
 }
 
+// A step on the port dialog of start-up, before Open: the search has not
+// ended, so the update commands are disabled, and a menu key that reaches
+// the update anyway does nothing. `tried` tells that the step ran and found
+// them disabled.
+std::function<bool(QWidget*)> TryTheUpdateDuringStartUp(TRXProgAppForm* form, bool* tried) {
+  return [form, tried](QWidget* w) {
+    if (!qobject_cast<TOpenCom1Dlg*>(w)) return false;
+    *tried = !form->TB_Write->isEnabled() && !form->findChild<QAction*>("MnProgram")->isEnabled();
+    form->TB_WriteClick();
+    return true;
+  };
+}
+
 // A window whose gauge raises an error halfway through programming, as a
 // failing component would while the stage runs.
 class FailingGaugeForm : public TRXProgAppForm {
@@ -159,7 +172,12 @@ class UpdateEndToEndTest : public QObject {
     StartSim();
     TRXProgAppForm form;
     form.InitAfterUpdate = 0;
-    StartUp(form);
+    bool tried = false;
+    StartUp(form, {TryTheUpdateDuringStartUp(&form, &tried), ClickOpen()});
+    QVERIFY(tried);
+    for (const std::string& frame : sim_->Received()) QVERIFY(frame.rfind("02 00 4E 0A 9B", 0) != 0);
+    QVERIFY(!form.SPTMemo->Lines().contains("書込設定   : OK"));
+    QVERIFY(form.TB_Write->isEnabled());
     QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 1);
     const int before = form.SPTMemo->LineCount();
     form.TB_Write->click();

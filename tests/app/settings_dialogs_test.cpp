@@ -28,6 +28,7 @@
 #include "app/port_list_dlg.h"
 #include "app/port_set_dlg.h"
 #include "app/qt_message_pump.h"
+#include "link/firmware_update.h"
 #include "link/settings_conversions.h"
 #include "serial/port_name.h"
 #include "tests/support/modal_driver.h"
@@ -223,7 +224,9 @@ class SettingsDialogsTest : public QObject {
     QCOMPARE(cont.RomStart, 0xFFFA0000u);
     QCOMPARE(QByteArray(cont.DeviceCode.data(), 4), QByteArray("7505"));
     QVERIFY(ImageBytes(cont) == imageBefore);  // the image stays as it was
-    QCOMPARE(cont.ImageLoaded, std::uint8_t{1});
+    // ...and belongs to 0xFFFC0000 on, so an update now refuses it.
+    QCOMPARE(QString::fromStdString(kv9::ImageAreaProblem(cont)),
+             QStringLiteral("ＲＯＭデータは 0xFFFC0000 からのデータですが、ROMサイズ設定の先頭は 0xFFFA0000 です。設定を確認してください。"));
 
     // Reopened, the dialog shows what was stored.
     const Shown s = OpenAndCancelConfig(form);

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QComboBox>
 #include <QPushButton>
 #include <QFileDialog>
 #include <QTemporaryDir>
@@ -23,6 +24,7 @@
 #include <functional>
 
 #include "app/conf_err_dlg.h"
+#include "app/config_dlg.h"
 #include "app/confirm1_dlg.h"
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
@@ -35,6 +37,7 @@
 #include "sim/eeprom_images.h"
 #include "tests/cli/kv9flash_run.h"
 #include "tests/support/modal_driver.h"
+#include "tests/support/renewed_eeprom_words.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "window/window_texts.h"
@@ -50,6 +53,19 @@ std::function<bool(QWidget*)> ClickOpen() {
     auto* dlg = qobject_cast<TOpenCom1Dlg*>(w);
     if (!dlg) return false;
     dlg->OKBtn->click();
+    return true;
+  };
+}
+
+// A step on the port dialog of start-up, before Open: the search has not
+// ended, so the update commands are disabled, and a menu key that reaches
+// the update anyway does nothing. `tried` tells that the step ran and found
+// them disabled.
+std::function<bool(QWidget*)> TryTheUpdateDuringStartUp(TRXProgAppForm* form, bool* tried) {
+  return [form, tried](QWidget* w) {
+    if (!qobject_cast<TOpenCom1Dlg*>(w)) return false;
+    *tried = !form->TB_Write->isEnabled() && !form->findChild<QAction*>("MnProgram")->isEnabled();
+    form->TB_WriteClick();
     return true;
   };
 }
@@ -177,7 +193,12 @@ class UpdateEndToEndTest : public QObject {
     StartSim();
     TRXProgAppForm form;
     form.InitAfterUpdate = 0;
-    StartUp(form);
+    bool tried = false;
+    StartUp(form, {TryTheUpdateDuringStartUp(&form, &tried), ClickOpen()});
+    QVERIFY(tried);
+    for (const std::string& frame : sim_->Received()) QVERIFY(frame.rfind("02 00 4E 0A 9B", 0) != 0);
+    QVERIFY(!form.SPTMemo->Lines().contains("書込設定   : OK"));
+    QVERIFY(form.TB_Write->isEnabled());
     QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 1);
     const int before = form.SPTMemo->LineCount();
     form.TB_Write->click();
@@ -227,10 +248,8 @@ class UpdateEndToEndTest : public QObject {
                                             "アップデートが正常に終了しました。", ""}));
     // The old values stay; words 25, 31 and 39..61 come from the freshly
     // initialised factory data, which the module renews from its defaults.
-    kv9::EepromImage expectedFactory = eepromBefore.eepromFactory, expectedAllData = eepromBefore.eepromAllData;
-    const kv9::EepromImage fresh = kv9::sim::EepromImages::Defaults();
-    kv9::TakeRenewedWords(fresh, expectedFactory);
-    kv9::TakeRenewedWords(fresh, expectedAllData);
+    const auto expectedFactory = kv9::test::WithRenewedWords(eepromBefore.eepromFactory);
+    const auto expectedAllData = kv9::test::WithRenewedWords(eepromBefore.eepromAllData);
     const auto after = (*sim_)->Snapshot();
     QVERIFY(after.eepromFactory == expectedFactory);
     QVERIFY(after.eepromAllData == expectedAllData);
@@ -304,12 +323,29 @@ class UpdateEndToEndTest : public QObject {
     QCOMPARE(form.STTitle->text(), QStringLiteral("ライト"));  // where the run ended
   }
 
-  void noImageGivesOneLineAndNoBytesOnTheWire() {
+  void anImageForAnotherAreaOrNoImageGivesOneLineAndNoBytesOnTheWire() {
     StartSim();
     TRXProgAppForm form;
     StartUp(form);
     const std::size_t framesBefore = sim_->Received().size();
-    const int before = form.SPTMemo->LineCount();
+    // "384K" chosen in the settings dialog: the image the tool carries starts
+    // 128 KB above that area. The window says so in a box and the log.
+    kv9::test::WhenModal<TConfigDlg>([](TConfigDlg* dlg) {
+      dlg->CBRomSize->setCurrentIndex(dlg->CBRomSize->findText("384K"));
+      dlg->OKBtn->click();
+    });
+    form.MnSetConfigClick();
+    const QString refusal = QStringLiteral("ＲＯＭデータは 0xFFFC0000 からのデータですが、ROMサイズ設定の先頭は 0xFFFA0000 です。設定を確認してください。");
+    QString box;
+    kv9::test::WhenModal<QMessageBox>([&box](QMessageBox* message) {
+      box = message->text();
+      message->accept();
+    });
+    int before = form.SPTMemo->LineCount();
+    form.TB_Write->click();
+    QCOMPARE(box, refusal);
+    QCOMPARE(LinesAfter(form, before), QStringList{refusal});
+    before = form.SPTMemo->LineCount();
     form.FlashWrRXCont()->ImageLoaded = 0;
     form.TB_Write->click();
     QCOMPARE(LinesAfter(form, before), QStringList{"ＲＯＭデータがありません。読み込んでから再実行してください"});
@@ -490,7 +526,6 @@ class UpdateEndToEndTest : public QObject {
     auto putWord = [](kv9::EepromImage& image, std::size_t word, std::uint16_t value) {
       image[2 * word] = std::uint8_t(value), image[2 * word + 1] = std::uint8_t(value >> 8);
     };
-    const kv9::EepromImage fresh = kv9::sim::EepromImages::Defaults();
 
     // The factory data listed is the module's factory image, byte for byte.
     auto s = (*sim_)->Snapshot();
@@ -498,30 +533,36 @@ class UpdateEndToEndTest : public QObject {
     for (std::uint8_t b : s.eepromFactory) hex += QString::asprintf("%02X ", b);
     QCOMPARE(run("MngetInitData"), (QStringList{"EEPROM_FACTALLDATA : OK", hex}));
 
-    // The reference power read back is stored, within 200..300, at word 41
-    // of the all-data image; nothing else changes.
+    // A reference power outside 200..300 read back is replaced by 250, stored
+    // at word 41 with the all-data kind (which lands in the factory image);
+    // nothing else changes.
+    const std::uint8_t outOfRange[2] = {0x90, 0x01};  // 400
+    QCOMPARE(form.FlashWrRXCont()->EepromWrite(255, 41, 1, outOfRange), 1);
+    s = (*sim_)->Snapshot();
+    QVERIFY(s.eepromFactory[80] == 0x90 && s.eepromFactory[81] == 0x01);
     form.DispDebugInfo = 1;
     const QStringList power = run("MnGetPower");
     form.DispDebugInfo = 0;
     QVERIFY(power.contains("POWER       : 243"));
-    QVERIFY2(power.contains("REF POWER   : 262"), qPrintable(power.join('|')));
+    QVERIFY2(power.contains("REF POWER   : 400"), qPrintable(power.join('|')));
     QCOMPARE(power.last(), QStringLiteral("Set PowerRef : OK"));
+    QCOMPARE(QString::fromStdString(sim_->Received().back()), QStringLiteral("02 00 4E 06 83 FF 29 01 FA 00 03 FF 0D"));
     kv9::EepromImage expectedFactory = s.eepromFactory, expectedAllData = s.eepromAllData;
-    putWord(expectedAllData, 40, 262);
+    putWord(expectedFactory, 40, 250);
     s = (*sim_)->Snapshot();
     QVERIFY(s.eepromFactory == expectedFactory);
     QVERIFY(s.eepromAllData == expectedAllData);
 
     // Initialisation renews the factory words from the firmware's defaults.
     QCOMPARE(run("MnInit"), QStringList{"TxInitEEPROM : OK"});
-    kv9::TakeRenewedWords(fresh, expectedFactory);
+    expectedFactory = kv9::test::WithRenewedWords(expectedFactory);
     s = (*sim_)->Snapshot();
     QVERIFY(s.eepromFactory == expectedFactory);
     QVERIFY(s.eepromAllData == expectedAllData);
 
     // Restoring the factory settings carries the renewed words into the all-data image.
     QCOMPARE(run("mnSetFactInit"), QStringList{" : OK"});
-    kv9::TakeRenewedWords(fresh, expectedAllData);
+    expectedAllData = kv9::test::WithRenewedWords(expectedAllData);
     s = (*sim_)->Snapshot();
     QVERIFY(s.eepromFactory == expectedFactory);
     QVERIFY(s.eepromAllData == expectedAllData);

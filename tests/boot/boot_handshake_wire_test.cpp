@@ -94,7 +94,7 @@ TEST_F(BootWire, UnansweredMatchingFailsAfterThirtyZeros) {
   EXPECT_FALSE(Logged("SPEED :115200"));
 }
 
-TEST_F(BootWire, RefusedDeviceAndRefusedBitRate) {
+TEST_F(BootWire, RefusedDeviceEndsTheHandshakeBeforeTheBitRateCommand) {
   TProgSettings settings;
   settings.CpuCode = 6;  // sends "7505" to an RX231
   Start(BootOptions(sim::Cpu::RX231), settings);

@@ -3,6 +3,8 @@
 // the simulated flash.
 #include "boot_wire_fixture.h"
 
+#include "link/firmware_update.h"
+
 #include <algorithm>
 
 #include "boot/boot_frames.h"
@@ -203,7 +205,7 @@ TEST_F(BootWire, UserBootModeSequenceAsTheUpdateRunsIt) {
   EXPECT_EQ(s.FlashAt(0xFFFC0000, 0x3C000), Bytes(image, image + 0x3C000));
   EXPECT_EQ(s.FlashAt(0xFFFFC000, 0x4000), loaderBefore);  // the loader stays
   EXPECT_EQ(cont_->LoaderCrcCheck(), 1);
-  EXPECT_TRUE(Logged("CRC Data: 0x" + Hex4(cont_->ImageCrc())));
+  EXPECT_TRUE(Logged("CRC Data: 0xA0C3"));  // CRC-16/X-25 of FillImage below the loader
   // User-boot reads use the 0xFF command byte.
   ASSERT_EQ(cont_->VerifyUserArea(0, 1), 1);
   EXPECT_EQ(SentFrames({0xFF, 0x09, 0x01}).size(), 33u);
@@ -267,33 +269,24 @@ TEST_F(BootWire, VerifyReadFailuresAreLogged) {
   EXPECT_TRUE(Logged("Read 失敗"));
 }
 
-TEST_F(BootWire, AreaLargerThanTheImageBuffer) {
+TEST_F(BootWire, AnImageForAnotherAreaIsRefusedBeforeAnyFrame) {
   Start(BootOptions(sim::Cpu::RX630), [] {
     TProgSettings s;
     s.CpuCode = 6;
     return s;
   }());
-  FillImage(*cont_);
-  // "384K" chosen after start-up: the 256 KB buffer now starts at 0xFFFA0000
-  // and the area's top 128 KB lie beyond it.
+  cont_->LoadEmbeddedImage();  // its first byte belongs to 0xFFFC0000
+  // "384K" chosen after start-up: the area starts 128 KB lower.
   cont_->SetImageArea(6, 13);
-  ASSERT_EQ(cont_->RomStart, 0xFFFA0000u);
-  ToCommandWait();
-  ASSERT_EQ(cont_->EraseUserArea(0), 1);
-  ASSERT_EQ(cont_->ProgramUserArea(1, 0), 1);
-  EXPECT_EQ(ui_.addresses.size(), 1536u);  // every block is counted
-  const auto frames = SentFrames({0x50});
-  ASSERT_EQ(frames.size(), 98u);
-  for (std::size_t i = 0; i + 1 < frames.size(); ++i) {
-    ASSERT_LT(AddressOf(frames[i], 1), 0xFFFE0000u) << "block beyond the buffer was sent";
-  }
-  const sim::SimSnapshot s = sim_->Snapshot();
-  const std::uint8_t* image = cont_->ImageStream.Memory();
-  EXPECT_EQ(s.FlashAt(0xFFFA0000, 0x40000), Bytes(image, image + 0x40000));
-  const auto beyond = s.FlashAt(0xFFFE0000, 0x20000);
-  EXPECT_TRUE(std::all_of(beyond.begin(), beyond.end(), [](std::uint8_t b) { return b == 0xFF; }));
-  EXPECT_EQ(cont_->VerifyUserArea(0, 0), 1);
-  EXPECT_EQ(SentFrames({0x52, 0x09, 0x01}).size(), 97u);
+  std::vector<std::string> lines;
+  std::int32_t failStage = -1;
+  RunFirmwareUpdate(*cont_, cont_->Settings, UpdateOptions{},
+                    [&](const std::string& text, int) { lines.push_back(text); }, failStage, nullptr);
+  const std::string refusal = "ＲＯＭデータは 0xFFFC0000 からのデータですが、ROMサイズ設定の先頭は 0xFFFA0000 です。設定を確認してください。";
+  EXPECT_EQ(lines, std::vector<std::string>{refusal});
+  EXPECT_EQ(ui_.messages, std::vector<std::string>{refusal});
+  EXPECT_TRUE(traced_->Received().empty());
+  EXPECT_EQ(sim_->Snapshot().blocksErased, 0u);
 }
 
 }  // namespace

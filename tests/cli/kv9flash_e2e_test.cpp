@@ -1,13 +1,17 @@
 // kv9flash run as a program against the simulated module on a real pty.
 #include <algorithm>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <condition_variable>
 #include <fstream>
+#include <memory>
+#include <mutex>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -17,6 +21,7 @@
 #include "sim/eeprom_images.h"
 #include "platform/resources.h"
 #include "tests/cli/spawned_child.h"
+#include "tests/support/renewed_eeprom_words.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/cli/kv9flash_run.h"
 #include "tests/support/child_process.h"
@@ -76,20 +81,17 @@ TEST_F(Kv9flashTest, UpdateWithoutFactoryRestorePrintsTheForcedLinesAndProgramsT
 TEST_F(Kv9flashTest, UpdateWithFactoryRestoreRestoresTheEeprom) {
   test::TracedSim sim(folder_, 3);
   const auto before = sim->Snapshot();
-  const auto r = Kv9flash({"--port", "COM3"});
+  const auto r = Kv9flash({"--port", "COM3", "--quiet"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(SplitLines(r.out), Concat({kDiscovery,
                                        kStagesOk,
                                        {"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ",
                                         "アップデートが正常に終了しました。", ""}}));
+  EXPECT_EQ(r.err, "");  // --quiet: no summary
   // The customer's values are back; only the words the initialisation renews changed.
-  EepromImage factory = before.eepromFactory, allData = before.eepromAllData;
-  const EepromImage fresh = sim::EepromImages::Defaults();
-  TakeRenewedWords(fresh, factory);
-  TakeRenewedWords(fresh, allData);
   const auto after = sim->Snapshot();
-  EXPECT_EQ(after.eepromFactory, factory);
-  EXPECT_EQ(after.eepromAllData, allData);
+  EXPECT_EQ(after.eepromFactory, test::WithRenewedWords(before.eepromFactory));
+  EXPECT_EQ(after.eepromAllData, test::WithRenewedWords(before.eepromAllData));
   const ResourceBlob image = FindResource("HEXDATA", "HexData1");
   EXPECT_EQ(after.FlashAt(0xFFFC0000, 245760), std::vector<std::uint8_t>(image.data, image.data + 245760));
 }
@@ -198,7 +200,7 @@ TEST_F(Kv9flashTest, NothingFoundExitsOneWithTheTwoLines) {
   EXPECT_EQ(SplitLines(r.out), (Lines{"R/Wモジュールが見つかりませんでした。", "R/Wの接続を確認してください。"}));
 }
 
-TEST_F(Kv9flashTest, APortAnotherProgramHoldsWithoutALockIsLeftAlone) {
+TEST_F(Kv9flashTest, APortAnotherProgramHoldsOrTheUserMayNotOpenIsReportedOnceAndLeftAlone) {
   test::TracedSim sim(folder_, 3);
   // This test process is the other program: a plain open(), as a terminal
   // program does, without flock or TIOCEXCL.
@@ -217,6 +219,22 @@ TEST_F(Kv9flashTest, APortAnotherProgramHoldsWithoutALockIsLeftAlone) {
   const auto free = Kv9flash({"version", "--port", "COM3"});
   EXPECT_EQ(free.exitCode, 0) << free.err;
   EXPECT_EQ(SplitLines(free.out), kDiscovery);
+
+  // A device the user may not open is reported the same way, with what to do
+  // about it. (root may open anything: then the run is made as nobody.)
+  const std::size_t framesBefore = sim.Received().size();
+  ASSERT_EQ(::chmod(folder_.Path().c_str(), 0755), 0);
+  ASSERT_EQ(::chmod(sim->SlavePath().c_str(), 0), 0);
+  const std::vector<std::string> args{"version", "--port", "COM3"};
+  std::vector<std::string> asNobody{"--reuid=65534", "--regid=65534", "--clear-groups", KV9FLASH_PATH};
+  asNobody.insert(asNobody.end(), args.begin(), args.end());
+  const auto denied = ::geteuid() == 0 ? test::RunChild("/usr/bin/setpriv", asNobody, 60000) : Kv9flash(args);
+  EXPECT_EQ(denied.exitCode, 1);
+  const std::string noAccess =
+      "COM3: アクセス権がありません（ユーザーを dialout グループに加え、ログインし直してください）";
+  EXPECT_EQ(denied.err, "error: " + noAccess + "\n");
+  EXPECT_EQ(SplitLines(denied.out), (Lines{noAccess, "R/Wモジュールが見つかりませんでした。", "R/Wの接続を確認してください。"}));
+  EXPECT_EQ(sim.Received().size(), framesBefore);
 }
 
 TEST_F(Kv9flashTest, UsageAndInputErrorsExitTwo) {
@@ -228,6 +246,9 @@ TEST_F(Kv9flashTest, UsageAndInputErrorsExitTwo) {
   const auto help = Kv9flash({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("usage: kv9flash"), std::string::npos);
+  const auto version = Kv9flash({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "kv9flash 1.0.8.4\n");
 }
 
 TEST_F(Kv9flashTest, PortsListsNameDeviceAndDescription) {
@@ -254,6 +275,23 @@ TEST_F(Kv9flashTest, VersionReadsTheModulesRomVersion) {
   EXPECT_EQ(std::count_if(traced.begin(), traced.end(),
                           [](const std::string& l) { return l.rfind("TX: ", 0) == 0; }),
             3);
+  // --rx-log alone adds the bytes received, nothing else: the replies to the
+  // mode setting, the ROM version and the model name, however the line cut
+  // them into batches.
+  const Lines received = SplitLines(Kv9flash({"version", "--port", "COM3", "--rx-log"}).out);
+  Lines rest;
+  std::string rxBytes;
+  for (const auto& line : received) {
+    if (line.rfind("RX: ", 0) == 0)
+      rxBytes += line.substr(4);
+    else
+      rest.push_back(line);
+  }
+  EXPECT_EQ(rest, kDiscovery);
+  EXPECT_EQ(rxBytes,
+            "02 00 30 00 03 35 0D "
+            "02 00 30 0A 90 56 31 2E 30 30 2E 30 30 20 03 92 0D "
+            "02 00 30 0A 93 51 35 30 38 20 20 20 20 20 03 60 0D ");
 }
 
 // --- signals ---
@@ -357,6 +395,64 @@ TEST_F(Kv9flashTest, StoppedAndContinuedDuringTheWriteTheUpdateStillSucceeds) {
   const ResourceBlob image = FindResource("HEXDATA", "HexData1");
   EXPECT_EQ(sim->Snapshot().FlashAt(0xFFFC0000, 245760),
             std::vector<std::uint8_t>(image.data, image.data + 245760));
+}
+
+// Holds the module's thread on the first frame after the loader's restart
+// command until the test opens the gate.
+struct AfterRestartGate {
+  std::mutex m;
+  std::condition_variable cv;
+  bool restartSeen = false, held = false, open = false;
+
+  void OnTrace(const std::string& line) {
+    if (line.rfind("kv9sim: RX @", 0) != 0) return;
+    std::unique_lock lock(m);
+    if (!restartSeen) {
+      restartSeen = line.find("] 9D") != std::string::npos;
+      return;
+    }
+    held = true;
+    cv.notify_all();
+    cv.wait_for(lock, std::chrono::seconds(10), [this] { return open; });
+  }
+};
+
+TEST_F(Kv9flashTest, SigtermAfterTheVerifiedWriteLetsTheRestoreFinish) {
+  auto gate = std::make_shared<AfterRestartGate>();
+  sim::SimOptions options;
+  options.portDir = folder_.Path();
+  options.comNumber = 3;
+  options.trace = true;
+  sim::SimModule sim(options);
+  sim.SetTraceSink([gate](const std::string& line) { gate->OnTrace(line); });
+  sim.Start();
+  const auto before = sim.Snapshot();
+  test::SpawnedChild run(KV9FLASH_PATH, {"--port", "COM3"});
+  {
+    // The firmware is in and checked, the module restarted, and the run is
+    // asking it for its ROM version when the signal comes.
+    std::unique_lock lock(gate->m);
+    ASSERT_TRUE(gate->cv.wait_for(lock, std::chrono::seconds(30), [&] { return gate->held; }));
+  }
+  ASSERT_EQ(::kill(run.Pid(), SIGTERM), 0);
+  {
+    std::lock_guard lock(gate->m);
+    gate->open = true;
+  }
+  gate->cv.notify_all();
+  const auto r = run.Finish(30000);
+  ASSERT_FALSE(r.timedOut);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(SplitLines(r.out), Concat({kDiscovery,
+                                       kStagesOk,
+                                       {"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ",
+                                        "アップデートが正常に終了しました。", ""}}));
+  EXPECT_EQ(r.err.rfind("summary: update OK (SIGTERM came after the check; the run was finished)\n", 0), 0u)
+      << r.err;
+  const auto after = sim.Snapshot();
+  EXPECT_EQ(after.eepromFactory, test::WithRenewedWords(before.eepromFactory));
+  EXPECT_EQ(after.eepromAllData, test::WithRenewedWords(before.eepromAllData));
+  EXPECT_EQ(after.romVersion, "V2.00.00 ");
 }
 
 TEST_F(Kv9flashTest, SigtermBeforeTheBootModeRequestEndsAtOnceAndLeavesTheModuleAlone) {
@@ -507,7 +603,10 @@ TEST_F(Kv9flashTest, InfoTellsTheCrcTheUpdateReportsAndTheRunRecordHoldsTheLog) 
 
   test::TracedSim sim(folder_, 3);
   const std::string records = folder_.Path() + "/records";
-  const auto r = Kv9flash({"--port", "COM3", "--no-init", "--log-dir", records});
+  // The folder from the environment, as a production line sets it once.
+  ::setenv("KV9FLASH_LOG_DIR", records.c_str(), 1);
+  const auto r = Kv9flash({"--port", "COM3", "--no-init"});
+  ::unsetenv("KV9FLASH_LOG_DIR");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(
       r.err.find("  CRC      module " + crc[1].str() + ", image " + crc[1].str() + " (match)"),

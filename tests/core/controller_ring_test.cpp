@@ -10,6 +10,7 @@
 #include "platform/message_pump.h"
 #include "tests/support/pty_port.h"
 #include "tests/support/recorders.h"
+#include "tests/support/watchdog.h"
 
 namespace kv9 {
 namespace {
@@ -19,8 +20,9 @@ class RingTest : public ::testing::Test {
   RingTest() : pty_(7), cont_(&ui_, &pane_, TProgSettings{}) {}
   void SetUp() override { ASSERT_EQ(cont_.OpenPort(7), 1); }
 
-  // Lets the event thread hand the bytes over until `count` are in the ring.
-  void PumpUntil(int count) { ASSERT_EQ(cont_.WaitRxCount(2000, count), 1); }
+  // Lets the event thread hand the bytes over until `count` are in the ring
+  // (the time-out only keeps a lost byte from hanging the suite).
+  void PumpUntil(int count) { ASSERT_EQ(cont_.WaitRxCount(10000, count), 1); }
 
   test::PtyPort pty_;
   test::RecordingUi ui_;
@@ -87,7 +89,7 @@ TEST_F(RingTest, MoreThanTheRingHoldsDropsTheExcessAndKeepsUnreadBytes) {
     }
     return total;
   };
-  for (int i = 0; i < 500 && dropped() < 617; ++i) WaitMessages(10);
+  test::PumpUntil([&] { return dropped() >= 617; }, [] { WaitMessages(10); }, 10000);
   module.join();
   EXPECT_EQ(cont_.RxCount(), kRxRingSize - 1);
   for (std::size_t i = 0; i < first.size(); ++i) {
@@ -114,18 +116,23 @@ TEST_F(RingTest, DeviceVanishingWhileBytesWaitIsOneIoErrorNotAnException) {
   cont_.DebugLog = 1;
   cont_.RxLog = 0;
   pty_.Send({1, 2, 3});
-  // Give the event thread time to queue the batch before the adapter goes;
-  // whichever way the race falls, the outcome below must be the same.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The bytes wait in the driver, not yet handed over, when the adapter goes.
+  ASSERT_TRUE(test::PumpUntil([&] { return cont_.CommX1.InputCount() >= 3; },
+                              [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }, 10000));
   pty_.Unplug();
+  auto ioErrors = [&] { return std::count(pane_.lines.begin(), pane_.lines.end(), "<ComError:IO>"); };
+  bool reported = false;
+  EXPECT_NO_THROW(reported = test::PumpUntil([&] { return ioErrors() > 0; }, [] { WaitMessages(10); }, 10000));
+  EXPECT_TRUE(reported);
   int got = -1;
-  EXPECT_NO_THROW(got = cont_.WaitRxCount(300, 10));
+  EXPECT_NO_THROW(got = cont_.WaitRxCount(100, 10));
   EXPECT_EQ(got, 0);
-  EXPECT_EQ(std::count(pane_.lines.begin(), pane_.lines.end(), "<ComError:IO>"), 1);
+  EXPECT_EQ(ioErrors(), 1);
 }
 
 TEST_F(RingTest, WaitRxCountTimesOutWhenTooFewBytesCome) {
   pty_.Send({1});
+  PumpUntil(1);
   EXPECT_EQ(cont_.WaitRxCount(100, 2), 0);
   EXPECT_EQ(cont_.RxCount(), 1);
 }

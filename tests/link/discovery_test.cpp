@@ -205,7 +205,7 @@ TEST_F(DiscoveryTest, ManualChoiceWithAnEmptyListOpensNothing) {
   EXPECT_TRUE(ui_.searchLabels.empty());
 }
 
-TEST_F(DiscoveryTest, ModelNameComparisonCoversOnlyTheReceivedCharacters) {
+TEST_F(DiscoveryTest, ModelNameIsQ508WithOnlyBlanksOrZerosAfterIt) {
   test::PtyPort port(5, folder_.Path());
   Bytes name;
   test::ScriptedModule peer(port, [&](const Bytes&) {

@@ -7,6 +7,7 @@
 #include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
 #include "sim/eeprom_images.h"
+#include "tests/support/renewed_eeprom_words.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/recorders.h"
 #include "tests/support/scripted_module.h"
@@ -69,10 +70,8 @@ TEST_F(EepromSimTest, RestoreKeepsOldValuesAndRenewsWords25And31And39On) {
 
   ASSERT_EQ(RestoreFactorySettings(cont_, 0), 1);
 
-  const EepromImage defaults = FromSim(sim::EepromImages::Defaults());
-  EepromImage expectedFactory = oldFactory, expectedAllData = oldAllData;
-  TakeRenewedWords(defaults, expectedFactory);
-  TakeRenewedWords(defaults, expectedAllData);
+  const EepromImage expectedFactory = test::WithRenewedWords(oldFactory);
+  const EepromImage expectedAllData = test::WithRenewedWords(oldAllData);
   EXPECT_NE(expectedAllData, oldAllData);
   const auto after = sim_->Snapshot();
   EXPECT_EQ(FromSim(after.eepromFactory), expectedFactory);

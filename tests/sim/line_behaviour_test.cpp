@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <fstream>
 #include <sstream>
 
@@ -85,14 +87,42 @@ TEST_F(LineBehaviour, KeepsServingAcrossFiftyCloseAndReopenCycles) {
   EXPECT_EQ(sim.Snapshot().bytesLost, 0u);
 }
 
+// Holds the module's thread where it has taken a frame in and not yet
+// answered it, until the test opens the gate.
+struct FrameGate {
+  std::mutex m;
+  std::condition_variable cv;
+  bool frameIn = false, open = false;
+};
+
 TEST_F(LineBehaviour, RepliesToAClosedPortAreLostNotDeliveredLater) {
   SimOptions o = Options();
-  o.pace = true;  // the reply takes ~9 ms, long enough to close the port first
-  SimModule& sim = Start(o);
+  o.pace = true;
+  o.trace = true;
+  auto gate = std::make_shared<FrameGate>();
+  sim_ = std::make_unique<SimModule>(o);
+  sim_->SetTraceSink([gate](const std::string& line) {
+    if (line.rfind("kv9sim: RX @", 0) != 0) return;
+    std::unique_lock lock(gate->m);
+    gate->frameIn = true;
+    gate->cv.notify_all();
+    gate->cv.wait_for(lock, 10s, [&] { return gate->open; });
+  });
+  sim_->Start();
   TestLine& line = Line();
   line.Send(kRomVersionQuery);
+  {
+    std::unique_lock lock(gate->m);
+    ASSERT_TRUE(gate->cv.wait_for(lock, 10s, [&] { return gate->frameIn; }));
+  }
+  // The reply goes to a closed port however slowly either side runs.
   line.Close();
-  ASSERT_TRUE(sim.WaitFor([](const SimSnapshot& s) { return s.bytesLost == 17; }, 2000ms));
+  {
+    std::lock_guard lock(gate->m);
+    gate->open = true;
+  }
+  gate->cv.notify_all();
+  ASSERT_TRUE(sim_->WaitFor([](const SimSnapshot& s) { return s.bytesLost == 17; }, 10000ms));
   line.Reopen();
   EXPECT_EQ(line.Exchange(kRomVersionQuery, 17), kRomVersionReply);
 }

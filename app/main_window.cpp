@@ -254,7 +254,6 @@ void TRXProgAppForm::BuildPopupMenu() {
 
 void TRXProgAppForm::AppendLog(const std::string& text, int force) {
   kv9::AppendLogLine(SPTMemo, DispDebugInfo != 0, text, force);
-  if (updateRunning_) runWatch_.Logged(text, force);
 }
 
 void TRXProgAppForm::ShowMessage(const std::string& text) {

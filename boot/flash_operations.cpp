@@ -43,6 +43,19 @@ std::uint32_t ProgramBlockCount(std::uint32_t romStart, std::uint32_t romEnd, in
   return static_cast<std::uint32_t>(bytes / kBlockSize);
 }
 
+std::uint32_t ProgrammedBytes(const std::uint8_t* image, std::size_t size, std::uint32_t romStart,
+                              std::uint32_t romEnd) {
+  const std::uint32_t blocks = ProgramBlockCount(romStart, romEnd, 1);
+  std::uint32_t bytes = 0;
+  for (std::uint32_t i = 0; i < blocks; ++i) {
+    const std::size_t at = static_cast<std::size_t>(i) * kBlockSize;
+    if (at >= size) break;
+    const int count = static_cast<int>(std::min<std::size_t>(kBlockSize, size - at));
+    if (BlockHasData(image + at, count)) bytes += kBlockSize;
+  }
+  return bytes;
+}
+
 AddressEraseRange EraseAddressRange(const EraseGeometry& erase, std::uint32_t romStart,
                                     std::uint32_t romEnd, int userBootMode) {
   if (erase.blockSize == 0) return {0, erase.topBlock};  // a CPU erasing by number

@@ -16,6 +16,12 @@ int GaugePercent(std::uint32_t done, std::uint32_t total);
 // top 16 KB (user boot program) are left out.
 std::uint32_t ProgramBlockCount(std::uint32_t romStart, std::uint32_t romEnd, int userBootMode);
 
+// The bytes an update in user-boot mode programs from `image` (its first
+// byte at romStart): the 256-byte blocks below the user boot program that
+// hold anything but 0xFF. Pure.
+std::uint32_t ProgrammedBytes(const std::uint8_t* image, std::size_t size, std::uint32_t romStart,
+                              std::uint32_t romEnd);
+
 // The erase blocks of RomStart..RomEnd for a CPU that erases by address,
 // and the first one erased: counted down from its top block, without the
 // user boot program's blocks in user-boot mode.

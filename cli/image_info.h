@@ -9,9 +9,6 @@
 
 namespace kv9::cli {
 
-// Bytes the write stage programs: every 256-byte block with a byte that is
-// not 0xFF, below the user boot area.
-std::uint32_t ProgrammedBytes(TFlashWrRXCont& cont);
 
 // The info report, one item per line. `source` names the image, which must
 // belong to the area (ImageAreaProblem empty): a loaded file holds no byte

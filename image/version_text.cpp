@@ -28,6 +28,13 @@ std::string VersionTextAt(const std::uint8_t* bytes, std::size_t size, std::uint
   return printable ? text : std::string();
 }
 
+std::string PrintableVersionBytesAt(const std::uint8_t* bytes, std::size_t size, std::uint32_t base) {
+  if (kRomVersionAddress < base || kRomVersionAddress - base + kRomVersionLength > size) return {};
+  const std::uint8_t* v = bytes + (kRomVersionAddress - base);
+  const bool printable = std::all_of(v, v + kRomVersionLength, [](std::uint8_t b) { return b >= 0x20 && b < 0x7F; });
+  return printable ? std::string(reinterpret_cast<const char*>(v), kRomVersionLength) : std::string();
+}
+
 std::string ImageVersionText(const ImageBuffer& image) {
   return VersionTextAt(image.bytes.Memory(), image.bytes.Size(), image.base);
 }

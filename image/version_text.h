@@ -18,7 +18,12 @@ std::string TrimmedVersion(std::string text);
 // hold a byte that is not printable text.
 std::string VersionTextAt(const std::uint8_t* bytes, std::size_t size, std::uint32_t base);
 
-// The same for an image, from the address its first byte belongs to.
+// The version text as the module reports it: the 9 bytes at 0xFFFFBFF0 as
+// they stand, when every one is printable; "" otherwise (what `kv9flash
+// info` and the window's load line show).
+std::string PrintableVersionBytesAt(const std::uint8_t* bytes, std::size_t size, std::uint32_t base);
+
+// The trimmed text for an image, from the address its first byte belongs to.
 std::string ImageVersionText(const ImageBuffer& image);
 
 }  // namespace kv9

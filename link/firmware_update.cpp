@@ -185,13 +185,18 @@ void ReportFailure(UpdateRun& run) {
     run.ui->SetMainWindowEnabled(true);
     run.ui->DisableUpdateCommands();
   }
-  LogStageAdvice(run.log, run.failStage);
+  // Every forced line from here on is advice, and the report keeps it.
+  const LogLineFn advise = [&run](const std::string& text, int force) {
+    if (force) run.report.adviceLines.push_back(text);
+    run.log(text, force);
+  };
+  LogStageAdvice(advise, run.failStage);
   // The firmware is in and checked: writing it again would only repeat the
   // risk. Say so, and where the EEPROM as it was before is kept.
   if (run.report.moduleState >= ModuleState::Checked) {
-    run.log(kAdviceVerifiedWrite, 1);
-    if (!run.report.eepromBackup.empty()) run.log(kAdviceEepromBackup + run.report.eepromBackup, 1);
-    LogRestoreProblem({run.report.restoreProblem, run.report.eepromBackup}, run.log);
+    advise(kAdviceVerifiedWrite, 1);
+    if (!run.report.eepromBackup.empty()) advise(kAdviceEepromBackup + run.report.eepromBackup, 1);
+    LogRestoreProblem({run.report.restoreProblem, run.report.eepromBackup}, advise);
   }
 }
 

@@ -5,6 +5,7 @@
 // end state are all read from it, never from log text.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kv9 {
 
@@ -73,6 +74,9 @@ struct UpdateReport {
   // switched off and on before re-write mode can match its bit rate again.
   bool powerCycleFirst = false;
   int stopSignal = 0;  // the signal that asked for the stop, 0 none
+  // The advice a failure's closing gave after its result, as logged; a
+  // window keeps them in sight until the person confirms them.
+  std::vector<std::string> adviceLines;
 };
 
 // "ok", "failed", "stopped", "refused", "skipped". Pure.

@@ -237,7 +237,6 @@ void MainWindow::ReleaseController() {
 void MainWindow::HelpAbout1Execute() { RunAboutBox(hwnd_); }
 
 void MainWindow::AppendLog(const std::string& text, int force) {
-  watch_.Logged(text, force);
   if (runLog_.IsOpen()) runLog_.Line(text);
   kv9::AppendLogLine(&SPTMemo, DispDebugInfo != 0, text, force);
 }

@@ -6,7 +6,7 @@
 #include "boot/boot_protocol.h"
 #include "boot/flash_operations.h"
 #include "image/loader_texts.h"
-#include "wire/embedded_image_layout.h"
+#include "image/version_text.h"
 
 namespace kv9::window {
 namespace {
@@ -30,28 +30,6 @@ std::string ImageFileProblem(const std::string& path) {
   return kUnknownExtensionText;
 }
 
-std::uint32_t ProgrammedBytes(TFlashWrRXCont& cont) {
-  const std::uint32_t blocks = ProgramBlockCount(cont.RomStart, cont.RomEnd, 1);
-  const std::uint8_t* memory = cont.ImageStream.Memory();
-  const std::size_t size = cont.ImageStream.Size();
-  std::uint32_t bytes = 0;
-  for (std::uint32_t i = 0; i < blocks; ++i) {
-    const std::size_t at = static_cast<std::size_t>(i) * kBlockSize;
-    if (at >= size) break;
-    const int count = static_cast<int>(std::min<std::size_t>(kBlockSize, size - at));
-    if (BlockHasData(memory + at, count)) bytes += kBlockSize;
-  }
-  return bytes;
-}
-
-std::string ImageVersionText(TFlashWrRXCont& cont) {
-  const std::size_t size = cont.ImageStream.Size();
-  if (kRomVersionAddress < cont.RomStart || kRomVersionAddress - cont.RomStart + kRomVersionLength > size) return {};
-  const std::uint8_t* v = cont.ImageStream.Memory() + (kRomVersionAddress - cont.RomStart);
-  const bool printable = std::all_of(v, v + kRomVersionLength, [](std::uint8_t b) { return b >= 0x20 && b < 0x7F; });
-  return printable ? std::string(reinterpret_cast<const char*>(v), kRomVersionLength) : std::string();
-}
-
 std::string LoadedImageLine(const std::string& path, std::uint32_t bytes, std::uint16_t crc,
                             const std::string& version) {
   char crcText[16];
@@ -61,7 +39,8 @@ std::string LoadedImageLine(const std::string& path, std::uint32_t bytes, std::u
 }
 
 std::string LoadedImageLine(TFlashWrRXCont& cont, const std::string& path) {
-  return LoadedImageLine(path, ProgrammedBytes(cont), cont.ImageCrc(), ImageVersionText(cont));
+  return LoadedImageLine(path, ProgrammedBytes(cont.ImageStream.Memory(), cont.ImageStream.Size(), cont.RomStart, cont.RomEnd), cont.ImageCrc(),
+                         PrintableVersionBytesAt(cont.ImageStream.Memory(), cont.ImageStream.Size(), cont.RomStart));
 }
 
 }  // namespace kv9::window

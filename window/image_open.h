@@ -17,14 +17,6 @@ inline constexpr char kImageFileFilter[] = "ROMデータ (*.mot *.hex *.MOT *.HE
 // "" when it is one. Pure.
 std::string ImageFileProblem(const std::string& path);
 
-// The bytes the update will program: the 256-byte blocks of the area
-// below the user boot program that hold anything but 0xFF.
-std::uint32_t ProgrammedBytes(TFlashWrRXCont& cont);
-
-// The image's version text (9 characters at the version address), "" when
-// the image holds no printable text there.
-std::string ImageVersionText(TFlashWrRXCont& cont);
-
 // "ROMデータ : <path>  書込 <n>バイト  CRC 0x1A2B  バージョン <text>"
 // (the version "なし" when there is none). Pure.
 std::string LoadedImageLine(const std::string& path, std::uint32_t bytes, std::uint16_t crc,

@@ -63,23 +63,23 @@ void RunWatch::ResultShown(bool success) {
   success_ = success;
 }
 
-void RunWatch::Logged(const std::string& text, int force) {
-  // What a failure logs after its result is its advice.
-  if (resultShown_ && !success_ && force) advice_.push_back(text);
-}
-
-std::vector<std::string> RunWatch::LinesAfterAdvice(std::int32_t failStage) const {
+std::vector<std::string> RunWatch::LinesAfterAdvice(std::int32_t failStage) {
   // A failed programming advises the re-write box by a name the port dialog
   // does not show; say where it is.
-  if (Failed() && failStage == 3) return {kReWriteBoxPlace};
-  return {};
+  afterAdvice_.clear();
+  if (Failed() && failStage == 3) afterAdvice_.push_back(kReWriteBoxPlace);
+  return afterAdvice_;
 }
 
 RunEndView RunWatch::End(const UpdateReport& report, bool debugShown) const {
   RunEndView view;
   const bool ok = report.outcome == UpdateOutcome::Ok;
   view.keepProgressWindow = Failed();
-  view.adviceLines = advice_;
+  // The core's advice, from its report, and the window's own line after it.
+  if (Failed()) {
+    view.adviceLines = report.adviceLines;
+    view.adviceLines.insert(view.adviceLines.end(), afterAdvice_.begin(), afterAdvice_.end());
+  }
   if (ok) {
     // A run that went well ends as it always has: label and gauge empty.
     if (!report.eepromBackup.empty() && !debugShown) view.logLines.push_back(kBackupLabel + report.eepromBackup);

@@ -1,8 +1,9 @@
 #pragma once
 // What a window keeps of one update run and shows once it has ended. The
 // window feeds it the calls the update makes of it (gauge, stage title,
-// result, log lines); at the end it says whether the progress window stays
-// up, with which advice, and what the stage label and gauge keep showing.
+// result); at the end, with the run's report, it says whether the progress
+// window stays up, with which advice (the report's), and what the stage
+// label and gauge keep showing.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,11 +32,10 @@ class RunWatch {
   void StageTitle(const std::string& text);
   void Gauge(int percent);
   void ResultShown(bool success);
-  // Every line the run logs, with its force flag.
-  void Logged(const std::string& text, int force);
   // The lines the window logs when the progress window is to close, after
   // the core's advice: where the re-write box is, when the advice names it.
-  std::vector<std::string> LinesAfterAdvice(std::int32_t failStage) const;
+  // The progress window shows them after the report's advice.
+  std::vector<std::string> LinesAfterAdvice(std::int32_t failStage);
   // `debugShown`: the debug display is on (the core's debug lines are seen).
   RunEndView End(const UpdateReport& report, bool debugShown) const;
   bool Failed() const { return resultShown_ && !success_; }
@@ -44,7 +44,7 @@ class RunWatch {
   bool resultShown_ = false;
   bool success_ = false;
   int percent_ = 0;
-  std::vector<std::string> advice_;
+  std::vector<std::string> afterAdvice_;
 };
 
 // The stage label's text for the report's stage ("write" -> "ライト"). Pure.

@@ -41,15 +41,13 @@ TEST(RunWatchTest, AFailureKeepsItsAdviceAndTheStagesLastPercent) {
   watch.Gauge(100);
   watch.StageTitle("ライト");
   watch.Gauge(37);
-  watch.Logged("アップデートに失敗しました。", 1);  // before the result: no advice
   watch.ResultShown(false);
-  watch.Logged("advice", 1);
-  watch.Logged("trace", 0);
   watch.Gauge(0);  // the closing's reset
   EXPECT_EQ(watch.LinesAfterAdvice(3), std::vector<std::string>{kReWriteBoxPlace});
   EXPECT_TRUE(watch.LinesAfterAdvice(1).empty());
   UpdateReport report;
   report.stage = "write";
+  report.adviceLines = {"advice"};
   const RunEndView view = watch.End(report, false);
   EXPECT_TRUE(view.keepProgressWindow);
   EXPECT_EQ(view.adviceLines, std::vector<std::string>{"advice"});
@@ -63,7 +61,6 @@ TEST(RunWatchTest, ASuccessClosesAndNamesTheBackupUnlessTheDebugLineDid) {
   RunWatch watch;
   watch.Start();
   watch.ResultShown(true);
-  watch.Logged("line", 1);
   UpdateReport report;
   report.outcome = UpdateOutcome::Ok;
   report.stage = "done";

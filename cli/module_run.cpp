@@ -8,6 +8,7 @@
 #include "cli/signals.h"
 #include "cli/terminal_ui.h"
 #include "link/eeprom_restore.h"
+#include "link/firmware_backup.h"
 #include "link/firmware_update.h"
 #include "link/flash_wr_rx_cont.h"
 #include "platform/ticks.h"
@@ -50,6 +51,19 @@ struct ModuleRun {
   }
 };
 
+// A copy that cannot be written where it was asked for (a mistyped
+// folder, a full disk, the image file itself) is bad input: refused before
+// discovery sends its first frame.
+int CheckBackupTarget(ModuleRun& run) {
+  const UpdateOptions& update = run.options.update;
+  if (run.options.command != Command::Update || update.FirmwareBackup.empty()) return kExitOk;
+  const FirmwareBackupRequest request{.target = update.FirmwareBackup,
+                                      .makeFolder = update.FirmwareBackupMakeFolder != 0};
+  const std::string problem = FirmwareBackupTargetProblem(
+      request, FirmwareBackupBytes(run.cont, update.UserBootMode), run.options.imageFile);
+  return problem.empty() ? kExitOk : run.Refuse(FirmwareBackupRefusal(problem));
+}
+
 // The image the run programs: the built-in one, or the file given.
 int LoadImage(ModuleRun& run) {
   run.cont.LoadEmbeddedImage();
@@ -72,7 +86,7 @@ int LoadImage(ModuleRun& run) {
     return run.Refuse(problem);
   }
   run.ui.SetAreaStart(run.cont.RomStart);
-  return kExitOk;
+  return CheckBackupTarget(run);
 }
 
 // Discovery as the window runs it at start; the port it found becomes the

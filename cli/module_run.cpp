@@ -33,6 +33,7 @@ struct ModuleRun {
   TFlashWrRXCont cont;
   RunFacts facts;
   bool updateRan = false;  // the sequence ran: the summary tells how it went
+  bool noModule = false;   // ports opened, and no module answered the search
 
   ModuleRun(const CliOptions& o, Console& c, const TProgSettings& settings)
       : options(o), console(c), pane(&c, o), ui(o, &c), cont(&ui, &pane, settings) {
@@ -99,6 +100,7 @@ int FindModule(ModuleRun& run, const TProgSettings& settings) {
     return kExitUsage;
   }
   run.cont.ConfirmModule(found);
+  run.noModule = !found && !run.cont.ReWriteMode && !run.cont.SearchOpenedNoPort;
   if (found && run.ui.Settings().PortNumber > 0) run.facts.port = "COM" + std::to_string(run.ui.Settings().PortNumber);
   if (!run.cont.ReWriteMode) {
     run.facts.module = ModuleText(run.cont.ModelName);
@@ -152,6 +154,11 @@ void CloseRun(ModuleRun& run, int status) {
     std::string text = SummaryText(summary);
     text.pop_back();
     run.console.Message(text);
+  }
+  if (run.noModule) {
+    const std::string port = run.options.autoCheck ? std::string("COMn") : run.facts.port;
+    run.console.Message("if a failed update left the module in its boot program, reach it with: " +
+                        ContinueCommand(run.options, port, run.options.speed, NextStep::ReWrite));
   }
   if (status == kExitFailed && r.next != NextStep::None) {
     run.facts.continueWith =

@@ -29,12 +29,6 @@ const char* const kAdviceNoReWrite =
     "R/Wはファームウェアで動作しています。再書き込みモードは必要ありません。"
     "［再書込み行う］のチェックを外してもう一度書き込みを行ってください。";
 
-std::string RomText(const std::array<char, 10>& field) {
-  std::array<char, 10> copy = field;
-  copy[9] = 0;
-  return copy.data();
-}
-
 // Asks for the ROM version at every module rate but the one already tried,
 // in the order discovery tries them on one port; the port stays at the rate
 // that answered, which becomes the module's.

@@ -24,12 +24,6 @@ const char* const kAdvicePowerCycleOldFirmware = "R/Wの電源を入れ直すと
 const char* const kAdviceCheckBackupTarget = "保存先を確認してから、もう一度書き込みを行ってください。";
 const char* const kBackupLabel = "FIRMWARE BACKUP : ";
 
-std::string RomText(const std::array<char, 10>& field) {
-  std::array<char, 10> copy = field;
-  copy[9] = 0;
-  return copy.data();
-}
-
 // Asks for the ROM version at the module's rate (in re-write mode, where
 // that rate was a guess, at every module rate); asking changes nothing.
 bool FirmwareAnswers(UpdateRun& run) {
@@ -151,6 +145,12 @@ void ReopenForBootProgram(UpdateRun& run) {
 }
 
 }  // namespace
+
+std::string RomText(const std::array<char, 10>& field) {
+  std::array<char, 10> copy = field;
+  copy[9] = 0;
+  return copy.data();
+}
 
 int BackupTargetUsable(UpdateRun& run) {
   if (!BackupAsked(run)) return 1;

@@ -3,7 +3,9 @@
 // as rows of one table: each row holds what the person sees of its stage
 // (progress label, title, OK/NG lines, advice), the operation, and where the
 // module stands once it passed. Used by the update sequence only.
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "link/eeprom_procedures.h"
 #include "link/firmware_update.h"
@@ -53,6 +55,10 @@ struct UpdateStage {
   ModuleState passed;  // where the module stands once the stage succeeded
   bool (*applies)(const UpdateRun& run) = nullptr;  // a stage only some runs take; null: every run
 };
+
+// The text of a ROM version field as the module reported it (its nine
+// characters at most). Pure.
+std::string RomText(const std::array<char, 10>& field);
 
 // Whether the firmware copy asked for can be written where it was asked
 // for (see FirmwareBackupTargetProblem), before the first frame: 0 after

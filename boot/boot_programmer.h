@@ -105,6 +105,10 @@ class BootProgrammer {
   int ProgramUserArea(const FlashImage& image, int showAddress, int userBootMode);
   int VerifyUserArea(const FlashImage& image, int showAddress, int userBootMode);
   const ProgramTally& LastProgramTally() const { return tally_; }
+  // Erase frames the module acknowledged in the last EraseUserArea (the
+  // frame that closes the sequence not counted): 0 means the flash is as it
+  // was before, whatever the erase's outcome.
+  std::uint32_t LastErasesAcknowledged() const { return erasesAcknowledged_; }
 
   // Reads first..last of the user area (flash_read.cpp) into `out` with the
   // memory read of the mode (0xFF in user-boot mode), a few blocks a
@@ -130,6 +134,7 @@ class BootProgrammer {
   BlockBuffer& block_;
   std::int32_t& loaderCrc_;
   ProgramTally tally_;
+  std::uint32_t erasesAcknowledged_ = 0;
 };
 
 }  // namespace kv9

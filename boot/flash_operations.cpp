@@ -98,6 +98,7 @@ int BootProgrammer::IdCodeStep(int pieceA) {
 
 int BootProgrammer::EraseUserArea(std::uint32_t romStart, std::uint32_t romEnd, int userBootMode) {
   ShowGauge(link_.Owner(), 0);
+  erasesAcknowledged_ = 0;
   if (UserAreaBlankCheck()) {
     link_.AddLog("User ROM : BLANK", 0);
     return 1;
@@ -125,6 +126,7 @@ int BootProgrammer::EraseByAddress(std::uint32_t romStart, std::uint32_t romEnd,
       ok = 0;
       break;
     }
+    ++erasesAcknowledged_;
     address -= erase.blockSize;
     ShowGauge(link_.Owner(), GaugePercent(i + 1, range.count));
   }
@@ -143,6 +145,7 @@ int BootProgrammer::EraseByNumber(int userBootMode) {
       ok = 0;
       break;
     }
+    ++erasesAcknowledged_;
     link_.AddLog(std::to_string(b) + "Erase 成功", 0);
     ShowGauge(link_.Owner(), GaugePercent(b + 1 - first, blocks));
   }

@@ -8,6 +8,7 @@
 #include "cli/signals.h"
 #include "cli/terminal_ui.h"
 #include "link/eeprom_restore.h"
+#include "link/firmware_backup.h"
 #include "link/firmware_update.h"
 #include "link/flash_wr_rx_cont.h"
 #include "platform/ticks.h"
@@ -32,6 +33,7 @@ struct ModuleRun {
   TFlashWrRXCont cont;
   RunFacts facts;
   bool updateRan = false;  // the sequence ran: the summary tells how it went
+  bool noModule = false;   // ports opened, and no module answered the search
 
   ModuleRun(const CliOptions& o, Console& c, const TProgSettings& settings)
       : options(o), console(c), pane(&c, o), ui(o, &c), cont(&ui, &pane, settings) {
@@ -49,6 +51,19 @@ struct ModuleRun {
     return kExitUsage;
   }
 };
+
+// A copy that cannot be written where it was asked for (a mistyped
+// folder, a full disk, the image file itself) is bad input: refused before
+// discovery sends its first frame.
+int CheckBackupTarget(ModuleRun& run) {
+  const UpdateOptions& update = run.options.update;
+  if (run.options.command != Command::Update || update.FirmwareBackup.empty()) return kExitOk;
+  const FirmwareBackupRequest request{.target = update.FirmwareBackup,
+                                      .makeFolder = update.FirmwareBackupMakeFolder != 0};
+  const std::string problem = FirmwareBackupTargetProblem(
+      request, FirmwareBackupBytes(run.cont, update.UserBootMode), run.options.imageFile);
+  return problem.empty() ? kExitOk : run.Refuse(FirmwareBackupRefusal(problem));
+}
 
 // The image the run programs: the built-in one, or the file given.
 int LoadImage(ModuleRun& run) {
@@ -72,7 +87,7 @@ int LoadImage(ModuleRun& run) {
     return run.Refuse(problem);
   }
   run.ui.SetAreaStart(run.cont.RomStart);
-  return kExitOk;
+  return CheckBackupTarget(run);
 }
 
 // Discovery as the window runs it at start; the port it found becomes the
@@ -85,6 +100,7 @@ int FindModule(ModuleRun& run, const TProgSettings& settings) {
     return kExitUsage;
   }
   run.cont.ConfirmModule(found);
+  run.noModule = !found && !run.cont.ReWriteMode && !run.cont.SearchOpenedNoPort;
   if (found && run.ui.Settings().PortNumber > 0) run.facts.port = "COM" + std::to_string(run.ui.Settings().PortNumber);
   if (!run.cont.ReWriteMode) {
     run.facts.module = ModuleText(run.cont.ModelName);
@@ -138,6 +154,11 @@ void CloseRun(ModuleRun& run, int status) {
     std::string text = SummaryText(summary);
     text.pop_back();
     run.console.Message(text);
+  }
+  if (run.noModule) {
+    const std::string port = run.options.autoCheck ? std::string("COMn") : run.facts.port;
+    run.console.Message("if a failed update left the module in its boot program, reach it with: " +
+                        ContinueCommand(run.options, port, run.options.speed, NextStep::ReWrite));
   }
   if (status == kExitFailed && r.next != NextStep::None) {
     run.facts.continueWith =

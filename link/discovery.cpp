@@ -17,6 +17,9 @@ constexpr char kUnsupportedModelText[] =
     "対応外のR/Wモジュールです。お使いのRW対応のツールをお使いください。";
 constexpr char kNotFoundText[] = "R/Wモジュールが見つかりませんでした。";
 constexpr char kCheckConnectionText[] = "R/Wの接続を確認してください。";
+constexpr char kMaybeInBootProgramText[] =
+    "アップデートに失敗したR/Wは、ブートプログラムで待機していることがあります。"
+    "その場合は［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。";
 constexpr char kReWriteModeText[] = "再書き込みモードで、ファームのアップデートを実行します。";
 constexpr char kSearchCaption[] = "しばらくお待ちください";
 constexpr char kSearchBanner[] = "------- Check KV9 R/W ----------";
@@ -188,7 +191,13 @@ int TFlashWrRXCont::ConfirmModule(int found) {
     if (owner_) owner_->DisableUpdateCommands();
     ModuleMessage = kNotFoundText;
     AddLog(ModuleMessage, 1);
-    if (!SearchOpenedNoPort) AddLog(kCheckConnectionText, 1);
+    if (!SearchOpenedNoPort) {
+      AddLog(kCheckConnectionText, 1);
+      // A module a failed update left in its boot program answers no
+      // search (after a failed check and a power cycle, for one): only
+      // re-write mode reaches it.
+      if (!ReWriteMode) AddLog(kMaybeInBootProgramText, 1);
+    }
     result = 0;
   }
   AddLog("", 0);

@@ -27,18 +27,17 @@ std::string WriteTitle(std::uint8_t kind) {
 
 int TFlashWrRXCont::EepromRead(std::uint8_t kind, std::uint8_t address, std::uint8_t count,
                                std::uint8_t* destination) {
+  // A reply for another request must not land in the caller's image: the
+  // exchange checks what it repeats, and asks again like for a spoilt reply.
   if (!ExchangeCheckedModuleFrame(*this, {.title = ReadTitle(kind),
                                           .code = kCmdQuery,
                                           .data = {kSubEeprom, kind, address, count},
-                                          .replyLength = module_reply::EepromRead(count)})) {
+                                          .replyLength = module_reply::EepromRead(count),
+                                          .attempts = kQueryAttempts,
+                                          .echo = {kSubEeprom, address, count}})) {
     return 0;
   }
-  RxByte();  // the reply's LEN
-  const std::uint8_t sub = RxByte();
-  const std::uint8_t echoedAddress = RxByte();
-  const std::uint8_t echoedCount = RxByte();
-  // A reply for another request must not land in the caller's image.
-  if (sub != kSubEeprom || echoedAddress != address || echoedCount != count) return 0;
+  for (int i = 0; i < 4; ++i) RxByte();  // LEN and the echo, checked
   for (int i = 0; i < 2 * count; ++i) destination[i] = RxByte();
   return 1;
 }

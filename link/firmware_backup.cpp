@@ -1,6 +1,7 @@
 #include "link/firmware_backup.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -78,40 +79,83 @@ bool TargetIsFolder(const FirmwareBackupRequest& request) {
          std::filesystem::is_directory(request.target, ec);
 }
 
-// The file the copy goes to: the target, or a new name in the target folder.
+// `file` when nothing has that name (a dangling link counts as a name),
+// else the first of "-2", "-3", ... before its extension that is free.
+std::filesystem::path FreeName(const std::filesystem::path& file) {
+  std::error_code ec;
+  auto taken = [&ec](const std::filesystem::path& p) {
+    return std::filesystem::exists(std::filesystem::symlink_status(p, ec));
+  };
+  if (!taken(file)) return file;
+  const std::string stem = file.stem().string();
+  const std::string extension = file.extension().string();
+  for (int n = 2;; ++n) {
+    std::filesystem::path other = file.parent_path() / (stem + "-" + std::to_string(n) + extension);
+    if (!taken(other)) return other;
+  }
+}
+
+std::string Absolute(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  std::string text = (ec ? path : absolute.lexically_normal()).string();
+  // A folder is named without the separator a person may have ended it with.
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+// The file the copy goes to: the target, or a new name in the target folder;
+// never one that is there already (two runs within one second on the same
+// port, or a file named twice, keep both files).
 bool ChooseFile(const FirmwareBackupRequest& request, const std::string& romVersion,
                 std::time_t when, std::string& path, std::string& problem) {
   std::error_code ec;
   const std::filesystem::path target(request.target);
   if (!TargetIsFolder(request)) {
-    path = request.target;
+    path = Absolute(FreeName(target));
     return true;
   }
   if (request.makeFolder) std::filesystem::create_directories(target, ec);
   if (ec) {
-    path = request.target;
+    path = Absolute(target);
     problem = ec.message();
     return false;
   }
-  const std::string name = FirmwareBackupFileName(request.portName, romVersion, when);
-  std::filesystem::path file = target / name;
-  // Two runs within one second on the same port keep both files.
-  for (int n = 2; std::filesystem::exists(file, ec); ++n) {
-    file = target / (name.substr(0, name.size() - 4) + "-" + std::to_string(n) + ".mot");
-  }
-  path = file.string();
+  path = Absolute(FreeName(target / FirmwareBackupFileName(request.portName, romVersion, when)));
   return true;
+}
+
+std::filesystem::path FolderOf(const FirmwareBackupRequest& request) {
+  const std::filesystem::path target(request.target);
+  std::filesystem::path folder = TargetIsFolder(request) ? target : target.parent_path();
+  return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// A new file can be made in `folder`: one is made and removed again.
+std::string FolderTakesNoFile(const std::filesystem::path& folder) {
+  const std::filesystem::path probe =
+      folder / (".kv9-backup-check-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+  std::FILE* file = std::fopen(probe.string().c_str(), "wbx");
+  if (!file) return std::strerror(errno);
+  std::fclose(file);
+  std::error_code ec;
+  std::filesystem::remove(probe, ec);
+  return {};
+}
+
+// The size of the largest file a copy of `areaBytes` can give: every block
+// holding data, and a header of the most a header line carries.
+std::uintmax_t CopyFileBytes(std::uint32_t areaBytes) {
+  const std::vector<std::uint8_t> data(areaBytes, 0x00);
+  return SRecordImageText(std::string(252, 'x'), 0xFFFFFFFFu - areaBytes + 1u, data.data(), data.size()).size();
 }
 
 // A folder a person named that is not there fails before the long read,
 // not after it.
 bool FolderMissing(const FirmwareBackupRequest& request) {
   if (request.makeFolder) return false;
-  const std::filesystem::path target(request.target);
-  std::filesystem::path folder = TargetIsFolder(request) ? target : target.parent_path();
-  if (folder.empty()) folder = ".";
   std::error_code ec;
-  return !std::filesystem::is_directory(folder, ec);
+  return !std::filesystem::is_directory(FolderOf(request), ec);
 }
 
 }  // namespace
@@ -127,6 +171,40 @@ std::string FirmwareBackupFolder(std::string& error) {
   const std::string base = UserDataFolder(error);
   if (base.empty()) return {};
   return (std::filesystem::path(base) / "kv9update" / "firmware").string() + "/";
+}
+
+std::uint32_t FirmwareBackupBytes(const TFlashWrRXCont& cont, int userBootMode) {
+  const std::uint32_t last = userBootMode ? cont.CrcEnd : cont.RomEnd;
+  return last >= cont.RomStart ? last - cont.RomStart + 1u : 0u;
+}
+
+std::string FirmwareBackupTargetProblem(const FirmwareBackupRequest& request, std::uint32_t areaBytes,
+                                        const std::string& imageFile) {
+  std::error_code ec;
+  const std::filesystem::path folder = FolderOf(request);
+  if (request.makeFolder) std::filesystem::create_directories(folder, ec);
+  if (ec) return Absolute(folder) + ": " + ec.message();
+  if (!std::filesystem::is_directory(folder, ec)) {
+    const bool there = std::filesystem::exists(folder, ec);
+    return Absolute(folder) + ": " + std::strerror(there ? ENOTDIR : ENOENT);
+  }
+  if (!TargetIsFolder(request) && !imageFile.empty() && std::filesystem::equivalent(request.target, imageFile, ec)) {
+    return Absolute(request.target) + ": this is the image file the update writes; the copy would replace it";
+  }
+  if (const std::string why = FolderTakesNoFile(folder); !why.empty()) {
+    return Absolute(folder) + ": no file can be made there: " + why;
+  }
+  const std::uintmax_t needed = CopyFileBytes(areaBytes);
+  const std::filesystem::space_info space = std::filesystem::space(folder, ec);
+  if (!ec && space.available < needed) {
+    return Absolute(folder) + ": no room for the copy (" + std::to_string(space.available) + " bytes free, " +
+           std::to_string(needed) + " needed)";
+  }
+  return {};
+}
+
+std::string FirmwareBackupRefusal(const std::string& problem) {
+  return "ファームウェアのバックアップができないため、書き込みを中止しました。 " + problem;
 }
 
 FirmwareBackupResult BackupFirmware(TFlashWrRXCont& cont, const FirmwareBackupRequest& request) {

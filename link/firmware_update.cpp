@@ -25,12 +25,9 @@ const char* const kAdviceVerifiedWrite =
     "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。"
     "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。";
 const char* const kAdviceEepromBackup = "書き込み前のEEPROMの内容 : ";
-
-std::string RomText(const std::array<char, 10>& field) {
-  std::array<char, 10> copy = field;
-  copy[9] = 0;
-  return copy.data();
-}
+const char* const kAdviceNoReWrite =
+    "R/Wはファームウェアで動作しています。再書き込みモードは必要ありません。"
+    "［再書込み行う］のチェックを外してもう一度書き込みを行ってください。";
 
 // Asks for the ROM version at every module rate but the one already tried,
 // in the order discovery tries them on one port; the port stays at the rate
@@ -117,6 +114,7 @@ int RequestBootMode(UpdateRun& run) {
   // Unanswered or acknowledged: the module may be restarting into its boot
   // program either way.
   run.report.moduleState = ModuleState::BootMode;
+  run.inBootProgram = true;
   WaitProcessingMessages(ResetWaitOf(run.options));
   run.cont.RxFlush();
   return 1;
@@ -143,6 +141,7 @@ int RestartAndIdentify(UpdateRun& run) {
   TFlashWrRXCont& cont = run.cont;
   run.report.stage = "restart";
   cont.LoaderRestart();
+  run.inBootProgram = false;  // the loader restarts it into the new firmware
   WaitProcessingMessages(ResetWaitOf(run.options));
   cont.ReopenAtRate(run.port, run.moduleRate);
   run.report.stage = "rom version";
@@ -191,6 +190,7 @@ void ReportFailure(UpdateRun& run) {
     run.log(text, force);
   };
   LogStageAdvice(advise, run.failStage);
+  if (run.runsFirmware && run.cont.ReWriteMode) advise(kAdviceNoReWrite, 1);
   // The firmware is in and checked: writing it again would only repeat the
   // risk. Say so, and where the EEPROM as it was before is kept.
   if (run.report.moduleState >= ModuleState::Checked) {
@@ -212,10 +212,6 @@ void CloseProgressWindow(const UpdateRun& run) {
 // The parts of the report only known once the run ended.
 void CloseReport(UpdateRun& run, bool ok, std::uint32_t startTick) {
   UpdateReport& r = run.report;
-  const ProgramTally& tally = run.cont.LastProgramTally();
-  r.bytesProgrammed = tally.accepted;
-  r.areaPassed = tally.passed;
-  r.writeCompleted = tally.completed && r.moduleState >= ModuleState::Programmed;
   r.crcModule = run.cont.LoaderCrc;
   r.moduleRate = run.moduleBitRate;
   r.seconds = static_cast<double>(TickCount() - startTick) / 1000.0;
@@ -227,9 +223,10 @@ void CloseReport(UpdateRun& run, bool ok, std::uint32_t startTick) {
   r.outcome = run.cont.Stopped() ? UpdateOutcome::Stopped : UpdateOutcome::Failed;
   r.next = NextStepFor(r.moduleState, r.restoreProblem, run.cont.ReWriteMode != 0);
   // A boot program left in a session runs at the boot rate and no longer
-  // matches bit rates; only a power cycle starts it afresh. After a good
-  // check the firmware that did not answer needs one as well.
-  r.powerCycleFirst = r.moduleState >= ModuleState::BootMode && r.moduleState <= ModuleState::Checked;
+  // matches bit rates; only a power cycle starts it afresh. A module that
+  // answered in its firmware, or was restarted into the new one, needs none.
+  r.powerCycleFirst =
+      run.inBootProgram && r.moduleState >= ModuleState::BootMode && r.moduleState <= ModuleState::Checked;
 }
 
 }  // namespace
@@ -268,7 +265,7 @@ UpdateReport RunFirmwareUpdate(TFlashWrRXCont& cont, const TProgSettings& settin
   } else {
     run.report.romBefore = RomText(cont.RomVersion);
   }
-  if (!CheckImage(run)) {
+  if (!CheckImage(run) || !BackupTargetUsable(run)) {
     run.report.outcome = UpdateOutcome::Refused;
     return run.report;
   }

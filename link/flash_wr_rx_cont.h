@@ -151,6 +151,7 @@ class TFlashWrRXCont final : public LineLink {
   int ProgramUserArea(int showAddress, int userBootMode);
   int VerifyUserArea(int showAddress, int userBootMode);
   const ProgramTally& LastProgramTally() const { return boot_.LastProgramTally(); }
+  std::uint32_t LastErasesAcknowledged() const { return boot_.LastErasesAcknowledged(); }
   void LoaderRestart();
   int LoaderCrcCheck();
   int ReadLoaderCrc(std::uint16_t& crc);

@@ -38,7 +38,8 @@ int ReadIdentity(TFlashWrRXCont& cont, const std::string& title, int hexForce, s
                                   .hexForce = hexForce,
                                   .code = kCmdQuery,
                                   .data = std::move(data),
-                                  .replyLength = module_reply::kIdentity})) {
+                                  .replyLength = module_reply::kIdentity,
+                                  .attempts = kQueryAttempts})) {
     return 0;
   }
   TakeIdentityText(cont, into);

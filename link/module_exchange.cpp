@@ -27,19 +27,49 @@ ReplyVerdict PeekReplyVerdict(const TFlashWrRXCont& cont, int length) {
   return CheckModuleReply(reply);
 }
 
+// The offset of the first byte after a reply's LEN byte.
+constexpr int kReplyDataOffset = 4;
+
+// A whole reply that accepted the request but repeats something else than
+// its echo. A refusal carries no data to judge.
+bool EchoDiffers(TFlashWrRXCont& cont, const ModuleRequest& request) {
+  if (static_cast<int>(request.echo.size()) + kReplyDataOffset > request.replyLength) return false;
+  if (cont.PeekRx(2) != kStatusAccepted) return false;
+  for (std::size_t i = 0; i < request.echo.size(); ++i) {
+    if (cont.PeekRx(kReplyDataOffset + static_cast<int>(i)) == request.echo[i]) continue;
+    cont.AddLog("Reply rejected: it answers another request (byte " + std::to_string(kReplyDataOffset + i) + ")", 0);
+    return true;
+  }
+  return false;
+}
+
+enum class Awaited { Whole, Spoilt, None };
+
+Awaited AwaitReply(TFlashWrRXCont& cont, std::uint32_t timeoutMs, int length) {
+  if (!cont.WaitRxCount(timeoutMs, length)) return Awaited::None;
+  const ReplyVerdict verdict = PeekReplyVerdict(cont, length);
+  if (verdict.Whole()) return Awaited::Whole;
+  cont.AddLog(ReplyVerdictText(verdict), 0);
+  return Awaited::Spoilt;
+}
+
 }  // namespace
 
 int AwaitWholeReply(TFlashWrRXCont& cont, std::uint32_t timeoutMs, int length) {
-  if (!cont.WaitRxCount(timeoutMs, length)) return 0;
-  const ReplyVerdict verdict = PeekReplyVerdict(cont, length);
-  if (verdict.Whole()) return 1;
-  cont.AddLog(ReplyVerdictText(verdict), 0);
-  return 0;
+  return AwaitReply(cont, timeoutMs, length) == Awaited::Whole ? 1 : 0;
 }
 
 int ExchangeModuleFrame(TFlashWrRXCont& cont, const ModuleRequest& request) {
-  SendModuleFrame(cont, request);
-  return AwaitWholeReply(cont, request.timeoutMs, request.replyLength);
+  for (int attempt = 1;; ++attempt) {
+    SendModuleFrame(cont, request);
+    Awaited got = AwaitReply(cont, request.timeoutMs, request.replyLength);
+    if (got == Awaited::Whole && EchoDiffers(cont, request)) got = Awaited::Spoilt;
+    if (got == Awaited::Whole) return 1;
+    if (got == Awaited::None || attempt >= request.attempts || cont.Stopped()) return 0;
+    cont.AddLog("Asked again (" + std::to_string(attempt + 1) + " of " + std::to_string(request.attempts) +
+                    "): " + request.title,
+                0);
+  }
 }
 
 int TakeReplyStatus(TFlashWrRXCont& cont) {

@@ -27,6 +27,10 @@ constexpr int EepromRead(int wordCount) { return 2 * wordCount + 10; }
 }  // namespace module_reply
 
 constexpr std::uint32_t kModuleReplyTimeoutMs = 1000;
+// A read-only query whose reply arrives spoilt (one bit error on the line) is
+// asked again, up to this many times in all: asking changes nothing in the
+// module. Anything that writes, erases, initialises or restarts is sent once.
+constexpr int kQueryAttempts = 3;
 // The boot-mode request waits longer: the module acknowledges just before it
 // resets its microcontroller.
 constexpr std::uint32_t kProgModeReplyTimeoutMs = 1500;
@@ -38,13 +42,23 @@ struct ModuleRequest {
   std::vector<std::uint8_t> data;
   int replyLength = 0;
   std::uint32_t timeoutMs = kModuleReplyTimeoutMs;
+  // How many times the frame may be sent while its reply fails its check:
+  // kQueryAttempts for read-only queries, 1 for everything else. A reply
+  // that never comes is not asked for again (nothing may be listening).
+  int attempts = 1;
+  // What a whole reply repeats right after its LEN byte (the sub-command
+  // and the fields naming what was asked); a reply that repeats something
+  // else answers another request and fails the check. Empty: not judged.
+  std::vector<std::uint8_t> echo{};
 };
 
 // Sends the request's frame and waits for replyLength bytes; 1 when they
 // are unread in the ring (nothing taken) and form one whole reply frame
-// (CheckModuleReply), 0 after the time-out. A reply that is not whole counts
-// as none: 0 as well, after a debug line saying what was wrong, and its
-// bytes stay unread until the next command's flush, as a late reply's do.
+// (CheckModuleReply) that repeats the request's echo, 0 after the time-out.
+// A reply that is not whole counts as none, after a debug line saying what
+// was wrong: the frame is sent again while the request's attempts last (a
+// debug line says so), else 0; its bytes stay unread until the next
+// command's flush, as a late reply's do.
 int ExchangeModuleFrame(TFlashWrRXCont& cont, const ModuleRequest& request);
 
 // The waiting half of ExchangeModuleFrame, for a frame already sent: the

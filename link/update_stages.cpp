@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/firmware_backup.h"
+#include "link/module_rates.h"
 #include "platform/message_pump.h"
 
 namespace kv9 {
@@ -22,13 +23,38 @@ const char* const kAdviceOldFirmwareKept =
 const char* const kAdvicePowerCycleOldFirmware = "R/Wの電源を入れ直すと、元のファームウェアで動作します。";
 const char* const kAdviceCheckBackupTarget = "保存先を確認してから、もう一度書き込みを行ってください。";
 const char* const kBackupLabel = "FIRMWARE BACKUP : ";
-const char* const kBackupFailed = "ファームウェアのバックアップができないため、書き込みを中止しました。";
+
+// Asks for the ROM version at the module's rate (in re-write mode, where
+// that rate was a guess, at every module rate); asking changes nothing.
+bool FirmwareAnswers(UpdateRun& run) {
+  std::vector<std::int32_t> rates{run.moduleBitRate};
+  if (run.cont.ReWriteMode) {
+    for (const std::int32_t rate : kSinglePortRateOrder) {
+      if (rate != run.moduleBitRate) rates.push_back(rate);
+    }
+  }
+  for (const std::int32_t rate : rates) {
+    if (run.cont.Stopped()) return false;
+    run.cont.ReopenAtRate(run.port, StrToBaudRate(std::to_string(rate)));
+    if (run.cont.ReadRomVersion(0)) return true;
+  }
+  return false;
+}
 
 // The boot program starts at 19200 bit/s. A port that did not open fails
-// the handshake.
+// the handshake. A handshake that found no boot program asks whether the
+// module still runs its firmware: then it was never in its boot program,
+// nothing was changed, and a plain update is the way on.
 int Handshake(UpdateRun& run) {
   run.cont.RxFlush();
-  return run.cont.BootHandshake();
+  if (run.cont.BootHandshake()) return 1;
+  if (FirmwareAnswers(run)) {
+    run.inBootProgram = false;
+    run.runsFirmware = true;
+    run.report.moduleState = ModuleState::Untouched;
+    if (run.report.romBefore.empty()) run.report.romBefore = RomText(run.cont.RomVersion);
+  }
+  return 0;
 }
 
 int IdCode(UpdateRun& run) { return run.cont.IdCodeStep(run.options.UserBootMode); }
@@ -51,7 +77,7 @@ int Backup(UpdateRun& run) {
   const FirmwareBackupResult result = BackupFirmware(run.cont, request);
   if (!result.problem.empty()) {
     run.log(kBackupLabel + std::string("NG ") + result.problem, 1);
-    if (run.ui) run.ui->ShowMessage(std::string(kBackupFailed) + " " + result.problem);
+    if (run.ui) run.ui->ShowMessage(FirmwareBackupRefusal(result.problem));
     return 0;
   }
   run.report.firmwareBackup = result.path;
@@ -60,14 +86,22 @@ int Backup(UpdateRun& run) {
 }
 
 int Erase(UpdateRun& run) {
-  // An erase that breaks off may have erased some blocks already.
-  run.report.moduleState = ModuleState::Erased;
-  return run.cont.EraseUserArea(run.options.UserBootMode);
+  const int ok = run.cont.EraseUserArea(run.options.UserBootMode);
+  // An erase that broke off after the module acknowledged one block left
+  // the old firmware incomplete; before that the flash is as it was.
+  if (!ok && run.cont.LastErasesAcknowledged() > 0) run.report.moduleState = ModuleState::Erased;
+  return ok;
 }
 
+// What the report says was programmed is this run's count of blocks the
+// module acknowledged, never an earlier run's.
 int Write(UpdateRun& run) {
   const int ok = run.cont.ProgramUserArea(1, run.options.UserBootMode);
-  if (!ok && run.cont.LastProgramTally().accepted > 0) run.report.moduleState = ModuleState::PartlyProgrammed;
+  const ProgramTally& tally = run.cont.LastProgramTally();
+  run.report.bytesProgrammed = tally.accepted;
+  run.report.areaPassed = tally.passed;
+  run.report.writeCompleted = ok && tally.completed;
+  if (!ok && tally.accepted > 0) run.report.moduleState = ModuleState::PartlyProgrammed;
   return ok;
 }
 
@@ -112,8 +146,27 @@ void ReopenForBootProgram(UpdateRun& run) {
 
 }  // namespace
 
+std::string RomText(const std::array<char, 10>& field) {
+  std::array<char, 10> copy = field;
+  copy[9] = 0;
+  return copy.data();
+}
+
+int BackupTargetUsable(UpdateRun& run) {
+  if (!BackupAsked(run)) return 1;
+  const FirmwareBackupRequest request{.target = run.options.FirmwareBackup,
+                                      .makeFolder = run.options.FirmwareBackupMakeFolder != 0};
+  const std::string problem =
+      FirmwareBackupTargetProblem(request, FirmwareBackupBytes(run.cont, run.options.UserBootMode));
+  if (problem.empty()) return 1;
+  run.log(kBackupLabel + std::string("NG ") + problem, 1);
+  if (run.ui) run.ui->ShowMessage(FirmwareBackupRefusal(problem));
+  return 0;
+}
+
 int RunFlashStages(UpdateRun& run) {
   ReopenForBootProgram(run);
+  run.inBootProgram = true;  // every frame from here on goes to the boot program
   for (const UpdateStage& stage : kStages) {
     if (stage.applies && !stage.applies(run)) continue;
     run.report.stage = stage.name;

@@ -3,7 +3,9 @@
 // as rows of one table: each row holds what the person sees of its stage
 // (progress label, title, OK/NG lines, advice), the operation, and where the
 // module stands once it passed. Used by the update sequence only.
+#include <array>
 #include <cstdint>
+#include <string>
 
 #include "link/eeprom_procedures.h"
 #include "link/firmware_update.h"
@@ -23,6 +25,14 @@ struct UpdateRun {
   TBaudRate moduleRate;
   std::int32_t moduleBitRate;
   UpdateReport report;
+  // The module runs its boot program: it took (or may have taken) the
+  // boot-mode request, or re-write mode spoke to it. Cleared once it
+  // answered in its firmware after all, and by the restart into the new one.
+  bool inBootProgram = false;
+  // The handshake found no boot program but the module answered in its
+  // firmware: it never left it (a request it did not take, or re-write mode
+  // for a module that was not in its boot program).
+  bool runsFirmware = false;
 
   void Title(const char* text) const {
     if (ui) ui->SetStageTitle(text);
@@ -45,6 +55,15 @@ struct UpdateStage {
   ModuleState passed;  // where the module stands once the stage succeeded
   bool (*applies)(const UpdateRun& run) = nullptr;  // a stage only some runs take; null: every run
 };
+
+// The text of a ROM version field as the module reported it (its nine
+// characters at most). Pure.
+std::string RomText(const std::array<char, 10>& field);
+
+// Whether the firmware copy asked for can be written where it was asked
+// for (see FirmwareBackupTargetProblem), before the first frame: 0 after
+// the copy's NG line and a message saying why. 1 when no copy is asked for.
+int BackupTargetUsable(UpdateRun& run);
 
 // Handshake, ID code, the firmware backup (when asked for), erase, write and check, each with its lines; the
 // first that fails sets failStage and ends them. 1 when all passed.

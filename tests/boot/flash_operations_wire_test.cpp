@@ -269,6 +269,31 @@ TEST_F(BootWire, VerifyReadFailuresAreLogged) {
   EXPECT_TRUE(Logged("Read 失敗"));
 }
 
+// The same controller programmed blocks before (as the window's boot menu
+// does): an update that fails before its own write reports none of them.
+TEST_F(BootWire, AnUpdateReportsOnlyTheBlocksItsOwnRunProgrammed) {
+  Start(BootOptions(sim::Cpu::RX231));
+  FillImage(*cont_);
+  ToCommandWait();
+  ASSERT_EQ(cont_->EraseUserArea(0), 1);
+  ASSERT_EQ(cont_->ProgramUserArea(0, 0), 1);
+  ASSERT_GT(cont_->LastProgramTally().accepted, 0u);
+  // The boot program is in the middle of its session: the boot-mode request
+  // goes unanswered and the handshake finds no bit-rate matching.
+  UpdateOptions options;
+  options.ResetWaitMs = 0;
+  std::int32_t failStage = -1;
+  const UpdateReport report = RunFirmwareUpdate(*cont_, cont_->Settings, options,
+                                                [](const std::string&, int) {}, failStage, nullptr);
+  EXPECT_EQ(report.stage, "handshake");
+  EXPECT_EQ(report.bytesProgrammed, 0u);
+  EXPECT_EQ(report.areaPassed, 0u);
+  EXPECT_FALSE(report.writeCompleted);
+  // It answered no ROM version query: its boot program still holds it.
+  EXPECT_EQ(report.moduleState, ModuleState::BootMode);
+  EXPECT_TRUE(report.powerCycleFirst);
+}
+
 TEST_F(BootWire, AnImageForAnotherAreaIsRefusedBeforeAnyFrame) {
   Start(BootOptions(sim::Cpu::RX630), [] {
     TProgSettings s;

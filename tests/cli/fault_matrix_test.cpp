@@ -183,7 +183,8 @@ constexpr char kUpdate[] = "update";
 // version (its second query: discovery made the first), the EEPROM writes of
 // the factory restore, and its read after the initialisation with a wrong sum.
 const Row kRows[] = {
-    {{"--no-reply", "fw:4E:9B"}, kHandshake, "boot mode", kUpdate},
+    // A request the module never took: it still answers in its firmware.
+    {{"--no-reply", "fw:4E:9B"}, kHandshake, "untouched", kUpdate},
     {{"--error-reply", "fw:4E:9B=31"}, kHandshake, "untouched", kUpdate, "NG: SetProgMode", false},
     {{"--no-reply", "boot:10"}, kHandshake, "boot mode", kUpdate},
     {{"--error-reply", "boot:10=21"}, kHandshake, "boot mode", kUpdate},
@@ -191,6 +192,8 @@ const Row kRows[] = {
     {{"--error-reply", "boot:3F=24"}, kHandshake, "boot mode", kUpdate, "NG: 新ビットレート選択"},
     {{"--no-reply", "boot:40"}, kIdCheck, "boot mode", kUpdate},
     {{"--error-reply", "boot:40=80"}, kIdCheck, "boot mode", kUpdate},
+    // The first erase refused: nothing was erased, the old firmware is whole.
+    {{"--error-reply", "boot:59/1=51"}, kErase, "boot mode", kUpdate},
     {{"--no-reply", "boot:59/3"}, kErase, "erased", kReWrite},
     {{"--error-reply", "boot:59/3=51"}, kErase, "erased", kReWrite},
     {{"--no-reply", "boot:50/5"}, kWrite, "partly programmed", kReWrite},
@@ -202,9 +205,16 @@ const Row kRows[] = {
     {{"--bad-crc"}, kVerify, "programmed", kUpdate},
     {{"--no-reply", "fw:4F:90/2"}, kRomVersion, "checked", "restore"},
     {{"--error-reply", "fw:4E:83=31"}, kFactoryData, "running new firmware", "restore --from"},
-    // A spoilt reply to the second read of the factory image: nothing was
-    // initialised yet, so the factory-setting step alone continues.
-    {{"--bad-sum", "fw:4F:83/3"}, kFactoryData, "running new firmware", "restore", nullptr, true, false},
+    // Every reply to the second read of the factory image spoilt (it is
+    // asked three times): nothing was initialised yet, so the
+    // factory-setting step alone continues.
+    {{"--bad-sum", "fw:4F:83/3", "--bad-sum", "fw:4F:83/4", "--bad-sum", "fw:4F:83/5"},
+     kFactoryData,
+     "running new firmware",
+     "restore",
+     nullptr,
+     true,
+     false},
 };
 
 Lines Discovery(unsigned com) {
@@ -320,8 +330,15 @@ class FaultMatrix {
     const std::string json = ReadText(report);
     const std::string prefix = "kv9flash --port COM" + std::to_string(com) + " " + row.next;
     const std::string next = JsonText(json, "continue_with");
+    // Only a module its boot program still holds needs the power cycle
+    // first: not one that answered in its firmware or was restarted.
+    const bool powerCycle = row.stage <= kVerify && std::string(row.state) != "untouched";
+    const bool saysPowerCycle = r.err.find("first switch the module off and on") != std::string::npos;
     o.reported = JsonText(json, "module_state") == row.state && next.rfind(prefix, 0) == 0 &&
-                 JsonText(json, "outcome") == "failed";
+                 JsonText(json, "outcome") == "failed" &&
+                 json.find(std::string("\"power_cycle_first\":") + (powerCycle ? "true" : "false")) !=
+                     std::string::npos &&
+                 saysPowerCycle == powerCycle;
     if (!o.reported) o.detail += "report was: " + json + "\n";
 
     // The module as the run left it, and as it is after the power cycle the

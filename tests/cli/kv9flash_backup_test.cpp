@@ -8,6 +8,7 @@
 #include <regex>
 
 #include "image/image_file_loader.h"
+#include "image/srecord_writer.h"
 #include "tests/cli/kv9flash_run.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -97,23 +98,79 @@ TEST_F(Kv9flashBackupTest, BackupUpdateAndRollBackPutTheOldFirmwareBack) {
   EXPECT_LT(lastRead, FindFrame(frames, "4D"));
 
   EXPECT_EQ(LoadedBelowLoader(file), before);
-  const auto back = Kv9flash({"--port", "COM3", "--no-init", "--image", file});
+  // The roll-back takes its own copy, named relative to the working folder,
+  // onto a name a file has already: that file stays, the copy gets "-2",
+  // and the report names it absolutely.
+  const std::filesystem::path kept = dir_.Path() / "old.mot";
+  { std::ofstream(kept) << "keep me\n"; }
+  const std::vector<std::uint8_t> updated = sim->Snapshot().FlashAt(kAreaStart, kBelowLoader);
+  const std::string relative = std::filesystem::relative(kept).string();
+  ASSERT_NE(relative.front(), '/');
+  const auto back = Kv9flash({"--port", "COM3", "--no-init", "--image", file, "--backup", relative, "--report", report});
   ASSERT_EQ(back.exitCode, 0) << back.err;
   EXPECT_EQ(sim->Snapshot().FlashAt(kAreaStart, kBelowLoader), before);
   EXPECT_EQ(sim->Snapshot().romVersion, "V1.00.00 ");
+  std::ifstream keptFile(kept);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(keptFile)), {}), "keep me\n");
+  const std::string second = (dir_.Path() / "old-2.mot").string();
+  EXPECT_EQ(LoadedBelowLoader(second), updated);
+  EXPECT_TRUE(Contains(SplitLines(back.out), "FIRMWARE BACKUP : " + second)) << back.out;
+  std::ifstream backReport(report);
+  const std::string backJson((std::istreambuf_iterator<char>(backReport)), {});
+  EXPECT_NE(backJson.find("\"firmware_backup\":\"" + second + "\""), std::string::npos) << backJson;
 }
 
-// A copy that is not whole, for either reason, ends the run before a single
-// erase frame, the flash as it was.
+// A target that cannot take the copy is bad input, refused before
+// discovery's first frame: a mistyped folder, the image file itself under
+// another name (a hard link), a folder with several ports.
+TEST_F(Kv9flashBackupTest, BackupTargetThatCannotTakeTheCopyIsRefusedBeforeAnyFrame) {
+  test::TracedSim sim(folder_, 3);
+  test::TracedSim other(folder_, 4);
+  const std::vector<std::uint8_t> before = sim->Snapshot().FlashAt(kAreaStart, 262144);
+  const std::filesystem::path image = dir_.Path() / "fw.mot";
+  const std::string imageText = SRecordImageText("KV9 Q508 ROM V1.00.00", kAreaStart, before.data(), kBelowLoader);
+  { std::ofstream(image) << imageText; }
+  const std::filesystem::path sameFile = dir_.Path() / "same.mot";
+  std::filesystem::create_hard_link(image, sameFile);
+  const std::string missing = (dir_.Path() / "missing").string();
+  struct Row {
+    std::vector<std::string> args;
+    std::string problem;
+  };
+  const Row rows[] = {
+      {{"--port", "COM3", "--backup", missing + "/fw.mot"}, missing + ": No such file or directory"},
+      {{"--port", "COM3", "--image", image.string(), "--backup", sameFile.string()},
+       sameFile.string() + ": this is the image file the update writes; the copy would replace it"},
+      {{"--port", "COM3,COM4", "--backup", missing}, missing + ": No such file or directory"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args[3]);
+    const auto r = Kv9flash(row.args);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find("error: ファームウェアのバックアップができないため、書き込みを中止しました。 " + row.problem +
+                         "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("continue with:"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(sim.Received(), Lines{});
+  EXPECT_EQ(other.Received(), Lines{});
+  EXPECT_EQ(sim->Snapshot().FlashAt(kAreaStart, 262144), before);
+  std::ifstream imageFile(image);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(imageFile)), {}), imageText);
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 2);
+}
+
+// A copy that is not whole (a read the module refuses) ends the run before
+// a single erase frame, the flash as it was.
 TEST_F(Kv9flashBackupTest, BackupThatIsNotWholeStopsBeforeTheErase) {
-  const std::string missing = (dir_.Path() / "missing" / "fw.mot").string();
   const std::string refused = (dir_.Path() / "fw.mot").string();
   struct Row {
     bool refuseReads;
     std::string file, reason;
   };
-  const Row rows[] = {{false, missing, "No such file or directory"},
-                      {true, refused, "the module did not answer the read at 0xFFFC0000"}};
+  const Row rows[] = {{true, refused, "the module did not answer the read at 0xFFFC0000"}};
   unsigned com = 3;
   for (const Row& row : rows) {
     SCOPED_TRACE(row.file);

@@ -78,11 +78,32 @@ TEST_F(Kv9flashTest, UpdateWithoutFactoryRestorePrintsTheForcedLinesAndProgramsT
   EXPECT_EQ(snap.romVersion, "V2.00.00 ");
 }
 
+sim::FaultRule FlippedReply(std::uint8_t subCommand, unsigned occurrence, unsigned byte) {
+  sim::FaultRule flip;
+  flip.kind = sim::FaultRule::Kind::BitFlip;
+  flip.site.side = sim::FaultSite::Side::Firmware;
+  flip.site.frameCode = 0x4F;
+  flip.site.code = subCommand;
+  flip.site.occurrence = occurrence;
+  flip.flipByte = byte;
+  return flip;
+}
+
+// One bit error in a reply to a read-only query (discovery's ROM version,
+// the one after the restart, an EEPROM read) is asked again: the run ends
+// as a clean one does, every log line the same.
 TEST_F(Kv9flashTest, UpdateWithFactoryRestoreRestoresTheEeprom) {
-  test::TracedSim sim(folder_, 3);
+  sim::SimOptions options;
+  // Discovery's version query, then its second try; the first after the restart.
+  options.faults.rules = {FlippedReply(0x90, 1, 6), FlippedReply(0x90, 3, 7), FlippedReply(0x83, 2, 20)};
+  test::TracedSim sim(folder_, 3, options);
   const auto before = sim->Snapshot();
   const auto r = Kv9flash({"--port", "COM3", "--quiet"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
+  const Lines frames = sim.Received();
+  EXPECT_EQ(std::count_if(frames.begin(), frames.end(),
+                          [](const std::string& f) { return f.rfind("02 00 4F 02 90 00 ", 0) == 0; }),
+            4);
   EXPECT_EQ(SplitLines(r.out), Concat({kDiscovery,
                                        kStagesOk,
                                        {"FLASH DATA : OK", "", "ROM Verision : V2.00.00 ",
@@ -193,11 +214,57 @@ TEST_F(Kv9flashTest, ModuleVanishingDuringProgrammingEndsTheRunWithoutAHang) {
   }
 }
 
-TEST_F(Kv9flashTest, NothingFoundExitsOneWithTheTwoLines) {
+// A module a failed update left in its boot program answers no search: the
+// lines say it may be there, and kv9flash names the command that reaches it.
+TEST_F(Kv9flashTest, NothingFoundNamesTheReWriteThatReachesAModuleInItsBootProgram) {
+  const Lines notFound{"R/Wモジュールが見つかりませんでした。", "R/Wの接続を確認してください。",
+                       "アップデートに失敗したR/Wは、ブートプログラムで待機していることがあります。"
+                       "その場合は［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"};
+  const std::string hint = "if a failed update left the module in its boot program, reach it with: ";
   // The port folder is the child's whole port table: no machine port is touched.
-  const auto r = Kv9flash({"--auto"});
+  const auto none = Kv9flash({"--auto"});
+  EXPECT_EQ(none.exitCode, 1);
+  EXPECT_EQ(SplitLines(none.out), notFound);
+  EXPECT_EQ(none.err, hint + "kv9flash --port COMn --rewrite --speed 19200 update\n");
+
+  sim::SimOptions options;
+  options.startIn = sim::StartIn::Boot;
+  test::TracedSim sim(folder_, 3, options);
+  const auto r = Kv9flash({"--port", "COM3", "--no-init"});
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(SplitLines(r.out), (Lines{"R/Wモジュールが見つかりませんでした。", "R/Wの接続を確認してください。"}));
+  EXPECT_EQ(SplitLines(r.out), notFound);
+  const std::string command = "kv9flash --port COM3 --rewrite --speed 19200 --no-init update";
+  EXPECT_EQ(r.err, hint + command + "\n");
+  const auto reached = Kv9flash({"--port", "COM3", "--rewrite", "--speed", "19200", "--no-init", "update"});
+  EXPECT_EQ(reached.exitCode, 0) << reached.err;
+  const ResourceBlob image = FindResource("HEXDATA", "HexData1");
+  EXPECT_EQ(sim->Snapshot().FlashAt(0xFFFC0000, 245760), std::vector<std::uint8_t>(image.data, image.data + 245760));
+}
+
+// Re-write mode for a module that runs its firmware: the handshake finds no
+// boot program, the module answers its ROM version, and the run says that
+// a plain update is the way on, with no power cycle asked for.
+TEST_F(Kv9flashTest, ReWriteModeOnAModuleInItsFirmwareNamesAPlainUpdate) {
+  test::TracedSim sim(folder_, 3);
+  const std::string report = folder_.Path() + "/r.json";
+  const auto r = Kv9flash({"--port", "COM3", "--rewrite", "--no-init", "--report", report});
+  EXPECT_EQ(r.exitCode, 1);
+  const Lines out = SplitLines(r.out);
+  ASSERT_FALSE(out.empty());
+  EXPECT_EQ(out.back(),
+            "R/Wはファームウェアで動作しています。再書き込みモードは必要ありません。"
+            "［再書込み行う］のチェックを外してもう一度書き込みを行ってください。");
+  EXPECT_NE(r.err.find("\ncontinue with: kv9flash --port COM3 --no-init update\n"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("first switch the module off and on"), std::string::npos) << r.err;
+  std::ifstream in(report);
+  const std::string json((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(json.find("\"module_state\":\"untouched\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"rom_before\":\"V1.00.00\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"power_cycle_first\":false"), std::string::npos) << json;
+  EXPECT_EQ(sim->Snapshot().blocksErased, 0u);
+  const auto plain = Kv9flash({"--port", "COM3", "--no-init", "update"});
+  EXPECT_EQ(plain.exitCode, 0) << plain.err;
+  EXPECT_EQ(sim->Snapshot().romVersion, "V2.00.00 ");
 }
 
 TEST_F(Kv9flashTest, APortAnotherProgramHoldsOrTheUserMayNotOpenIsReportedOnceAndLeftAlone) {

@@ -151,13 +151,16 @@ TEST_F(DiscoveryTest, UnsupportedModelIsRefusedWithTheErrorBox) {
   EXPECT_EQ(ui_.moduleErrors.size(), 2u);
 }
 
-TEST_F(DiscoveryTest, NothingFoundGivesTheTwoForcedLinesAndDisablesTheUpdate) {
+TEST_F(DiscoveryTest, NothingFoundGivesTheForcedLinesOnceAndDisablesTheUpdate) {
   EXPECT_EQ(cont_.ScanPorts({}), 0);
   EXPECT_EQ(cont_.ConfirmModule(0), 0);
   EXPECT_EQ(cont_.ModuleSupported, 0);
   EXPECT_TRUE(ui_.updateCommandsDisabled);
   EXPECT_EQ(cont_.ModuleMessage, "R/Wモジュールが見つかりませんでした。");
-  EXPECT_EQ(pane_.lines, (Lines{"R/Wモジュールが見つかりませんでした。", "R/Wの接続を確認してください。"}));
+  // A module a failed update left in its boot program answers no search.
+  EXPECT_EQ(pane_.lines, (Lines{"R/Wモジュールが見つかりませんでした。", "R/Wの接続を確認してください。",
+                                "アップデートに失敗したR/Wは、ブートプログラムで待機していることがあります。"
+                                "その場合は［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。"}));
 }
 
 TEST_F(DiscoveryTest, ReWriteModeOpensTheChosenPortWithoutASingleModuleFrame) {

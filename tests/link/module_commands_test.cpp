@@ -126,10 +126,66 @@ TEST_F(ModuleCommandsTest, RefusedRomReplyIsStillTakenButALongerNameIsNoReply) {
   Open(cont, 5);
   EXPECT_EQ(cont.ReadRomVersion(0), 1);
   EXPECT_STREQ(cont.RomVersion.data(), "V3.00.00X");
-  // Its 17 awaited bytes are not a whole frame (LEN says 11): as no reply.
+  // Its 17 awaited bytes are not a whole frame (LEN says 11): as no reply,
+  // asked for three times in all.
   EXPECT_EQ(cont.ReadModelName(1), 0);
   EXPECT_STREQ(cont.ModelName.data(), "OLDNAME  ");
-  EXPECT_EQ(pane_.lines, std::vector<std::string>{"Reply rejected: LEN at byte 3 is 0B, expected 0A"});
+  const std::string rejected = "Reply rejected: LEN at byte 3 is 0B, expected 0A";
+  EXPECT_EQ(pane_.lines, (std::vector<std::string>{rejected, "Asked again (2 of 3): 機種名（ModelName）の取得", rejected,
+                                                  "Asked again (3 of 3): 機種名（ModelName）の取得", rejected}));
+}
+
+// A peer whose every reply carries a sum one too high (a bit error on the
+// line): read-only queries are asked three times in all, with a trace line
+// for each new try; a frame that changes something is sent once.
+TEST_F(ModuleCommandsTest, OnlyReadOnlyQueriesAreAskedAgainWhenTheirReplyIsSpoilt) {
+  test::PtyPort port(5, folder_.Path());
+  test::ScriptedModule peer(port, [](const Bytes& frame) {
+    const std::uint8_t sub = frame[4];
+    Bytes reply;
+    if (sub == 0x90) reply = test::ReplyFrame(0x30, {0x90, 'V', '1', '.', '0', '0', '.', '0', '0', ' '});
+    if (sub == 0x93) reply = test::ReplyFrame(0x30, {0x93, 'Q', '5', '0', '8', ' ', ' ', ' ', ' ', ' '});
+    if (sub == 0x83 && frame[2] == 0x4F) {
+      Bytes data{0x83, frame[6], frame[7]};
+      data.resize(3 + 2 * static_cast<std::size_t>(frame[7]), 0x11);
+      reply = test::ReplyFrame(0x30, data);
+    }
+    if (sub == 0x83 && frame[2] == 0x4E) reply = test::ReplyFrame(0x30, {0x83});
+    if (sub == 0x71) reply = test::ReplyFrame(0x30, {0x71});
+    if (sub == 0x9B) reply = test::ReplyFrame(0x30, {0x9B});
+    if (sub == 0x9E) reply = test::ReplyFrame(0x30, {0x9E, frame[5]});
+    if (reply.empty()) reply = test::ReplyFrame(0x30, {});  // the operation mode
+    ++reply[reply.size() - 2];
+    return reply;
+  });
+  TFlashWrRXCont cont(&ui_, &pane_, TProgSettings{});
+  cont.DebugLog = 1;
+  cont.TxLog = cont.RxLog = 0;
+  Open(cont, 5);
+  std::uint8_t words[8] = {};
+  EXPECT_EQ(cont.ReadRomVersion(0), 0);
+  EXPECT_EQ(cont.ReadModelName(0), 0);
+  EXPECT_EQ(cont.EepromRead(254, 1, 4, words), 0);
+  const std::size_t queries = peer.Frames().size();
+  EXPECT_EQ(queries, 9u);
+  EXPECT_EQ(std::count(pane_.lines.begin(), pane_.lines.end(), "Asked again (2 of 3): ＲＯＭのバージョン情報"), 1);
+  EXPECT_EQ(std::count(pane_.lines.begin(), pane_.lines.end(), "Asked again (3 of 3): ＲＯＭのバージョン情報"), 1);
+  EXPECT_EQ(std::count(pane_.lines.begin(), pane_.lines.end(), "Asked again (3 of 3): Read Factory Init Data RX: "), 1);
+
+  pane_.lines.clear();
+  EXPECT_EQ(cont.EepromWrite(255, 1, 4, words), 0);
+  EXPECT_EQ(cont.EepromInit(0), 0);
+  EXPECT_EQ(cont.DousaModeSet(0, 0, 0, 0, 8), 0);
+  EXPECT_EQ(cont.TxOnOffCmd(1), 0);
+  cont.CommX1.SetBaudRate(br19200);
+  cont.SetProgMode();
+  const std::vector<Bytes> frames = peer.Frames();
+  ASSERT_EQ(frames.size(), queries + 5);
+  // The EEPROM write, the initialisation, the operation mode (its flag byte
+  // first), the transmitter switch, the boot-mode request.
+  const std::uint8_t subs[] = {0x83, 0x71, 0x00, 0x9E, 0x9B};
+  for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(frames[queries + i][4], subs[i]) << i;
+  for (const std::string& line : pane_.lines) EXPECT_EQ(line.rfind("Asked again", 0), std::string::npos) << line;
 }
 
 TEST_F(ModuleCommandsTest, PassThroughDeliversTheReplyFromItsLenByte) {

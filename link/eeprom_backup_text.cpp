@@ -62,7 +62,7 @@ bool StartsWith(const std::string& line, const char* prefix) { return line.rfind
 
 // The line kinds of a backup file, in the order they are written.
 enum class LineKind { Header, Model, Rom, Factory, AllData, Check, Unknown };
-constexpr const char* kKindNames[] = {"the first line", "MODEL", "ROM", "FACTORY", "ALLDATA", "CHECK"};
+constexpr const char* kKindNames[] = {"the \"# KV9 R/W EEPROM\"", "MODEL", "ROM", "FACTORY", "ALLDATA", "CHECK"};
 
 LineKind KindOf(const std::string& line) {
   if (StartsWith(line, kHeader)) return LineKind::Header;

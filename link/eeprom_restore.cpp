@@ -11,10 +11,10 @@ namespace {
 constexpr char kBackupLabel[] = "EEPROM BACKUP : ";
 constexpr char kBackupFileLabel[] = "EEPROM BACKUP FILE : ";
 constexpr char kWithoutCheck[] =
-    " : a file written before backup files carried a check; whether its bytes are still as written cannot be told";
-constexpr char kOtherModule[] = " : NG another module's file (its factory data differs from this module's)";
-constexpr char kOtherModuleModel[] = " : NG another module's file (written from a module named ";
-constexpr char kOtherModuleAllowed[] = " : another module's file, written as asked";
+    ": a file written before backup files carried a check; whether its bytes are still as written cannot be told";
+constexpr char kOtherModule[] = ": another module's file (its factory data differs from this module's)";
+constexpr char kOtherModuleModel[] = ": another module's file (written from a module named ";
+constexpr char kOtherModuleAllowed[] = ": another module's file, written as asked";
 constexpr char kReadFailed[] =
     "EEPROMを読み出せないため、工場出荷時設定を中止しました。R/Wの設定は変更されていません。";
 constexpr char kReadsDisagree[] =
@@ -90,7 +90,7 @@ EepromRestoreResult RestoreFromBackupFile(TFlashWrRXCont& cont, int initScanMode
   result.problem = ReadEepromImagesTwice(cont, now);
   if (result.problem != RestoreProblem::None) return result;
   if (const std::string why = OtherModuleReason(cont, source, now.factory); !why.empty()) {
-    log(kBackupFileLabel + why, 1);
+    log(kBackupFileLabel + std::string("NG ") + why, 1);
     if (!source.allowOtherModule || !source.allowOtherModule(why)) {
       result.problem = RestoreProblem::OtherModule;
       return result;

@@ -247,5 +247,85 @@ TEST_F(Kv9flashSafeRunTest, AModelNameThatIsOnlyAPrefixIsRefused) {
   for (const auto& frame : sim.Received()) EXPECT_NE(frame.rfind("02 00 4E 0A 9B", 0), 0u) << frame;
 }
 
+// The report's string field `field` ("" when null or missing).
+std::string JsonField(const std::string& json, const std::string& field) {
+  const std::string key = "\"" + field + "\":\"";
+  const std::size_t at = json.find(key);
+  if (at == std::string::npos) return {};
+  return json.substr(at + key.size(), json.find('"', at + key.size()) - at - key.size());
+}
+
+std::string FirstLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+bool SentAnEepromWrite(const std::vector<std::string>& frames) {
+  for (const auto& frame : frames) {
+    // 02 00 4E LEN, then 83 for an EEPROM write or 71 for the initialisation.
+    if (frame.rfind("02 00 4E", 0) == 0 && (frame.substr(12, 2) == "83" || frame.substr(12, 2) == "71")) return true;
+  }
+  return false;
+}
+
+// A backup file is only written into the module it came from, and only as
+// it was written: an edited copy is refused before the port is opened, and
+// another module's copy is refused before anything is written unless the
+// person says it is meant.
+TEST_F(Kv9flashSafeRunTest, EditedOrAnotherModulesBackupFilesAreRefusedAndTheModuleIsUntouched) {
+  test::ScopedEnv dataHome("XDG_DATA_HOME", folder_.Path() + "/data");
+  const std::string report = folder_.Path() + "/r.json";
+  test::TracedSim own(folder_, 3);
+  ASSERT_EQ(Kv9flash({"--port", "COM3", "restore", "--report", report}).exitCode, 0);
+  const std::string file = JsonField(FirstLine(report), "eeprom_backup");
+  ASSERT_FALSE(file.empty()) << FirstLine(report);
+  const auto restored = own->Snapshot();
+
+  // One byte of the all-data image changed, still a hex digit.
+  std::stringstream text;
+  text << std::ifstream(file).rdbuf();
+  std::string edited = text.str();
+  const std::size_t byte = edited.find("ALLDATA : ") + 10;
+  edited[byte] = edited[byte] == '0' ? '1' : '0';
+  const std::string editedFile = folder_.Path() + "/edited.txt";
+  std::ofstream(editedFile) << edited;
+  const std::size_t framesBefore = own.Received().size();
+  auto r = Kv9flash({"--port", "COM3", "restore", "--from", editedFile});
+  EXPECT_EQ(r.exitCode, 2) << r.out << r.err;
+  EXPECT_EQ(r.err, "error: " + editedFile +
+                       ": not a whole EEPROM backup: the check does not match: the file was changed after it was "
+                       "written\n");
+  EXPECT_EQ(own.Received().size(), framesBefore);  // the module was not even asked
+  EXPECT_EQ(own->Snapshot().eepromFactory, restored.eepromFactory);
+  EXPECT_EQ(own->Snapshot().eepromAllData, restored.eepromAllData);
+
+  // Another module: its own calibration words.
+  sim::SimOptions options;
+  options.serial = 7;
+  test::TracedSim other(folder_, 4, options);
+  const auto otherBefore = other->Snapshot();
+  for (const char* mode : {"--from", "--roll-back"}) {
+    r = Kv9flash({"--port", "COM4", "restore", mode, file, "--report", report});
+    EXPECT_EQ(r.exitCode, 2) << r.out << r.err;
+    EXPECT_TRUE(Has(SplitLines(r.out), "EEPROM BACKUP FILE : NG " + file +
+                                           ": another module's file (its factory data differs from this module's)"))
+        << r.out;
+    EXPECT_NE(r.err.find("--other-module writes it all the same"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("continue with:"), std::string::npos) << r.err;
+    EXPECT_EQ(JsonField(FirstLine(report), "outcome"), "refused");
+    EXPECT_FALSE(SentAnEepromWrite(other.Received()));
+    EXPECT_EQ(other->Snapshot().eepromFactory, otherBefore.eepromFactory);
+    EXPECT_EQ(other->Snapshot().eepromAllData, otherBefore.eepromAllData);
+  }
+  // Said so: the step continued from that file leaves the other module as
+  // the first one after its good restore.
+  r = Kv9flash({"--port", "COM4", "restore", "--from", file, "--other-module"});
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(other->Snapshot().eepromFactory, restored.eepromFactory);
+  EXPECT_EQ(other->Snapshot().eepromAllData, restored.eepromAllData);
+}
+
 }  // namespace
 }  // namespace kv9

@@ -2,7 +2,8 @@
 // A copy of the module's EEPROM images on disk, written before the factory
 // initialisation overwrites them. Should the restore that follows fail (the
 // module unplugged, a reply lost), the customer's settings are still there
-// to write back by hand instead of living only in the tool's memory.
+// to continue the step from instead of living only in the tool's memory.
+// The file's text and its check are in eeprom_backup_text.h.
 #include <ctime>
 #include <string>
 

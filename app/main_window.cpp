@@ -223,10 +223,11 @@ void TRXProgAppForm::BuildConfigMenu(QMenuBar* bar) {
   AddItem(MnConfig, "MnInit", QStringLiteral("初期化"));
   AddItem(MnConfig, "MngetInitData", QStringLiteral("工場出荷時設定取得"));
   AddItem(MnConfig, "mnSetFactInit", QStringLiteral("工場出荷時設定"));
-  const kv9::window::MenuRow& writeBack = kv9::window::EepromWriteBackRow();
-  QAction* writeBackItem = AddItem(MnConfig, writeBack.objectName, QString::fromUtf8(writeBack.caption));
-  writeBackItem->setStatusTip(QString::fromUtf8(writeBack.hint));
-  connect(writeBackItem, &QAction::triggered, this, &TRXProgAppForm::EepromWriteBackClick);
+  for (const kv9::window::MenuRow& row : kv9::window::EepromBackupRows()) {
+    QAction* item = AddItem(MnConfig, row.objectName, QString::fromUtf8(row.caption));
+    item->setStatusTip(QString::fromUtf8(row.hint));
+    connect(item, &QAction::triggered, this, [this, command = row.command] { EepromBackupClick(command); });
+  }
   MnConfig->addSeparator();
   AddItem(MnConfig, "MnGetPower", QStringLiteral("パワー値の取得"));
 }
@@ -273,6 +274,15 @@ void TRXProgAppForm::ShowModuleError(const std::string& text) {
   runLog_.Message(text);
   QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text),
                         QMessageBox::Yes);
+}
+
+bool TRXProgAppForm::AskYesNo(const std::string& text) {
+  runLog_.Message(text);
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(), QString::fromStdString(text),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  box.setObjectName("QuestionBox");
+  box.setDefaultButton(QMessageBox::No);  // another module's data is written only on a deliberate yes
+  return box.exec() == QMessageBox::Yes;
 }
 
 void TRXProgAppForm::DisableUpdateCommands() {

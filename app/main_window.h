@@ -16,6 +16,7 @@
 #include "window/run_log_file.h"
 #include "window/run_watch.h"
 #include "window/update_command_guard.h"
+#include "window/window_menus.h"
 
 class QAction;
 class QDragEnterEvent;
@@ -50,6 +51,7 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void ShowModuleError(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
   void DisableUpdateCommands() override;
   void CloseMainWindow() override;
   void CopySettingsBack(const kv9::TProgSettings& settings) override;
@@ -133,9 +135,9 @@ class TRXProgAppForm : public QMainWindow, public kv9::LinkUi {
   // "R/Wの再検索...": the port dialog and the search again; its Cancel
   // keeps the window and the earlier verdict.
   void SearchAgainClick();
-  // "EEPROMバックアップの書き戻し...": a backup file from the backup folder
-  // written back into the module.
-  void EepromWriteBackClick();
+  // "EEPROMバックアップから工場出荷時設定..." and "EEPROMのロールバック...":
+  // a backup file from the backup folder, then the command of the row.
+  void EepromBackupClick(kv9::window::WindowCommand command);
   // The update command of the tool button, "アップデート" and "書込".
   void TB_WriteClick();
   // A request from outside to end the tool (StopSignals): the window closes

@@ -1,6 +1,6 @@
 // The window's own items: ファイル(&F) built from the window's menu rows
-// (opening an image, searching again, ending the tool) and the EEPROM
-// write-back of the settings menu.
+// (opening an image, searching again, the EEPROM backup items, ending the
+// tool) and the EEPROM backup items of the settings menu.
 #include <QAction>
 #include <QFile>
 #include <QFileDialog>
@@ -38,8 +38,9 @@ void TRXProgAppForm::BuildFileMenu(QMenuBar* bar) {
         FileExit1->setToolTip(QStringLiteral("終了"));
         connect(item, &QAction::triggered, this, &TRXProgAppForm::FileExit1Execute);
         break;
-      case WindowCommand::WriteBackEepromBackup:
-        connect(item, &QAction::triggered, this, &TRXProgAppForm::EepromWriteBackClick);
+      case WindowCommand::RestoreFromEepromBackup:
+      case WindowCommand::RollBackEeprom:
+        connect(item, &QAction::triggered, this, [this, command = row.command] { EepromBackupClick(command); });
         break;
     }
   }
@@ -81,15 +82,16 @@ void TRXProgAppForm::SearchAgainClick() {
   ShowReWriteMode();
 }
 
-void TRXProgAppForm::EepromWriteBackClick() {
+void TRXProgAppForm::EepromBackupClick(WindowCommand command) {
   if (guard_.Busy() || !flashWrRXCont_) return;
   std::string error;
   const std::string folder = kv9::EepromBackupFolder(error);
-  const QString file = RunFileDialog(QString::fromUtf8(kv9::window::EepromWriteBackRow().caption),
+  const QString file = RunFileDialog(QString::fromUtf8(kv9::window::EepromBackupRow(command).caption),
                                      QString::fromStdString(folder), kv9::window::kEepromBackupFilter);
   if (file.isEmpty() || !flashWrRXCont_) return;
   ControllerUse use(*this);
-  kv9::window::WriteBackEepromBackup(*flashWrRXCont_, QFile::encodeName(file).toStdString(), LogLine());
+  kv9::window::RunEepromBackupCommand(*flashWrRXCont_, command, InitScanMode, QFile::encodeName(file).toStdString(),
+                                      LogLine());
 }
 
 void TRXProgAppForm::ShowReWriteMode() {

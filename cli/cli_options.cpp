@@ -30,19 +30,34 @@ std::string CpuNames();
 // The default CPU, as the settings record starts.
 std::string DefaultCpuName() { return CpuProfileFor(kDefaultCpuCode).name; }
 
-std::string UsageTextFor(const std::string& cpuNames) {
+// The commands part of the usage text.
+std::string CommandsText() {
   return "usage: kv9flash [options] [update|version|ports|info|restore|station]      (update is the default)\n"
          "  update               write the firmware image into the module\n"
          "  version              find the module and read its ROM version\n"
          "  restore              only the factory-setting step on a module running its firmware:\n"
          "                       the EEPROM copied to disk, initialised, its values written back\n"
-         "  restore --from FILE  write the EEPROM images of a backup file back into the module\n"
+         "  restore --from FILE  the factory-setting step continued from an EEPROM backup file\n"
+         "                       (the way on after a broken-off restore): the file's images as\n"
+         "                       the settings before it, initialised, the renewed words taken\n"
+         "                       from the fresh factory data, written and read back; the module\n"
+         "                       ends as after a good update\n"
+         "  restore --roll-back FILE  the EEPROM roll-back: the file's images written back as\n"
+         "                       they are, no initialisation\n"
+         "                       Both first keep what the module holds in a new copy; a file\n"
+         "                       that fails its check, or another module's file (factory data\n"
+         "                       that differs from the module's), is refused with exit status 2\n"
+         "  --other-module       write another module's backup file all the same\n"
          "  station              a production bench: until Ctrl+C, update each module as it is\n"
          "                       connected to one of the --port ports, once; a live table on a\n"
          "                       terminal, else one line per event; exit 0 when every module\n"
          "                       of the shift was updated, 1 when any failed\n"
          "  ports                list the ports: name, device path, description, stable names\n"
-         "  info                 what the image holds, without touching a port\n"
+         "  info                 what the image holds, without touching a port\n";
+}
+
+std::string UsageTextFor(const std::string& cpuNames) {
+  return CommandsText() +
          "  --port COMn          port to use (default COM1); give it several times, or a comma\n"
          "                       list (--port COM3,COM4), to update several modules at once,\n"
          "                       one process per port, lines prefixed \"COMn: \", a closing table\n"
@@ -119,6 +134,7 @@ constexpr FlagOption kFlags[] = {
     {"--quiet", [](CliOptions& o) { o.quiet = true; }},
     {"-q", [](CliOptions& o) { o.quiet = true; }},
     {"--version", [](CliOptions& o) { o.version = true; }},
+    {"--other-module", [](CliOptions& o) { o.otherModule = true; }},
 };
 
 // Options with a value: each returns "" or what is wrong with the value.
@@ -216,6 +232,10 @@ const ValueOption kValueOptions[] = {
      }},
     {"--from", "--from needs a backup file",
      [](CliOptions& o, const std::string& v) { return SetText(o.restoreFrom, "--from needs a backup file", v); }},
+    {"--roll-back", "--roll-back needs a backup file",
+     [](CliOptions& o, const std::string& v) {
+       return SetText(o.rollBackFrom, "--roll-back needs a backup file", v);
+     }},
     {"--port", "--port needs a port name", SetPorts},
     {"--speed", "--speed takes 9600, 19200, 38400 or 115200", SetSpeed},
     {"--image", "--image needs a file name",
@@ -280,6 +300,10 @@ std::string CheckCombination(CliOptions& o) {
     return std::string("--rewrite cannot be used with ") + (o.command == Command::Version ? "version" : "restore");
   if (o.ports.size() > 1 && o.autoCheck) return "--auto searches for one module; it cannot go with several ports";
   if (!o.restoreFrom.empty() && o.command != Command::Restore) return "--from goes with restore only";
+  if (!o.rollBackFrom.empty() && o.command != Command::Restore) return "--roll-back goes with restore only";
+  if (!o.restoreFrom.empty() && !o.rollBackFrom.empty()) return "--from and --roll-back cannot be used together";
+  if (o.otherModule && o.restoreFrom.empty() && o.rollBackFrom.empty())
+    return "--other-module goes with restore --from or --roll-back only";
   if (o.command == Command::Restore && o.ports.size() > 1) return "restore works on one module at a time";
   // A station finds each module on its own port and updates it as found.
   if (o.command == Command::Station && (o.autoCheck || o.reWrite))

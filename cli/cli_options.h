@@ -29,7 +29,9 @@ struct CliOptions {
   bool version = false;  // print the program's version and end
   std::string logDir;    // run records go here when set
   std::string reportFile;   // the run's outcome as JSON goes here when set
-  std::string restoreFrom;  // restore: the EEPROM backup file to write back
+  std::string restoreFrom;   // restore --from: the backup file the factory-setting step continues from
+  std::string rollBackFrom;  // restore --roll-back: the backup file written back as it is
+  bool otherModule = false;  // either file may be another module's
   bool help = false;
 };
 

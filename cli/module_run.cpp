@@ -7,6 +7,7 @@
 #include "cli/run_report.h"
 #include "cli/signals.h"
 #include "cli/terminal_ui.h"
+#include "link/eeprom_backup.h"
 #include "link/eeprom_restore.h"
 #include "link/firmware_backup.h"
 #include "link/firmware_update.h"
@@ -34,6 +35,7 @@ struct ModuleRun {
   RunFacts facts;
   bool updateRan = false;  // the sequence ran: the summary tells how it went
   bool noModule = false;   // ports opened, and no module answered the search
+  EepromFileSource fileSource;  // restore --from / --roll-back: the file, read and checked
 
   ModuleRun(const CliOptions& o, Console& c, const TProgSettings& settings)
       : options(o), console(c), pane(&c, o), ui(o, &c), cont(&ui, &pane, settings) {
@@ -121,13 +123,35 @@ int RunUpdate(ModuleRun& run) {
   return outcome == UpdateOutcome::Ok || outcome == UpdateOutcome::Skipped ? kExitOk : kExitFailed;
 }
 
-// The factory-setting step alone, or a backup file written back.
+// The backup file of restore --from or --roll-back, read and checked before
+// any port is opened: a file that is not whole or fails its check is bad
+// input, and the module is never asked for anything.
+int LoadBackupFile(ModuleRun& run) {
+  const CliOptions& o = run.options;
+  EepromFileSource& source = run.fileSource;
+  source.rollBack = !o.rollBackFrom.empty();
+  source.path = source.rollBack ? o.rollBackFrom : o.restoreFrom;
+  std::string error;
+  if (!ReadEepromBackup(source.path, source.content, error)) return run.Refuse(error);
+  source.allowOtherModule = [&run](const std::string& why) {
+    if (run.options.otherModule) return true;
+    run.console.Message("error: " + why + "; --other-module writes it all the same");
+    return false;
+  };
+  return kExitOk;
+}
+
+// The factory-setting step alone, or continued from a backup file, or the
+// EEPROM roll-back.
 int RunRestore(ModuleRun& run) {
   const std::string romBefore = run.facts.report.romBefore;
-  run.facts.report = RunRestoreStep(run.cont, run.options.update.InitScanMode, run.options.restoreFrom, run.Log());
+  const bool fromFile = !run.fileSource.path.empty();
+  run.facts.report = RunRestoreStep(run.cont, run.options.update.InitScanMode, fromFile ? &run.fileSource : nullptr,
+                                    run.Log());
   run.facts.report.romBefore = romBefore;
   run.cont.ClosePort();
-  return run.facts.report.outcome == UpdateOutcome::Ok ? kExitOk : kExitFailed;
+  const UpdateOutcome outcome = run.facts.report.outcome;
+  return outcome == UpdateOutcome::Ok ? kExitOk : outcome == UpdateOutcome::Refused ? kExitUsage : kExitFailed;
 }
 
 // The closing summary and, after a failure, the command that continues.
@@ -161,8 +185,8 @@ void CloseRun(ModuleRun& run, int status) {
                         ContinueCommand(run.options, port, run.options.speed, NextStep::ReWrite));
   }
   if (status == kExitFailed && r.next != NextStep::None) {
-    run.facts.continueWith =
-        ContinueCommand(run.options, run.facts.port, run.ui.Settings().BitRate, r.next, r.eepromBackup);
+    run.facts.continueWith = ContinueCommand(run.options, run.facts.port, run.ui.Settings().BitRate, r.next,
+                                             r.restoreFile.empty() ? r.eepromBackup : r.restoreFile, r.otherModule);
     if (r.powerCycleFirst) {
       run.console.Message("first switch the module off and on: its boot program still runs the broken-off session");
     }
@@ -181,6 +205,8 @@ RunFacts RunOnModule(const CliOptions& options, Console& console) {
   if (options.reWrite) settings.BitRate = options.speed;
   ModuleRun run(options, console, settings);
   int status = LoadImage(run);
+  const bool withFile = !options.restoreFrom.empty() || !options.rollBackFrom.empty();
+  if (status == kExitOk && options.command == Command::Restore && withFile) status = LoadBackupFile(run);
   if (status == kExitOk) status = FindModule(run, settings);
   if (status == kExitOk && options.command == Command::Version) run.facts.report.outcome = UpdateOutcome::Ok;
   if (status == kExitOk && options.command == Command::Update) status = RunUpdate(run);

@@ -66,13 +66,17 @@ std::string SummaryText(const RunSummary& s) {
 }
 
 std::string ContinueCommand(const CliOptions& options, const std::string& port, std::int32_t moduleRate,
-                            NextStep next, const std::string& backup) {
+                            NextStep next, const std::string& backup, bool otherModule) {
   std::string command = "kv9flash --port " + port;
   switch (next) {
     case NextStep::None: return {};
     case NextStep::Restore:
       return command + (options.update.InitScanMode ? " --scan-mode" : "") + " restore";
-    case NextStep::RestoreFromBackup: return command + " restore --from " + ShellQuote(backup);
+    case NextStep::RestoreFromBackup:
+      return command + (options.update.InitScanMode ? " --scan-mode" : "") + " restore --from " + ShellQuote(backup) +
+             (otherModule ? " --other-module" : "");
+    case NextStep::RollBack:
+      return command + " restore --roll-back " + ShellQuote(backup) + (otherModule ? " --other-module" : "");
     case NextStep::ReWrite: command += " --rewrite --speed " + std::to_string(moduleRate); break;
     case NextStep::Update: break;
   }

@@ -34,9 +34,11 @@ std::string SummaryText(const RunSummary& summary);
 // "kv9flash --port COM3 --rewrite --speed 19200 ... update" for a module in
 // its boot program, "kv9flash --port COM3 restore [--from FILE]" once the
 // firmware is in, the same command for an untouched module; "" for
-// NextStep::None. `backup` is the EEPROM copy for RestoreFromBackup.
+// NextStep::None. `backup` is the EEPROM backup file RestoreFromBackup
+// ("restore --from FILE") and RollBack ("restore --roll-back FILE") name;
+// `otherModule` adds --other-module (the person allowed that file).
 std::string ContinueCommand(const CliOptions& options, const std::string& port, std::int32_t moduleRate,
-                            NextStep next, const std::string& backup = {});
+                            NextStep next, const std::string& backup = {}, bool otherModule = false);
 
 // One row of a several-port run, read from the child's report line
 // "port\tmodule\tbefore\tafter\tOK|NG" (fields may be empty).

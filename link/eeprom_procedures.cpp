@@ -24,6 +24,12 @@ void TakeRenewedWords(const EepromImage& fresh, EepromImage& image) {
   CopyWords(fresh, image, 39, kEepromWords - 39);
 }
 
+bool SameModuleFactoryData(const EepromImage& a, const EepromImage& b) {
+  EepromImage renewedOfB = a;
+  TakeRenewedWords(b, renewedOfB);
+  return renewedOfB == b;
+}
+
 std::uint16_t ClampReferencePower(std::uint16_t value) {
   return value < 200 || value > 300 ? 250 : value;
 }
@@ -91,14 +97,30 @@ RestoreProblem RestoreFactoryImages(TFlashWrRXCont& cont, int initScanMode, cons
   EepromImages old;
   if (const RestoreProblem read = ReadEepromImagesTwice(cont, old); read != RestoreProblem::None) return read;
   if (backup && !backup(old.factory, old.allData)) return RestoreProblem::BackupFailed;
-  if (!cont.EepromInit(initScanMode)) return RestoreProblem::InitFailed;
-  EepromImage fresh{};
-  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, fresh.data())) {
-    return RestoreProblem::InitFailed;
+  return ContinueFactoryRestore(cont, initScanMode, old, old);
+}
+
+RestoreProblem ContinueFactoryRestore(TFlashWrRXCont& cont, int initScanMode, EepromImages before,
+                                      const EepromImages& held) {
+  if (!cont.EepromInit(initScanMode)) {
+    // A lost frame leaves the EEPROM as it was, a lost reply does not:
+    // only what the module reads now tells the two apart.
+    EepromImages now;
+    const bool unchanged = ReadEepromImagesTwice(cont, now) == RestoreProblem::None &&
+                           now.factory == held.factory && now.allData == held.allData;
+    return unchanged ? RestoreProblem::InitLeftUnchanged : RestoreProblem::InitFailed;
   }
-  TakeRenewedWords(fresh, old.factory);
-  TakeRenewedWords(fresh, old.allData);
-  return WriteEepromImagesBack(cont, old);
+  // The fresh factory data goes into both images for good: a bit error the
+  // frame's sum missed must not, so it is read twice like the others.
+  EepromImage fresh{}, again{};
+  if (!cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, fresh.data()) ||
+      !cont.EepromRead(kKindFactory, kFirstWordAddress, kEepromWords, again.data())) {
+    return RestoreProblem::FreshReadFailed;
+  }
+  if (fresh != again) return RestoreProblem::FreshReadsDisagree;
+  TakeRenewedWords(fresh, before.factory);
+  TakeRenewedWords(fresh, before.allData);
+  return WriteEepromImagesBack(cont, before);
 }
 
 int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup) {

@@ -32,6 +32,11 @@ inline constexpr EepromRegion kAllDataRegions[] = {{0, 0, 20}, {1, 20, 10}, {2, 
 // `fresh` into `image`. Pure.
 void TakeRenewedWords(const EepromImage& fresh, EepromImage& image);
 
+// True when `a` and `b` agree in every word the initialisation does not
+// renew: the module's calibration and serial words, which tell one module
+// from another. Pure.
+bool SameModuleFactoryData(const EepromImage& a, const EepromImage& b);
+
 // The stored reference power: `value` when within 200..300, else 250. Pure.
 std::uint16_t ClampReferencePower(std::uint16_t value);
 
@@ -66,6 +71,16 @@ using EepromBackupFn = std::function<bool(const EepromImage& factory, const Eepr
 // words; reads both images back and compares them. Nothing is initialised
 // unless both reads agreed and `backup` (when given) returned true.
 RestoreProblem RestoreFactoryImages(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup);
+
+// The factory-setting step from its initialisation on, with `before` as the
+// images the module held before it (read from the module, or from a backup
+// file): initialises, reads the fresh factory image twice (both alike),
+// takes the renewed words from it into both images, writes them and reads
+// them back. `held` is what the module holds now: an initialisation that was
+// refused or not answered is InitLeftUnchanged when the module still reads
+// as `held`, InitFailed otherwise.
+RestoreProblem ContinueFactoryRestore(TFlashWrRXCont& cont, int initScanMode, EepromImages before,
+                                      const EepromImages& held);
 // The same, 1 when it succeeded.
 int RestoreFactorySettings(TFlashWrRXCont& cont, int initScanMode, const EepromBackupFn& backup = {});
 

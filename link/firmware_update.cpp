@@ -21,9 +21,17 @@ constexpr char kStarting[] = "書き込み開始...";
 constexpr char kSucceeded[] = "アップデートが正常に終了しました";
 constexpr char kFailed[] = "アップデートに失敗しました";
 
+// After a verified write the firmware is in: the advice is about the
+// settings alone, never the stage advice that asks for the write again.
+const char* const kAdviceFirmwareIn =
+    "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。";
 const char* const kAdviceVerifiedWrite =
     "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。"
     "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。";
+const char* const kAdviceVerifiedThenRestore =
+    "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。"
+    "R/Wの電源を入れ直し、接続とROMバージョンを確認してから、工場出荷時設定を行ってください。";
+const char* const kAdviceRestoreAgain = "R/Wの接続を確認してから、工場出荷時設定を行ってください。";
 const char* const kAdviceEepromBackup = "書き込み前のEEPROMの内容 : ";
 const char* const kAdviceNoReWrite =
     "R/Wはファームウェアで動作しています。再書き込みモードは必要ありません。"
@@ -189,15 +197,26 @@ void ReportFailure(UpdateRun& run) {
     if (force) run.report.adviceLines.push_back(text);
     run.log(text, force);
   };
-  LogStageAdvice(advise, run.failStage);
-  if (run.runsFirmware && run.cont.ReWriteMode) advise(kAdviceNoReWrite, 1);
-  // The firmware is in and checked: writing it again would only repeat the
-  // risk. Say so, and where the EEPROM as it was before is kept.
-  if (run.report.moduleState >= ModuleState::Checked) {
-    advise(kAdviceVerifiedWrite, 1);
-    if (!run.report.eepromBackup.empty()) advise(kAdviceEepromBackup + run.report.eepromBackup, 1);
-    LogRestoreProblem({run.report.restoreProblem, run.report.eepromBackup}, advise);
+  if (run.report.moduleState < ModuleState::Checked) {
+    LogStageAdvice(advise, run.failStage);
+    if (run.runsFirmware && run.cont.ReWriteMode) advise(kAdviceNoReWrite, 1);
+    return;
   }
+  // The firmware is in and checked: writing it again would only repeat the
+  // risk. One text says so and how the settings are finished: the factory-
+  // setting step once the module answers, or what its failure left (and
+  // where the EEPROM as it was before is kept).
+  if (run.report.moduleState == ModuleState::Checked) {
+    advise(run.options.InitAfterUpdate ? kAdviceVerifiedThenRestore : kAdviceVerifiedWrite, 1);
+    return;
+  }
+  advise(kAdviceFirmwareIn, 1);
+  if (!run.report.eepromBackup.empty()) advise(kAdviceEepromBackup + run.report.eepromBackup, 1);
+  if (run.report.restoreProblem == RestoreProblem::None) {
+    advise(kAdviceRestoreAgain, 1);  // the step ended without its result (the port was lost)
+    return;
+  }
+  LogRestoreProblem({run.report.restoreProblem, run.report.eepromBackup}, advise);
 }
 
 void CloseProgressWindow(const UpdateRun& run) {

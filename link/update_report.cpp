@@ -27,6 +27,23 @@ const char* ModuleStateName(ModuleState state) {
   return "untouched";
 }
 
+bool RestoreChangedEeprom(RestoreProblem problem) {
+  switch (problem) {
+    case RestoreProblem::InitFailed:
+    case RestoreProblem::FreshReadFailed:
+    case RestoreProblem::FreshReadsDisagree:
+    case RestoreProblem::WriteFailed:
+    case RestoreProblem::CheckFailed: return true;
+    case RestoreProblem::None:
+    case RestoreProblem::ReadFailed:
+    case RestoreProblem::ReadsDisagree:
+    case RestoreProblem::BackupFailed:
+    case RestoreProblem::InitLeftUnchanged:
+    case RestoreProblem::OtherModule: break;
+  }
+  return false;
+}
+
 NextStep NextStepFor(ModuleState state, RestoreProblem problem, bool startedInBootProgram) {
   switch (state) {
     // A boot program that failed before the erase left the old firmware
@@ -43,10 +60,7 @@ NextStep NextStepFor(ModuleState state, RestoreProblem problem, bool startedInBo
     case ModuleState::RunningNewFirmware:
       // Once the initialisation may have run, only the copy on disk holds
       // the module's settings as they were.
-      return problem == RestoreProblem::InitFailed || problem == RestoreProblem::WriteFailed ||
-                     problem == RestoreProblem::CheckFailed
-                 ? NextStep::RestoreFromBackup
-                 : NextStep::Restore;
+      return RestoreChangedEeprom(problem) ? NextStep::RestoreFromBackup : NextStep::Restore;
     case ModuleState::Restored: break;
   }
   return NextStep::None;

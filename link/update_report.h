@@ -35,7 +35,11 @@ enum class NextStep {
   Update,   // the same update again: the module was not touched
   ReWrite,  // the update in re-write mode: the module is in its boot program
   Restore,  // only the factory-setting step: the firmware is in and checked
-  RestoreFromBackup,  // write the EEPROM backup back: the restore broke off half-way
+  // The factory-setting step continued from an EEPROM backup file: the
+  // initialisation may have run, so only the file holds the settings as
+  // they were.
+  RestoreFromBackup,
+  RollBack,  // the EEPROM roll-back with the same file again: it broke off
 };
 
 // Why the factory-setting step did not finish; None when it did or never ran.
@@ -44,10 +48,24 @@ enum class RestoreProblem {
   ReadFailed,      // an EEPROM image could not be read: nothing changed
   ReadsDisagree,   // two reads of an image differ: nothing changed
   BackupFailed,    // the copy on disk could not be made: nothing changed
-  InitFailed,      // the initialisation was refused or not answered
+  // The initialisation was refused or not answered, and the EEPROM still
+  // reads as before it: nothing changed.
+  InitLeftUnchanged,
+  // The initialisation was refused or not answered, and the EEPROM no longer
+  // reads as before it (or could not be read): it may be initialised.
+  InitFailed,
+  FreshReadFailed,     // after the initialisation the factory image could not be read
+  FreshReadsDisagree,  // after the initialisation two reads of the factory image differ
   WriteFailed,     // writing the images back failed: the EEPROM is partly written
   CheckFailed,     // the read-back differs: the EEPROM is partly written
+  // Refused before anything was written: the backup file is another
+  // module's (its factory calibration differs from this module's).
+  OtherModule,
 };
+
+// True when the EEPROM may have been changed by the time `problem` stopped
+// the step: only the copy on disk then holds what it held before. Pure.
+bool RestoreChangedEeprom(RestoreProblem problem);
 
 struct UpdateReport {
   UpdateOutcome outcome = UpdateOutcome::Failed;
@@ -67,6 +85,10 @@ struct UpdateReport {
   std::int32_t moduleRate = 0;  // the module firmware's bit rate used
   std::int32_t bootRate = 0;    // the boot program's bit rate after the rate change
   std::string eepromBackup;     // the EEPROM copy written before the initialisation
+  // The backup file the continuing command names when it is not
+  // eepromBackup: the one a restore or roll-back from a file was given.
+  std::string restoreFile;
+  bool otherModule = false;     // that file is another module's and the person said to use it
   std::string firmwareBackup;   // the firmware copy written before the erase, "" none
   RestoreProblem restoreProblem = RestoreProblem::None;
   NextStep next = NextStep::None;

@@ -40,6 +40,12 @@ class LinkUi {
   virtual void ShowError(const std::string& text) = 0;
   // An error box with a single Yes button (the module message).
   virtual void ShowModuleError(const std::string& text) = 0;
+  // A question box with Yes and No (blocks until answered): true for Yes.
+  // A front end that cannot ask answers No.
+  virtual bool AskYesNo(const std::string& text) {
+    (void)text;
+    return false;
+  }
 
   // --- discovery ---
   // Shows the port-open dialog modally. The re-write settings dialog it

@@ -107,6 +107,8 @@ const char* UsageText() {
          "  --match-rates LIST    rates the boot program matches at (default 9600,19200)\n"
          "  --trace               log every frame with its rate to stderr\n"
          "  --dump DIR            at exit write flash, EEPROM images and summary.json to DIR\n"
+         "  --module-id N         this module's own calibration words in its EEPROM (0..255, default 0)\n"
+         "  --eeprom DIR          start with the EEPROM a dump in DIR holds (a module switched off and on)\n"
          "                        (on a bench: each module into DIR/module-<k> when it is taken away)\n"
          "a production bench (SIGUSR1 takes the module away at any time):\n"
          "  --swap-every SECONDS  take the module away with its port every SECONDS and connect a fresh one\n"
@@ -254,6 +256,12 @@ const ValueOption kValueOptions[] = {
        return "bad power value: " + v;
      }},
     {"--dump", [](const std::string& v, SimOptions& o) -> R { o.dumpDir = v; return std::nullopt; }},
+    {"--module-id",
+     [](const std::string& v, SimOptions& o) -> R {
+       if (ParseNumber(v, &o.serial) && o.serial <= 255) return std::nullopt;
+       return "--module-id takes 0..255";
+     }},
+    {"--eeprom", [](const std::string& v, SimOptions& o) -> R { o.eepromDir = v; return std::nullopt; }},
     {"--no-reply", [](const std::string& v, SimOptions& o) { return StoreSiteFault(v, o, K::NoReply); }},
     {"--bad-sum", [](const std::string& v, SimOptions& o) { return StoreSiteFault(v, o, K::BadSum); }},
     {"--error-reply", StoreErrorReply},

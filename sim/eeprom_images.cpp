@@ -36,10 +36,10 @@ EepromImages::EepromImages(unsigned serial) {
   // renewable words still holding what an older firmware put there, so that
   // initialisation visibly changes them.
   factory_ = Defaults();
+  // Each module's calibration is its own: `serial` moves every word of it.
   for (std::size_t i = 0; i < 25; ++i) {
-    PutWord(factory_, i, static_cast<std::uint16_t>(0x5100 + i * 7));
+    PutWord(factory_, i, static_cast<std::uint16_t>(0x5100 + i * 7 + serial * (i + 1)));
   }
-  PutWord(factory_, 0, static_cast<std::uint16_t>(0x5100 + serial));
   for (std::size_t i = 0; i < kWords; ++i) {
     if (IsRenewedWord(i)) PutWord(factory_, i, static_cast<std::uint16_t>(Word(factory_, i) ^ 0x0A0A));
   }

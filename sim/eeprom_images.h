@@ -24,8 +24,13 @@ class EepromImages {
   // Word index in the images (word address 41) of the reference power.
   static constexpr std::size_t kRefPowerWord = 40;
 
-  // `serial` tells modules apart: it is in the first calibration word.
+  // `serial` tells modules apart: every calibration word (0..24) depends on it.
   explicit EepromImages(unsigned serial = 0);
+  // Both images as a dump left them (a module switched off and on keeps its EEPROM).
+  void Load(const Image& factory, const Image& allData) {
+    factory_ = factory;
+    allData_ = allData;
+  }
 
   // Reads `count` words from word address `address`; false when the kind is
   // unknown or the words do not lie inside the image or region.

@@ -41,7 +41,7 @@ int WaitForSignal(const sigset_t& signals, std::chrono::milliseconds wait) {
 
 // A module of the bench's k-th connection (k from 1).
 std::unique_ptr<SimModule> Connect(SimOptions options, unsigned k) {
-  options.serial = k - 1;
+  options.serial += k - 1;  // from --module-id on
   auto module = std::make_unique<SimModule>(options);
   module->Start();
   if (k == 1) {

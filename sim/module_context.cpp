@@ -1,5 +1,6 @@
 #include "module_context.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -67,6 +68,20 @@ std::string SpoilReply(const FaultRule& fault, ReplySum sum, std::vector<std::ui
   return note;
 }
 
+// The images a dump wrote; a file missing or of another size is an error.
+void LoadEeprom(EepromImages& eeprom, const std::filesystem::path& dir) {
+  auto read = [&dir](const char* name) {
+    std::ifstream in(dir / name, std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    EepromImages::Image image{};
+    if (bytes.size() != image.size())
+      throw std::runtime_error("cannot read an EEPROM image of 124 bytes from " + (dir / name).string());
+    std::copy(bytes.begin(), bytes.end(), image.begin());
+    return image;
+  };
+  eeprom.Load(read("eeprom_factory.bin"), read("eeprom_all.bin"));
+}
+
 }  // namespace
 
 ModuleContext::ModuleContext(const SimOptions& opts)
@@ -86,6 +101,7 @@ ModuleContext::ModuleContext(const SimOptions& opts)
   } else {
     InstallFactoryFirmware(userArea, opts.initialRomVersion);
   }
+  if (opts.eepromDir) LoadEeprom(eeprom, *opts.eepromDir);
 }
 
 void ModuleContext::Send(std::vector<std::uint8_t> bytes, std::uint32_t rate, ReplySum sum) {

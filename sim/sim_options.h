@@ -79,6 +79,9 @@ struct SimOptions {
   // Which module of a bench this is (0 for the first): a fresh module has its
   // own calibration, so its EEPROM differs from the one before it.
   unsigned serial = 0;
+  // The EEPROM at start as a dump folder holds it (eeprom_factory.bin,
+  // eeprom_all.bin), instead of the one `serial` makes.
+  std::optional<std::filesystem::path> eepromDir;
   // A production bench (the kv9sim program only): every `swapEvery` (0:
   // only on SIGUSR1) the module is taken away with its port, and after
   // `away` a fresh one (old firmware, its own EEPROM) is connected.

@@ -257,6 +257,12 @@ void MainWindow::ShowModuleError(const std::string& text) {
   MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_OK | MB_ICONERROR);
 }
 
+bool MainWindow::AskYesNo(const std::string& text) {
+  if (runLog_.IsOpen()) runLog_.Message(text);
+  // No is the default button: another module's data is written only on a deliberate yes.
+  return MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
 void MainWindow::CopySettingsBack(const kv9::TProgSettings& settings) { ProgSettings = settings; }
 
 void MainWindow::SetGauge(int percent) {

@@ -15,6 +15,7 @@
 #include "link/flash_wr_rx_cont.h"
 #include "log_edit.h"
 #include "platform/link_ui.h"
+#include "window/window_menus.h"
 #include "platform/prog_settings.h"
 #include "window/run_log_file.h"
 #include "window/run_watch.h"
@@ -39,6 +40,7 @@ class MainWindow : public kv9::LinkUi {
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void ShowModuleError(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
   kv9::PortOpenDialogResult RunPortOpenDialog(const kv9::PortOpenDialogRequest& request,
                                               std::int32_t& reWriteMode) override;
   void ShowSearchProgress(const std::string& caption, const std::string& banner) override;
@@ -132,7 +134,7 @@ class MainWindow : public kv9::LinkUi {
   bool RunFileCommand(int id);
   void OpenImageFile(const std::wstring& path);
   std::wstring AskFileName(const std::string& filter);
-  void WriteBackEepromClick();
+  void EepromBackupClick(kv9::window::WindowCommand command);
   void CloseQuery();
   void ReleaseController();
   void HelpAbout1Execute();

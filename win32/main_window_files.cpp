@@ -61,7 +61,10 @@ bool MainWindow::RunFileCommand(int id) {
       if (!guard_.Busy()) SearchModule(true);
       break;
     case kv9::window::WindowCommand::Exit: PostMessageW(hwnd_, WM_CLOSE, 0, 0); break;
-    case kv9::window::WindowCommand::WriteBackEepromBackup: WriteBackEepromClick(); break;
+    case kv9::window::WindowCommand::RestoreFromEepromBackup:
+    case kv9::window::WindowCommand::RollBackEeprom:
+      EepromBackupClick(rows[static_cast<std::size_t>(id - IDM_FILE_ROW)].command);
+      break;
   }
   return true;
 }
@@ -105,10 +108,10 @@ void MainWindow::OpenImageFile(const std::wstring& path) {
   if (loaded) AppendLog(kv9::window::LoadedImageLine(*cont_, file), 1);
 }
 
-void MainWindow::WriteBackEepromClick() {
+void MainWindow::EepromBackupClick(kv9::window::WindowCommand command) {
   if (!cont_ || guard_.Busy()) return;
   const std::wstring path = AskFileName(kv9::window::kEepromBackupFilter);
   if (path.empty()) return;
   ControllerUse use(*this);
-  kv9::window::WriteBackEepromBackup(*cont_, Narrow(path), LogLine());
+  kv9::window::RunEepromBackupCommand(*cont_, command, InitScanMode, Narrow(path), LogLine());
 }

@@ -81,7 +81,9 @@ HMENU MainWindow::BuildConfigMenu() {
   Append(menu, IDM_INIT, L"初期化");
   Append(menu, IDM_GET_INIT_DATA, L"工場出荷時設定取得");
   Append(menu, IDM_SET_FACT_INIT, L"工場出荷時設定");
-  Append(menu, IDM_EEPROM_WRITE_BACK, Widen(kv9::window::EepromWriteBackRow().caption).c_str());
+  const auto backupRows = kv9::window::EepromBackupRows();
+  for (std::size_t i = 0; i < backupRows.size(); ++i)
+    Append(menu, static_cast<UINT>(IDM_EEPROM_BACKUP_ROW + i), Widen(backupRows[i].caption).c_str());
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   Append(menu, IDM_GET_POWER, L"パワー値の取得");
   return menu;
@@ -107,7 +109,10 @@ bool MainWindow::RunMenuCommand(int id) {
     case IDM_GET_INIT_DATA: MngetInitDataClick(); return true;
     case IDM_SET_FACT_INIT: mnSetFactInitClick(); return true;
     case IDM_GET_POWER: MnGetPowerClick(); return true;
-    case IDM_EEPROM_WRITE_BACK: WriteBackEepromClick(); return true;
+    case IDM_EEPROM_BACKUP_ROW:
+    case IDM_EEPROM_BACKUP_ROW + 1:
+      EepromBackupClick(kv9::window::EepromBackupRows()[static_cast<std::size_t>(id - IDM_EEPROM_BACKUP_ROW)].command);
+      return true;
     default: return false;
   }
 }

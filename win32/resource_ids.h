@@ -24,7 +24,8 @@
 #define IDM_GET_POWER 1019
 #define IDM_CMD_CHECK 1020
 #define IDM_CMD_NOWORK 1021
-#define IDM_EEPROM_WRITE_BACK 1022
+// The settings menu's EEPROM backup rows (window/window_menus.h): IDM_EEPROM_BACKUP_ROW + row index.
+#define IDM_EEPROM_BACKUP_ROW 1022
 // The file menu's rows (window/window_menus.h): IDM_FILE_ROW + row index.
 #define IDM_FILE_ROW 1200
 // The boot-mode command table's rows: IDM_BOOT_ROW + row index.

@@ -1,19 +1,32 @@
 #include "window/eeprom_write_back.h"
 
+#include "link/eeprom_backup.h"
 #include "link/eeprom_restore.h"
 #include "window/window_texts.h"
 
 namespace kv9::window {
 
-bool WriteBackEepromBackup(TFlashWrRXCont& cont, const std::string& file, const LogLineFn& log) {
-  log(kEepromBackupFileLine + file, 1);
-  const EepromRestoreResult result = RestoreFromBackupFile(cont, file, cont.CommX1.Port(), log);
-  const bool ok = result.problem == RestoreProblem::None;
-  log(ok ? "FLASH DATA : OK" : "FLASH DATA : NG", 1);
-  LogRestoreProblem(result, log);
+bool RunEepromBackupCommand(TFlashWrRXCont& cont, WindowCommand command, int initScanMode, const std::string& file,
+                            const LogLineFn& log) {
+  const bool rollBack = command == WindowCommand::RollBackEeprom;
+  log((rollBack ? kEepromRollBackFileLine : kEepromRestoreFileLine) + file, 1);
+  EepromFileSource source;
+  source.path = file;
+  source.rollBack = rollBack;
+  std::string error;
+  if (!ReadEepromBackup(file, source.content, error)) {
+    log("EEPROM BACKUP FILE : NG " + error, 1);
+    if (LinkUi* ui = cont.Owner()) ui->ShowError(error);
+    return false;
+  }
+  source.allowOtherModule = [&cont](const std::string&) {
+    LinkUi* ui = cont.Owner();
+    return ui && ui->AskYesNo(kOtherModuleQuestion);
+  };
+  const UpdateReport report = RunRestoreStep(cont, initScanMode, &source, log);
   // The copy of what the module held before is the way back from this too.
-  if (!result.backupPath.empty()) log("EEPROM BACKUP : " + result.backupPath, 1);
-  return ok;
+  if (!report.eepromBackup.empty()) log("EEPROM BACKUP : " + report.eepromBackup, 1);
+  return report.outcome == UpdateOutcome::Ok;
 }
 
 }  // namespace kv9::window

@@ -1,7 +1,7 @@
 #pragma once
 // The window's own menu items as rows: object name, caption, status-bar
 // hint and the command. Both windows build their ファイル menu and the
-// EEPROM write-back item from these rows (the boot-mode command menu has
+// EEPROM backup items from these rows (the boot-mode command menu has
 // its own table in link/boot_menu_commands.h).
 #include <span>
 
@@ -11,7 +11,10 @@ enum class WindowCommand {
   OpenImage,            // a file dialog for .mot and .hex, then what a drop does
   SearchAgain,          // the port dialog and the search once more
   Exit,                 // closes the main window
-  WriteBackEepromBackup,  // a backup file written back into the module
+  // The factory-setting step continued from an EEPROM backup file (the way
+  // on after a broken-off restore): the module ends as after a good update.
+  RestoreFromEepromBackup,
+  RollBackEeprom,  // the EEPROM roll-back: a backup file's images written back as they are
 };
 
 struct MenuRow {
@@ -25,7 +28,11 @@ struct MenuRow {
 // ファイル(&F), top to bottom.
 std::span<const MenuRow> FileMenuRows();
 
-// The EEPROM write-back, after the factory-setting items of the settings menu.
-const MenuRow& EepromWriteBackRow();
+// The two EEPROM backup items, after the factory-setting items of the
+// settings menu: continued from a backup file, and the roll-back.
+std::span<const MenuRow> EepromBackupRows();
+
+// The row of an EEPROM backup command (its caption titles the file dialog).
+const MenuRow& EepromBackupRow(WindowCommand command);
 
 }  // namespace kv9::window

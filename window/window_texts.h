@@ -16,6 +16,11 @@ inline constexpr char kReWriteModeShown[] = "再書き込みモード";
 inline constexpr char kRunLogFailed[] = "実行記録を保存できません : ";
 // The EEPROM write-back's file dialog.
 inline constexpr char kEepromBackupFilter[] = "EEPROMバックアップ (*.txt)";
-inline constexpr char kEepromBackupFileLine[] = "EEPROMバックアップの書き戻し : ";
+inline constexpr char kEepromRestoreFileLine[] = "EEPROMバックアップから工場出荷時設定 : ";
+inline constexpr char kEepromRollBackFileLine[] = "EEPROMのロールバック : ";
+// Asked before another module's backup file is written into this one.
+inline constexpr char kOtherModuleQuestion[] =
+    "このEEPROMバックアップファイルは別のR/Wのものです（工場出荷時データが一致しません）。"
+    "別のR/Wの校正データがこのR/Wに書き込まれます。書き込みますか？";
 
 }  // namespace kv9::window

@@ -32,6 +32,7 @@
 #include "app/open_com1_dlg.h"
 #include "app/qt_message_pump.h"
 #include "app/stop_signals.h"
+#include "link/eeprom_backup_text.h"
 #include "link/eeprom_procedures.h"
 #include "platform/resources.h"
 #include "sim/eeprom_images.h"
@@ -566,6 +567,74 @@ class UpdateEndToEndTest : public QObject {
     s = (*sim_)->Snapshot();
     QVERIFY(s.eepromFactory == expectedFactory);
     QVERIFY(s.eepromAllData == expectedAllData);
+  }
+
+  // The ファイル menu's EEPROM backup items with another module's copy: the
+  // window asks, No leaves the module as it was; Yes continues the
+  // factory-setting step from it (the module ends as module 0 after a good
+  // update); the roll-back writes the file's images as they are.
+  void eepromBackupItemsAskBeforeAnotherModulesFile() {
+    kv9::sim::SimOptions options;
+    options.serial = 5;
+    StartSim(options);
+    TRXProgAppForm form;
+    StartUp(form);
+    QTemporaryDir data;
+    kv9::test::ScopedEnv dataHome("XDG_DATA_HOME", data.path().toStdString());
+    const kv9::sim::EepromImages moduleZero(0);
+    const QString path = data.filePath("eeprom-module0.txt");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(
+        kv9::EepromBackupText({"COM3", "Q508", "V2.00.00"}, 0, moduleZero.Factory(), moduleZero.AllData())));
+    file.close();
+    auto choose = [&path](QWidget* w) {
+      auto* dlg = qobject_cast<QFileDialog*>(w);
+      if (!dlg) return false;
+      auto* name = dlg->findChild<QLineEdit*>("fileNameEdit");
+      name->setText(path);
+      QTest::keyClick(name, Qt::Key_Return);
+      return true;
+    };
+    QStringList questions;
+    auto answer = [&questions](QMessageBox::StandardButton button) {
+      return [&questions, button](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (!box) return false;
+        questions.append(box->text());
+        box->button(button)->click();
+        return true;
+      };
+    };
+    const auto before = (*sim_)->Snapshot();
+    {
+      ModalDriver driver({choose, answer(QMessageBox::No)});
+      form.findChild<QAction*>("MnFileEepromRestore")->trigger();
+      QVERIFY(driver.Done());
+    }
+    QCOMPARE(questions, QStringList{QString::fromUtf8(kv9::window::kOtherModuleQuestion)});
+    QVERIFY(form.SPTMemo->Lines().contains("EEPROM BACKUP FILE : NG " + path +
+                                           ": another module's file (its factory data differs from this module's)"));
+    QVERIFY((*sim_)->Snapshot().eepromFactory == before.eepromFactory);
+    QVERIFY((*sim_)->Snapshot().eepromAllData == before.eepromAllData);
+    {
+      ModalDriver driver({choose, answer(QMessageBox::Yes)});
+      form.findChild<QAction*>("MnFileEepromRestore")->trigger();
+      QVERIFY(driver.Done());
+    }
+    QVERIFY(form.SPTMemo->Lines().contains("FLASH DATA : OK"));
+    QVERIFY((*sim_)->Snapshot().eepromFactory == kv9::test::WithRenewedWords(moduleZero.Factory()));
+    QVERIFY((*sim_)->Snapshot().eepromAllData == kv9::test::WithRenewedWords(moduleZero.AllData()));
+    // The module now holds module 0's calibration: the file is its own, and
+    // the roll-back asks nothing.
+    {
+      ModalDriver driver({choose});
+      form.findChild<QAction*>("MnFileEepromRollBack")->trigger();
+      QVERIFY(driver.Done());
+    }
+    QCOMPARE(questions.size(), 2);
+    QVERIFY((*sim_)->Snapshot().eepromFactory == moduleZero.Factory());
+    QVERIFY((*sim_)->Snapshot().eepromAllData == moduleZero.AllData());
   }
 
   void droppedSRecordFileIsWhatTheUpdateWritesToTheFlash() {

@@ -66,7 +66,12 @@ TEST(CliOptions, BadUsageIsRefusedWithAReason) {
       {"--rewrite", "version"},
       {"--port", "COM3,COM4", "--auto"},
       {"--port", "COM3,"},
-      {"--log-dir"}};
+      {"--log-dir"},
+      // The backup files go with restore, one at a time.
+      {"--roll-back", "/d/e.txt"},
+      {"restore", "--from", "/d/e.txt", "--roll-back", "/d/f.txt"},
+      {"restore", "--other-module"},
+      {"restore", "--roll-back"}};
   for (const auto& args : bad) {
     const auto r = ParseCommandLine(args);
     EXPECT_FALSE(r.options) << args[0];

@@ -13,6 +13,11 @@
 // stays in boot mode. A power loss restarts the same module in boot mode by
 // itself, so that one continues without a new kv9sim.
 //
+// Whatever the row, the module ends with the EEPROM of a good update: the
+// power cycle keeps the EEPROM the first kv9sim dumped (--eeprom), and the
+// way on after a broken-off factory restore finishes it from the copy on
+// disk.
+//
 // The matrix is printed as a table. Rows run two at a time; each run is
 // bounded by a deadline (a hang is a failure).
 #include <fcntl.h>
@@ -37,6 +42,7 @@
 #include "platform/resources.h"
 #include "tests/support/child_process.h"
 #include "tests/support/port_folder.h"
+#include "tests/support/renewed_eeprom_words.h"
 #include "wire/unique_fd.h"
 
 extern char** environ;
@@ -63,10 +69,28 @@ const char* const kAdvicePowerCycle = "ソフトを終了し、R/Wの電源を�
 const char* const kAdviceRetry = "再度ソフトを起動し、もう一度書き込みを行ってください。";
 const char* const kAdviceRetryReWrite =
     "再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。";
-const char* const kAdviceVerifiedWrite =
+// After a verified write: one text, the firmware is in and how the
+// settings are finished.
+const char* const kAdviceVerifiedThenRestore =
     "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。"
-    "R/Wの電源を入れ直し、接続とROMバージョンを確認してください。";
+    "R/Wの電源を入れ直し、接続とROMバージョンを確認してから、工場出荷時設定を行ってください。";
+const char* const kAdviceFirmwareIn =
+    "ファームウェアの書き込みとチェックは正常に終了しています。もう一度書き込む必要はありません。";
 const char* const kAdviceEepromBackup = "書き込み前のEEPROMの内容 : ";
+// What a broken-off factory-setting step says it left, and the way on.
+const char* const kPartlyWritten[] = {
+    "EEPROMの書き込みが途中で終わりました。書き込み前のEEPROMの内容はファイルに保存されています。",
+    "R/Wの接続を確認し、保存したEEPROMバックアップファイルから工場出荷時設定を続けてください。", nullptr};
+const char* const kNotRead[] = {
+    "EEPROMを読み出せないため、工場出荷時設定を中止しました。R/Wの設定は変更されていません。",
+    "R/Wの接続を確認してから、工場出荷時設定をやり直してください。", nullptr};
+const char* const kInitDidNothing[] = {
+    "EEPROMの初期化が正常に終わりませんでしたが、R/Wの設定は変更されていません。",
+    "R/Wの接続を確認してから、工場出荷時設定をやり直してください。", nullptr};
+const char* const kFreshReadsDisagree[] = {
+    "初期化後の工場出荷時データを2回読み出した内容が一致しないため、書き込みを中止しました。"
+    "EEPROMは初期化されています。書き込み前のEEPROMの内容はファイルに保存されています。",
+    "R/Wの接続を確認し、保存したEEPROMバックアップファイルから工場出荷時設定を続けてください。", nullptr};
 
 // The tool programs the image up to the module's resident loader, whose
 // 16 KB at the top of the flash stay the module's own.
@@ -169,7 +193,11 @@ struct Row {
   const char* next;                // what continue_with runs after "kv9flash --port COMn"
   const char* stepLine = nullptr;  // a forced line of the failing step before the stage's
   bool stageBegun = true;          // false: the run failed before the stage began (no stage line)
-  bool initialised = true;         // FLASH DATA: the EEPROM was initialised before the failure
+  // FLASH DATA: the lines that say what the step left, and whether the copy
+  // on disk was made (and named) before it failed.
+  const char* const* restoreLines = nullptr;
+  bool backupMade = true;
+  bool noEepromWrite = false;  // FLASH DATA: not one EEPROM write reached the module
 };
 
 constexpr char kReWrite[] = "--rewrite --speed 19200 update";
@@ -180,8 +208,11 @@ constexpr char kUpdate[] = "update";
 // handshake begins); the stages after it are the boot program's (device
 // 0x10, new bit rate 0x3F, state transition 0x40, erase 0x59, programming
 // 0x50, loader CRC 0x9F); after the restart the ROM
-// version (its second query: discovery made the first), the EEPROM writes of
-// the factory restore, and its read after the initialisation with a wrong sum.
+// version (its second query: discovery made the first), and the factory
+// restore: its writes refused, unanswered or with a bit error in the
+// acknowledgement, its initialisation unanswered, a read before anything
+// changed with a wrong sum, and the fresh factory data after the
+// initialisation with a bit error its sum does not see.
 const Row kRows[] = {
     // A request the module never took: it still answers in its firmware.
     {{"--no-reply", "fw:4E:9B"}, kHandshake, "untouched", kUpdate},
@@ -204,7 +235,12 @@ const Row kRows[] = {
     {{"--error-reply", "boot:9F=80"}, kVerify, "programmed", kUpdate},
     {{"--bad-crc"}, kVerify, "programmed", kUpdate},
     {{"--no-reply", "fw:4F:90/2"}, kRomVersion, "checked", "restore"},
-    {{"--error-reply", "fw:4E:83=31"}, kFactoryData, "running new firmware", "restore --from"},
+    {{"--error-reply", "fw:4E:83=31"}, kFactoryData, "running new firmware", "restore --from", nullptr, true,
+     kPartlyWritten},
+    {{"--no-reply", "fw:4E:83/3"}, kFactoryData, "running new firmware", "restore --from", nullptr, true,
+     kPartlyWritten},
+    {{"--bit-flip", "fw:4E:83/2=2.1"}, kFactoryData, "running new firmware", "restore --from", nullptr, true,
+     kPartlyWritten},
     // Every reply to the second read of the factory image spoilt (it is
     // asked three times): nothing was initialised yet, so the
     // factory-setting step alone continues.
@@ -214,7 +250,15 @@ const Row kRows[] = {
      "restore",
      nullptr,
      true,
+     kNotRead,
      false},
+    // The initialisation frame lost: the EEPROM still reads as before, so the
+    // step alone continues, and nothing says the write ended half-way.
+    {{"--no-reply", "fw:4E:71"}, kFactoryData, "running new firmware", "restore", nullptr, true, kInitDidNothing},
+    // The fifth EEPROM read is the first of the fresh factory data: its two
+    // reads differ, and the step stops before any write.
+    {{"--bit-flip-summed", "fw:4F:83/5=20.2"}, kFactoryData, "running new firmware", "restore --from", nullptr,
+     true, kFreshReadsDisagree, true, true},
 };
 
 Lines Discovery(unsigned com) {
@@ -236,23 +280,30 @@ Lines ExpectedFailure(unsigned com, const Row& row) {
     l.insert(l.end(), {"FLASH DATA : NG", "", "ROM Verision : V2.00.00 "});
   }
   l.insert(l.end(), {kFailed, ""});
-  // The advice: the failed stage's (none of the flash stages failed after
-  // the restart, so those get the connection advice too).
-  const int failStage = stage <= kVerify ? stage : 0;
-  if (failStage == 0) l.push_back(kAdviceCheckConnection);
-  l.push_back(kAdvicePowerCycle);
-  l.push_back(failStage == kWrite ? kAdviceRetryReWrite : kAdviceRetry);
-  // After a verified write the firmware is in, and the run says so; the
-  // factory restore had saved the EEPROM first and names the file.
-  if (stage > kVerify) l.push_back(kAdviceVerifiedWrite);
-  if (stage == kFactoryData && row.initialised) {
-    l.push_back(std::string(kAdviceEepromBackup) + "<file>");
-    // The refused write came after the initialisation: the copy on disk
-    // holds the settings as they were.
-    l.push_back("EEPROMの書き込みが途中で終わりました。書き込み前のEEPROMの内容はファイルに保存されています。");
-    l.push_back("R/Wの接続を確認し、保存したファイルの内容を書き戻してください。");
+  // After a verified write the firmware is in: one text says so and how
+  // the settings are finished; the factory restore had saved the EEPROM
+  // first and names the file.
+  if (stage == kRomVersion) l.push_back(kAdviceVerifiedThenRestore);
+  if (stage == kFactoryData) {
+    l.push_back(kAdviceFirmwareIn);
+    if (row.backupMade) l.push_back(std::string(kAdviceEepromBackup) + "<file>");
+    for (const char* const* line = row.restoreLines; *line; ++line) l.push_back(*line);
   }
+  if (stage > kVerify) return l;
+  // Before it, the failed stage's advice.
+  if (stage == kHandshake) l.push_back(kAdviceCheckConnection);
+  l.push_back(kAdvicePowerCycle);
+  l.push_back(stage == kWrite ? kAdviceRetryReWrite : kAdviceRetry);
   return l;
+}
+
+// The advice at the end of a row's stdout: the lines after the failure line and its blank.
+std::ptrdiff_t AdviceLineCount(const Row& row) {
+  if (row.stage == kRomVersion) return 1;
+  if (row.stage != kFactoryData) return row.stage == kHandshake ? 3 : 2;
+  std::ptrdiff_t n = 1 + (row.backupMade ? 1 : 0);
+  for (const char* const* line = row.restoreLines; *line; ++line) ++n;
+  return n;
 }
 
 // The saved EEPROM's file name carries the time; the line is kept up to its
@@ -270,6 +321,7 @@ struct Outcome {
   bool reported = false;     // the report's module_state and continue_with as expected
   std::string recovery;
   bool recovered = false;
+  bool eepromAsGoodUpdate = false;  // the recovered module's EEPROM is a good update's
   std::string detail;  // what went wrong, for the failure message
 };
 
@@ -311,8 +363,12 @@ test::ChildResult Kv9flash(unsigned com, std::vector<std::string> extra) {
 
 class FaultMatrix {
  public:
-  FaultMatrix(fs::path dir, Bytes image, Bytes factory)
-      : dir_(std::move(dir)), image_(std::move(image)), factory_(std::move(factory)) {}
+  FaultMatrix(fs::path dir, Bytes image, Bytes factory, Bytes goodFactoryData, Bytes goodAllData)
+      : dir_(std::move(dir)),
+        image_(std::move(image)),
+        factory_(std::move(factory)),
+        goodFactoryData_(std::move(goodFactoryData)),
+        goodAllData_(std::move(goodAllData)) {}
 
   Outcome Run(const Row& row, unsigned com) {
     Outcome o;
@@ -350,8 +406,10 @@ class FaultMatrix {
       if (left.size() != factory_.size()) return Fail(o, "no flash dump");
       // A module with a whole firmware starts it; one without stays in boot mode.
       const bool wholeFirmware = ProgrammedPart(left) == image_ || left == factory_;
+      if (row.noEepromWrite && ReadText(first / "summary.json").find("\"fw:4E:83\"") != std::string::npos)
+        o.detail += "an EEPROM write reached the module:\n" + ReadText(first / "summary.json");
       std::vector<std::string> cycled{"--com", std::to_string(com), "--dump", second.string(), "--flash",
-                                      (first / "flash.bin").string()};
+                                      (first / "flash.bin").string(), "--eeprom", first.string()};
       if (!wholeFirmware) cycled.insert(cycled.end(), {"--start-in", "boot"});
       sim = std::make_unique<SimProcess>(cycled);
       if (!sim->WaitReady()) return Fail(o, "power-cycled kv9sim did not start");
@@ -360,7 +418,11 @@ class FaultMatrix {
     const auto again = FollowContinueWith(next);
     if (again.exitCode != 0) return Fail(o, "continue_with failed: " + next + "\n" + again.out + again.err);
     if (!sim->Stop()) return Fail(o, "kv9sim did not stop");
-    o.recovered = ProgrammedPart(ReadFile((powerLoss ? first : second) / "flash.bin")) == image_;
+    const fs::path last = powerLoss ? first : second;
+    o.recovered = ProgrammedPart(ReadFile(last / "flash.bin")) == image_ &&
+                  (!row.noEepromWrite || o.detail.find("an EEPROM write") == std::string::npos);
+    o.eepromAsGoodUpdate =
+        ReadFile(last / "eeprom_factory.bin") == goodFactoryData_ && ReadFile(last / "eeprom_all.bin") == goodAllData_;
     return o;
   }
 
@@ -373,16 +435,13 @@ class FaultMatrix {
     o.bounded = !r.timedOut;
     o.exitOne = r.exitCode == 1;
     o.noSuccess = !Contains(out, kSucceeded);
-    const int failStage = row.stage <= kVerify ? row.stage : 0;
     const std::string stageLine = !row.stageBegun           ? row.stepLine
                                   : row.stage < kVerify      ? kStageNg[row.stage]
                                   : row.stage == kVerify     ? kStageOk[kWrite]
                                   : row.stage == kRomVersion ? "NG : Get ROM Version"
                                                              : "FLASH DATA : NG";
     o.stageLine = Contains(out, stageLine) && (row.stage != kVerify || !Contains(out, kStageOk[kVerify]));
-    const std::ptrdiff_t adviceLines =
-        (failStage == 0 ? 3 : 2) + (row.stage > kVerify ? 1 : 0) + (row.stage == kFactoryData && row.initialised ? 3 : 0);
-    const Lines adviceTail(expected.end() - adviceLines, expected.end());
+    const Lines adviceTail(expected.end() - AdviceLineCount(row), expected.end());
     o.advice = out.size() >= adviceTail.size() &&
                Lines(out.end() - static_cast<std::ptrdiff_t>(adviceTail.size()), out.end()) == adviceTail;
     o.wholeOutput = out == expected;
@@ -397,6 +456,7 @@ class FaultMatrix {
   fs::path dir_;
   Bytes image_;
   Bytes factory_;
+  Bytes goodFactoryData_, goodAllData_;
 };
 
 std::string Mark(bool ok) { return ok ? "yes" : "NO"; }
@@ -419,10 +479,16 @@ TEST(FaultMatrixTest, EveryFaultAtEveryStageFailsCleanlyAndTheModuleRecovers) {
     factory = ReadFile(dir / "factory" / "flash.bin");
     ASSERT_EQ(factory.size(), blob.size);
   }
+  // The EEPROM a good update leaves: the module's own with the renewed words.
+  const Bytes factoryData = ReadFile(dir / "factory" / "eeprom_factory.bin");
+  const Bytes allData = ReadFile(dir / "factory" / "eeprom_all.bin");
+  ASSERT_EQ(factoryData.size(), 124u);
+  ASSERT_EQ(allData.size(), 124u);
+  const Bytes goodFactoryData = test::WithRenewedWords(factoryData), goodAllData = test::WithRenewedWords(allData);
 
   constexpr std::size_t kRowCount = sizeof kRows / sizeof kRows[0];
   std::vector<Outcome> outcomes(kRowCount);
-  FaultMatrix matrix(dir, image, factory);
+  FaultMatrix matrix(dir, image, factory, goodFactoryData, goodAllData);
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < kRowCount; i = next++) {
@@ -433,16 +499,18 @@ TEST(FaultMatrixTest, EveryFaultAtEveryStageFailsCleanlyAndTheModuleRecovers) {
   a.join();
   b.join();
 
-  std::printf("\n%-34s | %-11s | exit 1 | stage line | advice | no success | bounded | report | %-30s | flash = image\n",
+  std::printf("\n%-34s | %-11s | exit 1 | stage line | advice | no success | bounded | report | %-30s | flash = image "
+              "| EEPROM = good update\n",
               "fault", "stage", "recovery (continue_with)");
   for (std::size_t i = 0; i < kRowCount; ++i) {
     std::string fault;
     for (const auto& a : kRows[i].fault) fault += (fault.empty() ? "" : " ") + a;
     const Outcome& o = outcomes[i];
-    std::printf("%-34s | %-11s | %-6s | %-10s | %-6s | %-10s | %-7s | %-6s | %-30s | %s\n", fault.c_str(),
+    std::printf("%-34s | %-11s | %-6s | %-10s | %-6s | %-10s | %-7s | %-6s | %-30s | %-13s | %s\n", fault.c_str(),
                 kStageNames[kRows[i].stage], Mark(o.exitOne).c_str(), Mark(o.stageLine).c_str(),
                 Mark(o.advice).c_str(), Mark(o.noSuccess).c_str(), Mark(o.bounded).c_str(),
-                Mark(o.reported).c_str(), o.recovery.c_str(), Mark(o.recovered).c_str());
+                Mark(o.reported).c_str(), o.recovery.c_str(), Mark(o.recovered).c_str(),
+                Mark(o.eepromAsGoodUpdate).c_str());
   }
   std::printf("(stage names in Japanese occupy two columns per character, so their cells run wide)\n");
   std::fflush(stdout);
@@ -451,7 +519,7 @@ TEST(FaultMatrixTest, EveryFaultAtEveryStageFailsCleanlyAndTheModuleRecovers) {
     const Outcome& o = outcomes[i];
     SCOPED_TRACE(kRows[i].fault[0] + (kRows[i].fault.size() > 1 ? " " + kRows[i].fault[1] : ""));
     EXPECT_TRUE(o.exitOne && o.stageLine && o.advice && o.noSuccess && o.bounded && o.wholeOutput && o.reported &&
-                o.recovered)
+                o.recovered && o.eepromAsGoodUpdate)
         << o.detail;
   }
   fs::remove_all(dir);

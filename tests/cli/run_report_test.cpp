@@ -40,6 +40,12 @@ TEST(ContinueCommand, FollowsTheModulesStateAndRepeatsTheSettings) {
   EXPECT_EQ(ContinueCommand(o, "COM3", 38400, NextStep::Restore), "kv9flash --port COM3 restore");
   EXPECT_EQ(ContinueCommand(o, "COM3", 38400, NextStep::RestoreFromBackup, "/d/eeprom 1.txt"),
             "kv9flash --port COM3 restore --from '/d/eeprom 1.txt'");
+  // The scan mode of the step and the person's word for another module's file go on.
+  const CliOptions scan = *ParseCommandLine({"--scan-mode", "restore", "--from", "/d/e.txt", "--other-module"}).options;
+  EXPECT_EQ(ContinueCommand(scan, "COM3", 19200, NextStep::RestoreFromBackup, "/d/e.txt", true),
+            "kv9flash --port COM3 --scan-mode restore --from /d/e.txt --other-module");
+  EXPECT_EQ(ContinueCommand(o, "COM3", 19200, NextStep::RollBack, "/d/e.txt"),
+            "kv9flash --port COM3 restore --roll-back /d/e.txt");
   EXPECT_EQ(ContinueCommand(o, "COM3", 38400, NextStep::None), "");
   EXPECT_EQ(ShellQuote("it's"), "'it'\\''s'");
 }

@@ -4,6 +4,7 @@
 
 #include <numeric>
 
+#include "link/eeprom_backup_text.h"
 #include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
 #include "sim/eeprom_images.h"
@@ -205,6 +206,114 @@ TEST_F(EepromScriptedTest, RegionWritesCarryTheirTitles) {
   EXPECT_EQ(titles, (Lines{"EEPROM_RDWR_CMD TX: ", "EEPROM_RDWR_CMD2 TX: ", "EEPROM_RDWR_CMD3 TX: ",
                            "EEPROM_RDWR_CMD4 TX: "}));
   peer_.WithScript([&] { EXPECT_EQ(module_.allData, image); });
+}
+
+// --- backup files: the check line, the order of the lines, older files ---
+
+std::string Lines6(const EepromImage& factory, const EepromImage& allData) {
+  return EepromBackupText({"COM3", "Q508     ", "V2.00.00 "}, 0, factory, allData);
+}
+
+// The text with line `index` (0-based) replaced by `line`.
+std::string WithLine(const std::string& text, std::size_t index, const std::string& line) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t nl; (nl = text.find('\n', from)) != std::string::npos; from = nl + 1)
+    lines.push_back(text.substr(from, nl - from));
+  lines.at(index) = line;
+  std::string out;
+  for (const auto& l : lines) out += l + "\n";
+  return out;
+}
+
+TEST(EepromBackupText, Crc32IsTheZipOne) {
+  EXPECT_EQ(Crc32("123456789"), 0xCBF43926u);
+  EXPECT_EQ(Crc32(""), 0u);
+}
+
+TEST(EepromBackupText, AWrittenFileReadsBackCheckedWithItsModule) {
+  const EepromImage factory = Pattern(0x20), allData = Pattern(0x60);
+  const std::string text = Lines6(factory, allData);
+  // The check covers every line before it, the first one included.
+  const std::size_t check = text.find("CHECK   : CRC-32 ");
+  ASSERT_NE(check, std::string::npos);
+  char expected[9];
+  std::snprintf(expected, sizeof expected, "%08X", static_cast<unsigned>(Crc32(text.substr(0, check))));
+  EXPECT_EQ(text.substr(check), "CHECK   : CRC-32 " + std::string(expected) + "\n");
+  EepromBackupContent content;
+  EXPECT_EQ(ParseEepromBackupText(text, content), "");
+  EXPECT_TRUE(content.checked);
+  EXPECT_EQ(content.model, "Q508");
+  EXPECT_EQ(content.romVersion, "V2.00.00");
+  EXPECT_EQ(content.factory, factory);
+  EXPECT_EQ(content.allData, allData);
+  // CR LF line ends (a file that went through another system) are no change.
+  std::string crlf;
+  for (const char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(ParseEepromBackupText(crlf, content), "");
+}
+
+TEST(EepromBackupText, EditedCutPiecedAndUnknownFilesAreRefused) {
+  const std::string text = Lines6(Pattern(0x20), Pattern(0x60));
+  const std::string factoryLine = text.substr(text.find("FACTORY"), text.find("ALLDATA") - text.find("FACTORY") - 1);
+  const std::string allDataLine = text.substr(text.find("ALLDATA"), text.find("CHECK") - text.find("ALLDATA") - 1);
+  std::string edited = factoryLine;
+  edited[10] = edited[10] == '2' ? '3' : '2';  // one byte, still hex
+  const std::string cut = text.substr(0, text.find("CHECK"));
+  const std::pair<std::string, std::string> cases[] = {
+      {WithLine(text, 3, edited), "the check does not match: the file was changed after it was written"},
+      {WithLine(text, 2, "ROM     : V2.00.01"), "the check does not match: the file was changed after it was written"},
+      {cut, "the CHECK line is missing (the file was cut short)"},
+      {text.substr(0, text.find("ALLDATA") + 40), "the CHECK line is missing (the file was cut short)"},
+      {text + factoryLine + "\n", "FACTORY line twice"},
+      // A later ALLDATA line that would replace the earlier one.
+      {cut + allDataLine + "\n" + text.substr(text.find("CHECK")), "ALLDATA line twice"},
+      {text + "# note\n", "line 7 is not a line of a backup"},
+      {WithLine(text, 1, "SERIAL  : 1"), "line 2 is not a line of a backup"},
+      {text.substr(text.find('\n') + 1), "the \"# KV9 R/W EEPROM\" line missing"},
+  };
+  for (const auto& [file, why] : cases) {
+    EepromBackupContent content;
+    content.model = "untouched";
+    EXPECT_EQ(ParseEepromBackupText(file, content), why) << file;
+    EXPECT_EQ(content.model, "untouched");  // nothing of a refused file is taken
+  }
+}
+
+TEST(EepromBackupText, AnOlderFileWithoutACheckIsReadAsUnchecked) {
+  const std::string text = Lines6(Pattern(0x20), Pattern(0x60));
+  std::string older;
+  for (const char* label : {"# KV9", "FACTORY", "ALLDATA"}) {
+    const std::size_t at = text.find(label);
+    older += text.substr(at, text.find('\n', at) + 1 - at);
+  }
+  EepromBackupContent content;
+  EXPECT_EQ(ParseEepromBackupText(older, content), "");
+  EXPECT_FALSE(content.checked);
+  EXPECT_EQ(content.factory, Pattern(0x20));
+  EXPECT_EQ(content.allData, Pattern(0x60));
+  EXPECT_EQ(content.model, "");
+  // Its lines still have to be whole and in order.
+  EXPECT_EQ(ParseEepromBackupText(older.substr(0, older.size() - 4), content), "the ALLDATA line is not 124 hex bytes");
+  const std::size_t all = older.find("ALLDATA");
+  EXPECT_EQ(ParseEepromBackupText(older.substr(0, older.find("FACTORY")) + older.substr(all) +
+                                      older.substr(older.find("FACTORY"), all - older.find("FACTORY")),
+                                  content),
+            "the lines are out of order");
+}
+
+TEST(EepromBackupText, AModuleIsToldByItsFactoryWordsOutsideTheRenewedOnes) {
+  const EepromImage own = Pattern(0x20);
+  EepromImage renewedOnly = own, calibrationChanged = own;
+  renewedOnly[2 * 25] ^= 0xFF;      // word 25
+  renewedOnly[2 * 40 + 1] ^= 0x01;  // the reference power, word 40 of the image
+  renewedOnly[2 * 61] ^= 0x10;
+  EXPECT_TRUE(SameModuleFactoryData(own, renewedOnly));
+  for (const int word : {0, 24, 26, 30, 32, 38}) {
+    calibrationChanged = own;
+    calibrationChanged[2 * word + 1] ^= 0x01;
+    EXPECT_FALSE(SameModuleFactoryData(own, calibrationChanged)) << word;
+  }
 }
 
 }  // namespace

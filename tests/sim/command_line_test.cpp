@@ -31,7 +31,8 @@ TEST(CommandLine, EveryOption) {
                    "--start-in", "boot", "--pace", "--trace", "--dump", "/tmp/d", "--reset-ms", "300",
                    "--no-reply", "fw:90", "--error-reply", "boot:50/3=53", "--bad-sum", "fw:4F:83/2",
                    "--disconnect-at-block", "5", "--power-loss-at-block", "9", "--bad-crc",
-                   "--answer-rates", "19200,115200", "--match-rates", "19200", "--port-dir", "/x"},
+                   "--answer-rates", "19200,115200", "--match-rates", "19200", "--port-dir", "/x",
+                   "--module-id", "12", "--eeprom", "/tmp/e"},
                   &o, &err),
             ParseOutcome::Run)
       << err;
@@ -65,6 +66,8 @@ TEST(CommandLine, EveryOption) {
   EXPECT_TRUE(o.faults.badLoaderCrc);
   EXPECT_EQ(o.faults.answerRates, (std::vector<std::uint32_t>{19200, 115200}));
   EXPECT_EQ(o.matchRates, (std::vector<std::uint32_t>{19200}));
+  EXPECT_EQ(o.serial, 12u);
+  EXPECT_EQ(o.eepromDir->string(), "/tmp/e");
 }
 
 TEST(CommandLine, RefusesWhatItCannotHonour) {
@@ -73,6 +76,7 @@ TEST(CommandLine, RefusesWhatItCannotHonour) {
   EXPECT_EQ(Parse({"--rate", "57600"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--cpu", "RX210"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--reset-ms", "1000"}, &o, &err), ParseOutcome::Error);
+  EXPECT_EQ(Parse({"--module-id", "256"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--model", "TENCHARSXX"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--no-reply", "boot:"}, &o, &err), ParseOutcome::Error);
   EXPECT_EQ(Parse({"--no-reply", "xx:50"}, &o, &err), ParseOutcome::Error);

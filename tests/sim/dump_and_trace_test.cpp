@@ -58,6 +58,28 @@ TEST_F(DumpAndTrace, DumpHoldsFlashEepromAndSummary) {
   EXPECT_NE(json.find("\"romVersion\": \"V1.00.00 \""), std::string::npos) << json;
 }
 
+// A module of its own (--module-id) has calibration words of its own, and a
+// module started on a dump's EEPROM (--eeprom) holds exactly that EEPROM.
+TEST_F(DumpAndTrace, AModuleOfItsOwnKeepsItsEepromAcrossAPowerCycle) {
+  SimOptions o = Options();
+  o.serial = 3;
+  o.dumpDir = dir_ / "first";
+  SimModule& first = Start(o);
+  const Bytes store{0x02, 0x00, 0x4E, 0x06, 0x83, 0xFF, 0x29, 0x01, 0xFA, 0x00, 0x03, 0xFF, 0x0D};
+  ASSERT_EQ(Line().Exchange(store, 8).size(), 8u);
+  const SimSnapshot held = first.Snapshot();
+  // Words 0 and 1 of module 3: 0x5100 + 3 and 0x5107 + 2 * 3, low byte first.
+  EXPECT_EQ(Bytes(held.eepromFactory.begin(), held.eepromFactory.begin() + 4), (Bytes{0x03, 0x51, 0x0D, 0x51}));
+  line_.reset();
+  first.Stop();
+
+  SimOptions again = Options();
+  again.eepromDir = dir_ / "first";
+  SimModule& second = Start(again);
+  EXPECT_EQ(second.Snapshot().eepromFactory, held.eepromFactory);
+  EXPECT_EQ(second.Snapshot().eepromAllData, held.eepromAllData);
+}
+
 TEST_F(DumpAndTrace, TraceLogsBothDirectionsWithTheRate) {
   SimOptions o = Options();
   o.trace = true;

@@ -40,6 +40,10 @@ class LinkUi {
   virtual void ShowError(const std::string& text) = 0;
   // An error box with a single Yes button (the module message).
   virtual void ShowModuleError(const std::string& text) = 0;
+  // A remark that needs no answer and is in the log already (an adapter that
+  // slows the update): kv9flash repeats it on stderr; a window shows only
+  // its log.
+  virtual void ShowNote(const std::string& /*text*/) {}
 
   // --- discovery ---
   // Shows the port-open dialog modally. The re-write settings dialog it

@@ -315,13 +315,13 @@ class PosixComDevice final : public ComDevice {
 }  // namespace
 
 std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
-  return posix::OpenComDevice(portName, posix::KernelSerialFlags(), posix::kUsbSerialDevices);
+  return posix::OpenComDevice(portName, posix::KernelSerialFlags(), posix::AdapterSysfs{});
 }
 
 namespace posix {
 
 std::unique_ptr<ComDevice> OpenComDevice(const std::string& portName, SerialFlagsIo& flagsIo,
-                                         const std::string& usbSerialDevices) {
+                                         const AdapterSysfs& sysfs) {
   const std::string path = PortDevicePath(portName);
   if (path.empty()) throw MakeComError(CError_OpenFailed, ENOENT);
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -359,7 +359,8 @@ std::unique_ptr<ComDevice> OpenComDevice(const std::string& portName, SerialFlag
   auto lowLatency = std::make_unique<LowLatencyMode>(fd.Get(), flagsIo);
   AdapterLatency latency;
   latency.lowLatency = lowLatency->InForce();
-  latency.timerMs = ReadLatencyTimer(usbSerialDevices, TtyNameOf(major(st.st_rdev), minor(st.st_rdev))).value_or(-1);
+  const std::string tty = TtyNameOf(sysfs.devChar, major(st.st_rdev), minor(st.st_rdev));
+  latency.timerMs = ReadLatencyTimer(sysfs.usbSerialDevices, tty).value_or(-1);
   exclusive.release();
   const int stopFd = stop.Release();
   auto device = std::make_unique<PosixComDevice>(fd.Release(), stopFd, std::move(lowLatency), latency);

@@ -63,10 +63,10 @@ std::optional<int> ReadLatencyTimer(const std::string& usbSerialDevices, const s
   return ms;
 }
 
-std::string TtyNameOf(unsigned major, unsigned minor) {
+std::string TtyNameOf(const std::string& devChar, unsigned major, unsigned minor) {
   std::error_code ec;
   const auto device = std::filesystem::canonical(
-      "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(minor), ec);
+      std::filesystem::path(devChar) / (std::to_string(major) + ":" + std::to_string(minor)), ec);
   return ec ? std::string() : device.filename().string();
 }
 

@@ -50,15 +50,19 @@ class LowLatencyMode {
   std::optional<int> before_;  // the flags before the request, when it changed them
 };
 
-// The adapter's latency timer in ms, from
-// <usbSerialDevices>/<tty>/latency_timer (FTDI and a few others); none where
-// the file is missing or unreadable. With low latency in force the FTDI
-// driver reports 1 there.
+// Where sysfs tells about adapters; tests point these at folders of their own.
+struct AdapterSysfs {
+  std::string devChar = "/sys/dev/char";  // <major>:<minor> -> the device's folder
+  std::string usbSerialDevices = "/sys/bus/usb-serial/devices";  // <tty>/latency_timer
+};
+
+// The adapter's latency timer in ms, from <usbSerialDevices>/<tty>/latency_timer
+// (FTDI and a few others); none where the file is missing or unreadable.
+// With low latency in force the FTDI driver reports 1 there.
 std::optional<int> ReadLatencyTimer(const std::string& usbSerialDevices, const std::string& tty);
-constexpr const char* kUsbSerialDevices = "/sys/bus/usb-serial/devices";
 
 // The kernel's name of a character device ("ttyUSB0"), from
-// /sys/dev/char/<major>:<minor>; "" when the system does not tell.
-std::string TtyNameOf(unsigned major, unsigned minor);
+// <devChar>/<major>:<minor>; "" when the system does not tell (a pty).
+std::string TtyNameOf(const std::string& devChar, unsigned major, unsigned minor);
 
 }  // namespace kv9::posix

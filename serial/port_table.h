@@ -47,7 +47,7 @@ struct PortTableSources {
   std::string devDir = "/dev";
   std::string sysClassTty = "/sys/class/tty";
   std::string portDir;  // KV9_PORT_DIR; empty for none
-  std::string usbSerialDevices = "/sys/bus/usb-serial/devices";  // <tty>/latency_timer
+  std::string usbSerialDevices = "/sys/bus/usb-serial/devices";  // <tty>/latency_timer (Linux)
   // The machine's folders and KV9_PORT_DIR, unless a test replaced them.
   static PortTableSources FromEnvironment();
 };

@@ -48,7 +48,10 @@ bool ReadSerialComm(std::vector<PortEntry>& entries) {
     // The tool carries ports as numbers, so only "COM<n>" names can be
     // reached; anything else a driver registers is left out.
     if (!ComPortNumber(name)) continue;
-    PortEntry entry{name, "\\\\.\\" + name, Narrow(valueName, nameLength)};
+    PortEntry entry;
+    entry.name = name;
+    entry.device = "\\\\.\\" + name;
+    entry.description = Narrow(valueName, nameLength);
     entry.latencyTimerMs = FtdiLatencyTimer(name).value_or(-1);
     entries.push_back(std::move(entry));
   }

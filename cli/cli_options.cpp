@@ -52,7 +52,8 @@ std::string CommandsText() {
          "                       connected to one of the --port ports, once; a live table on a\n"
          "                       terminal, else one line per event; exit 0 when every module\n"
          "                       of the shift was updated, 1 when any failed\n"
-         "  ports                list the ports: name, device path, description, stable names\n"
+         "  ports                list the ports: name, device path, description, stable names,\n"
+         "                       the adapter's latency timer where the driver tells\n"
          "  info                 what the image holds, without touching a port\n";
 }
 

@@ -38,6 +38,9 @@ int ListPorts() {
     std::string line = entry.name + "\t" + entry.device + "\t" + entry.description;
     // The names that stay with the socket or the adapter, for pinning a slot.
     for (const std::string& stable : entry.stableNames) line += "\t" + stable;
+    // An adapter that holds replies back (16 ms by default) slows every
+    // update; the tool lowers it while it holds the port where the driver lets it.
+    if (entry.latencyTimerMs >= 0) line += "\tlatency timer " + std::to_string(entry.latencyTimerMs) + " ms";
     std::printf("%s\n", line.c_str());
   }
   return kExitOk;

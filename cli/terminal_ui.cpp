@@ -49,6 +49,7 @@ void TerminalUi::ShowMessage(const std::string& text) {
 }
 void TerminalUi::ShowError(const std::string& text) { console_->Message("error: " + text); }
 void TerminalUi::ShowModuleError(const std::string& text) { console_->Message("error: " + text); }
+void TerminalUi::ShowNote(const std::string& text) { console_->Message("note: " + text); }
 
 PortOpenDialogResult TerminalUi::RunPortOpenDialog(const PortOpenDialogRequest& request,
                                                    std::int32_t& reWriteMode) {

@@ -43,6 +43,8 @@ class TerminalUi : public LinkUi {
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void ShowModuleError(const std::string& text) override;
+  // "note: ...", on stderr.
+  void ShowNote(const std::string& text) override;
   PortOpenDialogResult RunPortOpenDialog(const PortOpenDialogRequest& request,
                                          std::int32_t& reWriteMode) override;
   void ShowSearchProgress(const std::string& caption, const std::string& banner) override;

@@ -163,6 +163,7 @@ int TFlashWrRXCont::OpenPort(std::uint8_t port) {
     }
     return 0;
   }
+  NoteAdapterLatency();
   return CommX1.Connected() ? 1 : 0;
 }
 

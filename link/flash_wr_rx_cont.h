@@ -10,6 +10,7 @@
 // happens inside the reply wait.
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -273,6 +274,13 @@ class TFlashWrRXCont final : public LineLink {
   bool stopsHeld_ = false;
   // Re-write mode was chosen with no port to open: discovery ends without a module.
   bool noPortChosen_ = false;
+
+  // After an opening: the debug line naming the adapter's latency timer,
+  // and the advice where it is too slow and the tool cannot lower it, each
+  // once per port (link/adapter_note.cpp).
+  void NoteAdapterLatency();
+  std::set<std::string> latencyLogged_;
+  std::set<std::string> latencyAdvised_;
 };
 
 }  // namespace kv9

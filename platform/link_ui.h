@@ -46,6 +46,10 @@ class LinkUi {
     (void)text;
     return false;
   }
+  // A remark that needs no answer and is in the log already (an adapter that
+  // slows the update): kv9flash repeats it on stderr; a window shows only
+  // its log.
+  virtual void ShowNote(const std::string& /*text*/) {}
 
   // --- discovery ---
   // Shows the port-open dialog modally. The re-write settings dialog it

@@ -4,7 +4,8 @@
 #  2. runs the Windows test suites under Wine, in a private prefix;
 #  3. starts the Linux kv9sim on a pty, makes it the Wine port COM7, runs the
 #     Win32 port's own suite on it, and runs kv9flash.exe against it (version, update, an S-record update, a refused
-#     programming frame, two ports at once), checking that the log lines and exit codes are those
+#     programming frame, two ports at once, an FTDI adapter's latency advice), checking that the
+#     log lines and exit codes are those
 #     of the Linux kv9flash against the same module, that the port is listed
 #     from the registry, and that the simulated flash holds exactly the image;
 #  4. drives the window kv9update.exe by keys on Xvfb against kv9sim as COM1
@@ -260,6 +261,31 @@ run_several() {
 }
 run_several
 stop_sim
+
+# COM7 as an FTDI adapter with the driver's default latency timer, the
+# module behind a 16 ms adapter: the port list shows the timer, and the
+# update succeeds with the advice once in the log and once on stderr.
+ftdi_key='HKLM\SYSTEM\CurrentControlSet\Enum\FTDIBUS\VID_0403+PID_6001+KV9TEST7A\0000\Device Parameters'
+wine reg add "$ftdi_key" /v PortName /t REG_SZ /d "COM$com" /f >/dev/null
+wine reg add "$ftdi_key" /v LatencyTimer /t REG_DWORD /d 16 /f >/dev/null
+start_sim ftdi.win --adapter-latency 16
+wine "$out/cli/kv9flash.exe" ports 2>/dev/null | tr -d '\r' >"$work/ftdi.ports.txt"
+rc=0; wine "$out/cli/kv9flash.exe" --port "COM$com" update >"$work/ftdi.win.raw" 2>"$work/ftdi.win.rawerr" || rc=$?
+stop_sim
+wine reg delete "${ftdi_key%\\0000*}" /f >/dev/null
+tr -d '\r' <"$work/ftdi.win.raw" >"$work/ftdi.win.out"
+tr -d '\r' <"$work/ftdi.win.rawerr" >"$work/ftdi.win.err"
+bad=0
+grep -q "^COM$com	.*	latency timer 16 ms$" "$work/ftdi.ports.txt" || { echo "  ftdi: no latency timer in the port list"; bad=1; }
+[ "$rc" = 0 ] || { echo "  ftdi: kv9flash.exe exited $rc"; bad=1; }
+[ "$(grep -cx "COM$com : USBシリアル変換器(FTDI)の待ち時間(Latency Timer)が16msです。" "$work/ftdi.win.out")" = 1 ] &&
+  [ "$(grep -cx "  このままではアップデートが約9.3秒長くかかります。" "$work/ftdi.win.out")" = 1 ] &&
+  [ "$(grep -cx "  \[Port Settings\]→\[Advanced...\]の\[Latency Timer (msec)\]を1にしてください。" "$work/ftdi.win.out")" = 1 ] ||
+  { echo "  ftdi: the advice is not once in the log"; bad=1; }
+[ "$(grep -c "^note: COM$com: the FTDI adapter's latency timer is 16 ms" "$work/ftdi.win.err")" = 1 ] ||
+  { echo "  ftdi: the note is not once on stderr"; bad=1; }
+if [ $bad -ne 0 ]; then cat "$work/ftdi.win.out" "$work/ftdi.win.err"; exit 1; fi
+echo "  ftdi: exit 0, the latency timer listed, the advice once in the log and once on stderr"
 wineserver -k 2>/dev/null || true
 
 step "the window kv9update.exe and the setup program"

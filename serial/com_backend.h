@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/adapter_latency.h"
 #include "serial/com_types.h"
 
 namespace kv9 {
@@ -62,6 +63,8 @@ class ComDevice {
   virtual int Read(std::uint8_t* bytes, int count) = 0;
   // Bytes taken by Read since the device was opened (any thread may ask).
   virtual std::uint64_t BytesRead() const = 0;
+  // The adapter's latency timer and low-latency mode as found at opening.
+  virtual AdapterLatency Latency() const { return {}; }
   // Bytes waiting in the driver's input queue. Raises code 10.
   virtual int InputCount() = 0;
   // Line errors counted since the last call, where the driver counts them.

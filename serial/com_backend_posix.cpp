@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -16,6 +17,7 @@
 #include <thread>
 
 #include "serial/com_backend.h"
+#include "serial/com_backend_posix.h"
 #include "serial/com_error.h"
 #include "serial/device_holders_posix.h"
 #include "serial/output_drain.h"
@@ -65,8 +67,12 @@ std::uint64_t SteadyMs() {
 
 class PosixComDevice final : public ComDevice {
  public:
-  PosixComDevice(int fd, int stopFd) : fd_(fd), stopFd_(stopFd) {}
+  PosixComDevice(int fd, int stopFd, std::unique_ptr<posix::LowLatencyMode> lowLatency,
+                 AdapterLatency latency)
+      : fd_(fd), stopFd_(stopFd), lowLatency_(std::move(lowLatency)), latency_(latency) {}
   ~PosixComDevice() override {
+    // The driver's earlier flags go back while the descriptor is still ours.
+    lowLatency_.reset();
     // Bytes that arrived but were never read must not greet the next opener
     // (a pty keeps them across close and reopen).
     ::tcflush(fd_, TCIOFLUSH);
@@ -162,6 +168,8 @@ class PosixComDevice final : public ComDevice {
   }
 
   std::uint64_t BytesRead() const override { return bytesRead_.load(); }
+
+  AdapterLatency Latency() const override { return latency_; }
 
   int InputCount() override {
     int n = 0;
@@ -292,6 +300,8 @@ class PosixComDevice final : public ComDevice {
 
   int fd_;
   int stopFd_;
+  std::unique_ptr<posix::LowLatencyMode> lowLatency_;
+  AdapterLatency latency_;
   std::atomic<std::uint32_t> rate_{9600};
   std::atomic<bool> ctsFlow_{false};
   std::atomic<std::uint64_t> bytesRead_{0};
@@ -305,6 +315,13 @@ class PosixComDevice final : public ComDevice {
 }  // namespace
 
 std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
+  return posix::OpenComDevice(portName, posix::KernelSerialFlags(), posix::AdapterSysfs{});
+}
+
+namespace posix {
+
+std::unique_ptr<ComDevice> OpenComDevice(const std::string& portName, SerialFlagsIo& flagsIo,
+                                         const AdapterSysfs& sysfs) {
   const std::string path = PortDevicePath(portName);
   if (path.empty()) throw MakeComError(CError_OpenFailed, ENOENT);
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -337,9 +354,16 @@ std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
   posix::RawLine raw;
   if (int err = posix::ApplyRawLine(fd.Get(), raw)) throw MakeComError(CError_OpenFailed, err);
   ::tcflush(fd.Get(), TCIFLUSH);
+  // Short replies then reach the tool without waiting for a USB adapter's
+  // latency timer; the timer the adapter now runs is what the log names.
+  auto lowLatency = std::make_unique<LowLatencyMode>(fd.Get(), flagsIo);
+  AdapterLatency latency;
+  latency.lowLatency = lowLatency->InForce();
+  const std::string tty = TtyNameOf(sysfs.devChar, major(st.st_rdev), minor(st.st_rdev));
+  latency.timerMs = ReadLatencyTimer(sysfs.usbSerialDevices, tty).value_or(-1);
   exclusive.release();
   const int stopFd = stop.Release();
-  auto device = std::make_unique<PosixComDevice>(fd.Release(), stopFd);
+  auto device = std::make_unique<PosixComDevice>(fd.Release(), stopFd, std::move(lowLatency), latency);
   // The driver's error counters run since boot: take their values now, so the
   // first batch's line errors (garbage at a wrong rate) count against this
   // opening rather than becoming the baseline.
@@ -347,4 +371,5 @@ std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
   return device;
 }
 
+}  // namespace posix
 }  // namespace kv9

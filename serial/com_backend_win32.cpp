@@ -21,6 +21,7 @@
 #include <cwctype>
 #include <string>
 
+#include "serial/adapter_latency_win32.h"
 #include "serial/com_backend.h"
 #include "platform/system_text_win32.h"
 #include "serial/com_error.h"
@@ -113,7 +114,8 @@ HANDLE ClaimPortName(const std::string& portName) {
 
 class Win32ComDevice final : public ComDevice {
  public:
-  Win32ComDevice(HANDLE h, HANDLE claim) : h_(h), claim_(claim) {}
+  Win32ComDevice(HANDLE h, HANDLE claim, AdapterLatency latency)
+      : h_(h), claim_(claim), latency_(latency) {}
   ~Win32ComDevice() override {
     // Bytes that arrived but were never read must not greet the next opener.
     ::PurgeComm(h_.get(), PURGE_RXABORT | PURGE_TXABORT | PURGE_RXCLEAR | PURGE_TXCLEAR);
@@ -254,6 +256,8 @@ class Win32ComDevice final : public ComDevice {
   }
 
   std::uint64_t BytesRead() const override { return bytesRead_.load(); }
+
+  AdapterLatency Latency() const override { return latency_; }
 
   int InputCount() override {
     COMSTAT st{};
@@ -413,6 +417,7 @@ class Win32ComDevice final : public ComDevice {
 
   Handle h_;
   Handle claim_;                             // the port name's mutex, see ClaimPortName
+  AdapterLatency latency_;
   Handle stop_{NewManualResetEvent()};       // set once by RequestStop
   Handle waitEvent_{NewManualResetEvent()};  // completion of the event thread's wait
   Handle ioEvent_{NewManualResetEvent()};  // completion of a read or write (user-interface thread)
@@ -443,7 +448,14 @@ std::unique_ptr<ComDevice> ComDevice::Open(const std::string& portName) {
     ::CloseHandle(h);
     throw ComError(CError_OpenFailed, err);
   }
-  auto device = std::make_unique<Win32ComDevice>(h, claim);
+  // The FTDI driver's latency timer cannot be lowered from here; the log
+  // tells the person when it slows the update.
+  AdapterLatency latency;
+  if (const auto timer = FtdiLatencyTimer(portName)) {
+    latency.ftdi = true;
+    latency.timerMs = *timer;
+  }
+  auto device = std::make_unique<Win32ComDevice>(h, claim, latency);
   if (!device->Ready()) throw ComError(CError_OpenFailed, ::GetLastError());
   // The next opening starts with empty queues and no stale error flags.
   device->Purge(true, true);

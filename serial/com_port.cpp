@@ -171,6 +171,8 @@ TComErrors TCustomComPort::LastErrors() {
   return device_ ? device_->TakeErrors(parity_.Check) : TComErrors{};
 }
 
+AdapterLatency TCustomComPort::Latency() const { return device_ ? device_->Latency() : AdapterLatency{}; }
+
 void TCustomComPort::SetPort(const std::string& name) {
   if (name == port_) return;
   const bool wasOpen = Connected();

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "serial/adapter_latency.h"
 #include "serial/com_error.h"
 #include "serial/com_types.h"
 
@@ -116,6 +117,9 @@ class TCustomComPort {
   void SetRTS(bool on);
   // Reads and clears the device's line-error flags.
   TComErrors LastErrors();
+  // The open device's adapter latency (see adapter_latency.h); nothing
+  // known while closed.
+  AdapterLatency Latency() const;
 
   const std::string& Port() const { return port_; }
   // An open port is closed and opened on the new name; an equal name changes nothing.

@@ -36,6 +36,10 @@ struct PortEntry {
   // The names udev keeps for the device whatever order adapters were
   // plugged in (/dev/serial/by-path/..., /dev/serial/by-id/...), sorted.
   std::vector<std::string> stableNames;
+  // The USB adapter's latency timer in ms where the driver tells (an FTDI
+  // adapter: 16 unless set lower), -1 otherwise. Read while nobody holds
+  // the port: the tool's low-latency request is not in it.
+  int latencyTimerMs = -1;
 };
 
 // Where the table is read from; tests point these at folders of their own.
@@ -43,6 +47,7 @@ struct PortTableSources {
   std::string devDir = "/dev";
   std::string sysClassTty = "/sys/class/tty";
   std::string portDir;  // KV9_PORT_DIR; empty for none
+  std::string usbSerialDevices = "/sys/bus/usb-serial/devices";  // <tty>/latency_timer (Linux)
   // The machine's folders and KV9_PORT_DIR, unless a test replaced them.
   static PortTableSources FromEnvironment();
 };

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 
+#include "serial/low_latency_posix.h"
 #include "serial/port_table.h"
 
 namespace kv9 {
@@ -139,8 +140,12 @@ std::vector<PortEntry> ReadPortTable(const PortTableSources& src) {
   std::vector<PortEntry> table;
   for (auto& [number, entry] : byNumber) {
     std::error_code cec;
-    const auto names = stable.find(fs::canonical(entry.device, cec).string());
-    if (!cec && names != stable.end()) entry.stableNames = names->second;
+    const fs::path device = fs::canonical(entry.device, cec);
+    if (!cec) {
+      const auto names = stable.find(device.string());
+      if (names != stable.end()) entry.stableNames = names->second;
+      entry.latencyTimerMs = posix::ReadLatencyTimer(src.usbSerialDevices, device.filename().string()).value_or(-1);
+    }
     table.push_back(std::move(entry));
   }
   SortPortTable(table);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "serial/adapter_latency_win32.h"
 #include "serial/port_table.h"
 
 namespace kv9 {
@@ -47,7 +48,12 @@ bool ReadSerialComm(std::vector<PortEntry>& entries) {
     // The tool carries ports as numbers, so only "COM<n>" names can be
     // reached; anything else a driver registers is left out.
     if (!ComPortNumber(name)) continue;
-    entries.push_back({name, "\\\\.\\" + name, Narrow(valueName, nameLength)});
+    PortEntry entry;
+    entry.name = name;
+    entry.device = "\\\\.\\" + name;
+    entry.description = Narrow(valueName, nameLength);
+    entry.latencyTimerMs = FtdiLatencyTimer(name).value_or(-1);
+    entries.push_back(std::move(entry));
   }
   ::RegCloseKey(key);
   return true;

@@ -106,6 +106,13 @@ const char* UsageText() {
          "  --pace                every byte takes 10 bit times at the current rate\n"
          "  --match-rates LIST    rates the boot program matches at (default 9600,19200)\n"
          "  --trace               log every frame with its rate to stderr\n"
+         "  --adapter-latency MS  the tool's end is a USB adapter with this latency timer (1..255):\n"
+         "                        the module's bytes reach the tool when 62 are waiting or MS ms\n"
+         "                        have passed since the first of them\n"
+         "  --low-latency-on-open\n"
+         "                        the adapter takes the tool's low-latency request: 1 ms while\n"
+         "                        the tool holds the port (a pty cannot carry the request);\n"
+         "                        without --adapter-latency the adapter's timer is 16 ms\n"
          "  --dump DIR            at exit write flash, EEPROM images and summary.json to DIR\n"
          "  --module-id N         this module's own calibration words in its EEPROM (0..255, default 0)\n"
          "  --eeprom DIR          start with the EEPROM a dump in DIR holds (a module switched off and on)\n"
@@ -227,6 +234,14 @@ std::optional<std::string> StoreAway(const std::string& v, SimOptions& o) {
   return std::nullopt;
 }
 
+std::optional<std::string> StoreAdapterLatency(const std::string& v, SimOptions& o) {
+  unsigned ms = 0;
+  // The FTDI driver takes 1..255 ms.
+  if (!ParseNumber(v, &ms) || ms == 0 || ms > 255) return "--adapter-latency takes 1..255 ms";
+  o.adapterLatency = std::chrono::milliseconds(ms);
+  return std::nullopt;
+}
+
 std::optional<std::string> StoreRates(const std::string& v, std::vector<std::uint32_t>* rates) {
   if (!ParseRates(v, rates)) return "bad rate list: " + v;
   return std::nullopt;
@@ -280,6 +295,7 @@ const ValueOption kValueOptions[] = {
      [](const std::string& v, SimOptions& o) { return StoreRates(v, &o.faults.answerRates); }},
     {"--swap-every", StoreSwapEvery},
     {"--away-ms", StoreAway},
+    {"--adapter-latency", StoreAdapterLatency},
 };
 
 // The switches without a value; true when `a` was one of them.
@@ -287,6 +303,7 @@ bool TakeSwitch(const std::string& a, SimOptions& o) {
   if (a == "--pace") o.pace = true;
   else if (a == "--trace") o.trace = true;
   else if (a == "--bad-crc") o.faults.badLoaderCrc = true;
+  else if (a == "--low-latency-on-open") o.lowLatencyOnOpen = true;
   else return false;
   return true;
 }
@@ -317,6 +334,8 @@ ParseOutcome ParseCommandLine(const std::vector<std::string>& args, const std::s
     if (!option) return fail("unknown option: " + a);
     if (auto refused = option->store(args[++i], o)) return fail(*refused);
   }
+  // The request needs an adapter to take it: one with the FTDI default timer.
+  if (o.lowLatencyOnOpen && o.adapterLatency.count() == 0) o.adapterLatency = std::chrono::milliseconds(16);
   if (o.portDir.empty()) return fail("no port directory: set KV9_PORT_DIR or give --port-dir");
   *options = std::move(o);
   return ParseOutcome::Run;

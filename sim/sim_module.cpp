@@ -214,6 +214,7 @@ std::optional<Clock::time_point> SimModule::NextWake(Clock::time_point now) cons
     if (!core_->Context().out.empty()) consider(now);  // a reply waits to be queued
   }
   if (!input_.empty()) consider(input_.front().due);
+  if (auto due = adapter_.NextDue()) consider(*due);
   if (!outbox_.empty() && options_.pace) {
     // The first byte after a pause goes out on time; while a stream runs,
     // writes are spaced by the granularity.
@@ -272,7 +273,10 @@ void SimModule::CollectOutput(Clock::time_point now) {
 }
 
 void SimModule::WriteDue(Clock::time_point now) {
-  if (outbox_.empty()) return;
+  if (outbox_.empty()) {
+    PassAdapter(now);
+    return;
+  }
   std::uint32_t toolRate = 0;
   const bool haveRate = master_->ToolRate(&toolRate);
   unsigned lost = 0;
@@ -291,10 +295,15 @@ void SimModule::WriteDue(Clock::time_point now) {
       ++lost;
       continue;
     }
-    writeBuf_.push_back(o.byte);
+    if (options_.adapterLatency.count() > 0) {
+      adapter_.Push(o.byte, options_.pace ? txLineFree_ : now);
+    } else {
+      writeBuf_.push_back(o.byte);
+    }
     wrote = true;
   }
   if (wrote) lastPacedWrite_ = now;
+  PassAdapter(now);
   if (lost) {
     std::lock_guard lock(mutex_);
     bytesLost_ += lost;
@@ -303,6 +312,22 @@ void SimModule::WriteDue(Clock::time_point now) {
             (slaveOpen_ ? "at " + std::to_string(toolRate) : std::string("closed")));
     }
   }
+  FlushWriteBuffer();
+}
+
+void SimModule::PassAdapter(Clock::time_point now) {
+  if (adapter_.Empty()) return;
+  adapter_.SetLatency(options_.lowLatencyOnOpen && slaveOpen_ ? std::chrono::milliseconds(1)
+                                                              : options_.adapterLatency);
+  const std::vector<std::uint8_t> due = adapter_.TakeDue(now);
+  if (due.empty()) return;
+  if (!slaveOpen_) {
+    // The tool closed its port while the adapter held them.
+    std::lock_guard lock(mutex_);
+    bytesLost_ += static_cast<unsigned>(due.size());
+    return;
+  }
+  writeBuf_.insert(writeBuf_.end(), due.begin(), due.end());
   FlushWriteBuffer();
 }
 
@@ -328,6 +353,7 @@ void SimModule::Unplug() {
   outbox_.clear();
   writeBuf_.clear();
   input_.clear();
+  adapter_.Clear();
   master_->Close();
   link_->Remove();
   slaveOpen_ = false;

@@ -25,6 +25,7 @@
 #include "module_core.h"
 #include "pty_port.h"
 #include "sim_options.h"
+#include "usb_adapter.h"
 #include "wire/unique_fd.h"
 
 namespace kv9::sim {
@@ -102,6 +103,7 @@ class SimModule {
   void DeliverDueInput(Clock::time_point now);
   void CollectOutput(Clock::time_point now);
   void WriteDue(Clock::time_point now);
+  void PassAdapter(Clock::time_point now);
   void FlushWriteBuffer();
   void Unplug();
   std::optional<Clock::time_point> NextWake(Clock::time_point now) const;
@@ -134,6 +136,7 @@ class SimModule {
   Clock::time_point txLineFree_{};
   Clock::time_point lastPacedWrite_{};
   std::vector<std::uint8_t> writeBuf_;  // accepted for the line, waiting for room in the pty
+  UsbAdapterFifo adapter_;              // the tool's USB adapter, when one is simulated
 };
 
 }  // namespace kv9::sim

@@ -64,6 +64,14 @@ struct SimOptions {
   StartIn startIn = StartIn::Firmware;
   bool pace = false;   // every byte takes 10 bit times at the current rate
   bool trace = false;  // log every frame with its rate to stderr
+  // The tool's end is a USB serial adapter with this latency timer (0: a
+  // plain line): the module's bytes reach the tool only when 62 are waiting
+  // or the timer ran since the first of them (usb_adapter.h).
+  std::chrono::milliseconds adapterLatency{0};
+  // The adapter's driver takes the tool's low-latency request: while the
+  // tool holds the port the timer is 1 ms. A pty cannot carry the request
+  // itself, so this stands for a tool that asks for it.
+  bool lowLatencyOnOpen = false;
   // Rates the boot program's bit-rate matching measures 0x00 bytes at; the
   // first 0x00 answer fixes the rate until a new one is acknowledged.
   std::vector<std::uint32_t> matchRates{9600, 19200};

@@ -54,7 +54,11 @@ class Kv9flashTest : public ::testing::Test {
 };
 
 TEST_F(Kv9flashTest, UpdateWithoutFactoryRestorePrintsTheForcedLinesAndProgramsTheImage) {
-  test::TracedSim sim(folder_, 3);
+  // Through a USB adapter with the FTDI default timer (kv9sim
+  // --adapter-latency 16): every reply held back, the same update and lines.
+  sim::SimOptions options;
+  options.adapterLatency = std::chrono::milliseconds(16);
+  test::TracedSim sim(folder_, 3, options);
   const auto r = Kv9flash({"--port", "COM3", "--no-init"});
   ASSERT_FALSE(r.timedOut);
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -324,6 +328,7 @@ TEST_F(Kv9flashTest, PortsListsNameDeviceAndDescription) {
   const auto r = Kv9flash({"ports"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("COM3\t" + folder_.Path() + "/COM3\t"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("latency"), std::string::npos) << r.out;  // a pty has no latency timer
 }
 
 TEST_F(Kv9flashTest, VersionReadsTheModulesRomVersion) {

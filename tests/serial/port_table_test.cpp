@@ -69,6 +69,8 @@ class SerialPortTableFake : public ::testing::Test {
     fs::create_directories(sys() / "devices" / "usb1" / "1-1" / "1-1:1.0" / "ttyUSB0");
     fs::create_directories(sys() / "ttyUSB0");
     fs::create_symlink("../devices/usb1/1-1/1-1:1.0/ttyUSB0", sys() / "ttyUSB0" / "device");
+    // An FTDI adapter tells its latency timer.
+    WriteFile(sys() / "bus" / "usb-serial" / "devices" / "ttyUSB0" / "latency_timer", "16\n");
     fs::create_directories(ports());
   }
 
@@ -76,6 +78,7 @@ class SerialPortTableFake : public ::testing::Test {
     PortTableSources src;
     src.devDir = dev().string();
     src.sysClassTty = sys().string();
+    src.usbSerialDevices = (sys() / "bus" / "usb-serial" / "devices").string();
     if (withPorts) src.portDir = ports().string();
     return src;
   }
@@ -98,6 +101,10 @@ TEST_F(SerialPortTableFake, AutomaticEntriesOnlyForRealUartsAndUsbAdapters) {
   EXPECT_EQ(table[1].description, "FT232R USB UART");
   EXPECT_EQ(table[2].device, (dev() / "ttyACM1").string());
   EXPECT_EQ(table[2].description, "");
+  // Only the adapter that tells has a latency timer.
+  EXPECT_EQ(table[0].latencyTimerMs, -1);
+  EXPECT_EQ(table[1].latencyTimerMs, 16);
+  EXPECT_EQ(table[2].latencyTimerMs, -1);
 }
 
 TEST_F(SerialPortTableFake, ExplicitEntriesJoinAndReplaceAutomaticOnes) {
@@ -126,6 +133,7 @@ TEST_F(SerialPortTableFake, ExplicitEntriesJoinAndReplaceAutomaticOnes) {
   const std::vector<std::string> stable{(dev() / "serial" / "by-path" / "pci-0000:00:14.0-usb-0:1:1.0-port0").string()};
   EXPECT_EQ(table[3].stableNames, stable);
   EXPECT_EQ(table[4].stableNames, stable);
+  EXPECT_EQ(table[4].latencyTimerMs, 16);  // pinned by its socket, still the FTDI adapter
   EXPECT_EQ(table[5].device, (ports() / "cOm66").string());
   EXPECT_EQ(table[5].description, (dev() / "pts80").string());
 

@@ -30,6 +30,13 @@ struct CliOptions {
   std::string logDir;    // run records go here when set
   std::string reportFile;   // the run's outcome as JSON goes here when set
   std::string restoreFrom;  // restore: the EEPROM backup file to write back
+  std::string mqttUrl;           // the broker the reports go to (--mqtt), "" none
+  std::string stationName;       // NAME in kv9/NAME/... and the report's "station"; "" the host name
+  std::string mqttUser;          // "" none
+  std::string mqttPasswordFile;  // "" none: the password then comes from KV9_MQTT_PASSWORD
+  // Not an option: the station name a station's slot puts into each run's
+  // report ("" outside a station).
+  std::string reportStation;
   bool help = false;
 };
 

@@ -7,6 +7,8 @@
 #include "cli/run_report.h"
 #include "cli/signals.h"
 #include "cli/terminal_ui.h"
+#include "fleet/clock_text.h"
+#include "fleet/report_identity.h"
 #include "link/eeprom_restore.h"
 #include "link/firmware_update.h"
 #include "link/flash_wr_rx_cont.h"
@@ -32,9 +34,11 @@ struct ModuleRun {
   TFlashWrRXCont cont;
   RunFacts facts;
   bool updateRan = false;  // the sequence ran: the summary tells how it went
+  fleet::ReportIdentity identity;  // the report's schema-2 members
 
   ModuleRun(const CliOptions& o, Console& c, const TProgSettings& settings)
-      : options(o), console(c), pane(&c, o), ui(o, &c), cont(&ui, &pane, settings) {
+      : options(o), console(c), pane(&c, o), ui(o, &c), cont(&ui, &pane, settings),
+        identity(fleet::StartIdentity(o.reportStation)) {
     facts.port = o.port;
     cont.DebugLog = o.debug;
     cont.TxLog = o.txLog;
@@ -72,6 +76,8 @@ int LoadImage(ModuleRun& run) {
     return run.Refuse(problem);
   }
   run.ui.SetAreaStart(run.cont.RomStart);
+  // Hook: the image's identity for the report, once it is the one to program.
+  run.identity.image = fleet::IdentifyImage(run.cont.Image, file);
   return kExitOk;
 }
 
@@ -148,6 +154,10 @@ void CloseRun(ModuleRun& run, int status) {
     run.console.Message("continue with: " + run.facts.continueWith);
   }
   run.facts.exitStatus = stopSignal && status == kExitFailed ? 128 + stopSignal : status;
+  // Hook: the report's schema-2 members, now that the run has ended.
+  run.identity.end = fleet::IsoTimeNow();
+  if (run.identity.image.source.empty()) run.identity.image.source = fleet::ImageSource(run.options.imageFile);
+  run.facts.identityMembers = fleet::IdentityMembers(run.identity);
 }
 
 }  // namespace

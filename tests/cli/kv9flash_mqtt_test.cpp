@@ -144,7 +144,9 @@ TEST_F(Kv9flashMqttTest, StationStartedWhileTheBrokerIsDownDeliversEveryReportOn
   broker.Stop();
 
   const fs::path dump3 = out_.Path() / "dump3", dump4 = out_.Path() / "dump4";
-  SpawnedChild com3(KV9SIM_PATH, {"--com", "3", "--dump", dump3.string(), "--away-ms", "300"});
+  // Away longer than the slot's pause between two presence checks, so the
+  // slot sees the swap.
+  SpawnedChild com3(KV9SIM_PATH, {"--com", "3", "--dump", dump3.string(), "--away-ms", "1500"});
   SpawnedChild com4(KV9SIM_PATH, {"--com", "4", "--dump", dump4.string()});
   ASSERT_TRUE(com3.WaitForOutput("kv9sim: ready on COM3", kWatchdogMs));
   ASSERT_TRUE(com4.WaitForOutput("kv9sim: ready on COM4", kWatchdogMs));
@@ -160,6 +162,7 @@ TEST_F(Kv9flashMqttTest, StationStartedWhileTheBrokerIsDownDeliversEveryReportOn
   EXPECT_TRUE(test::WaitUntil([this] { return Kept() == 0; }, kWatchdogMs));
   // A module changed later is reported at once.
   ::kill(com3.Pid(), SIGUSR1);
+  ASSERT_TRUE(com3.WaitForOutput("module 2 connected", kWatchdogMs));
   ASSERT_TRUE(station.WaitForOutput("#3 OK V2.00.00 in ", kWatchdogMs));
   ASSERT_TRUE(watch->WaitForOutput("kv9/bench/report ", kWatchdogMs, 3));
   ASSERT_TRUE(watch->WaitForOutput("kv9/bench/COM3/state {\"state\":\"ok\",\"seq\":3,", kWatchdogMs));
@@ -263,6 +266,58 @@ TEST_F(Kv9flashMqttTest, AnUpdateTheBrokerRefusesKeepsItsReportAndTheNextRunDeli
   EXPECT_EQ(published[0] + "\n", ReadText(first));
   EXPECT_EQ(published[1] + "\n", ReadText(second));
   EXPECT_EQ(published[0].find("\"station\":"), std::string::npos) << "a single run names no station";
+}
+
+}  // namespace
+}  // namespace kv9
+
+namespace kv9 {
+namespace {
+
+// A broker of the test's own certificate authority on a TLS listener: the
+// update trusts it only through the CA store it is given, and a broker it
+// cannot verify keeps the report in the spool.
+TEST_F(Kv9flashMqttTest, MqttsChecksTheBrokerAgainstTheCaStore) {
+  const fs::path d = out_.Path();
+  const auto openssl = [&](std::vector<std::string> args) {
+    return test::RunChild(OPENSSL_PATH, args, kWatchdogMs).exitCode;
+  };
+  ASSERT_EQ(openssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=kv9 test CA",
+                     "-keyout", (d / "ca.key").string(), "-out", (d / "ca.pem").string()}),
+            0);
+  ASSERT_EQ(openssl({"req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout",
+                     (d / "server.key").string(), "-out", (d / "server.csr").string()}),
+            0);
+  std::ofstream(d / "san.ext") << "subjectAltName=IP:127.0.0.1\n";
+  ASSERT_EQ(openssl({"x509", "-req", "-in", (d / "server.csr").string(), "-CA", (d / "ca.pem").string(), "-CAkey",
+                     (d / "ca.key").string(), "-CAcreateserial", "-days", "2", "-extfile", (d / "san.ext").string(),
+                     "-out", (d / "server.pem").string()}),
+            0);
+  const int tlsPort = test::FreeLocalPort();
+  test::MosquittoBroker broker(d / "broker", "allow_anonymous true\nlistener " + std::to_string(tlsPort) +
+                                                 " 127.0.0.1\ncafile " + (d / "ca.pem").string() + "\ncertfile " +
+                                                 (d / "server.pem").string() + "\nkeyfile " +
+                                                 (d / "server.key").string() + "\n");
+  ASSERT_TRUE(broker.Start());
+  auto watch = Watch(broker);
+  SpawnedChild sim(KV9SIM_PATH, {"--com", "6"});
+  ASSERT_TRUE(sim.WaitForOutput("kv9sim: ready on COM6", kWatchdogMs));
+  const std::string url = "mqtts://127.0.0.1:" + std::to_string(tlsPort);
+  const std::vector<std::string> args = {"--port", "COM6", "--no-init", "-q", "--mqtt", url, "--station-name", "tls"};
+  {
+    // The system's store does not know the test's authority.
+    test::ScopedEnv store("SSL_CERT_DIR", (d / "empty").string());
+    const auto r = test::RunChild(KV9FLASH_PATH, args, kWatchdogMs);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("reports are kept in " + Spool().string()), std::string::npos) << r.err;
+    EXPECT_EQ(Kept(), 1u);
+  }
+  test::ScopedEnv store("SSL_CERT_FILE", (d / "ca.pem").string());
+  const auto r = test::RunChild(KV9FLASH_PATH, args, kWatchdogMs);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Kept(), 0u);
+  EXPECT_TRUE(watch->WaitForOutput("kv9/tls/report {\"port\":\"COM6\"", kWatchdogMs, 2));
 }
 
 }  // namespace

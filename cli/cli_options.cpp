@@ -32,6 +32,18 @@ std::string CpuNames();
 // The default CPU, as the settings record starts.
 std::string DefaultCpuName() { return CpuProfileFor(kDefaultCpuCode).name; }
 
+// The broker's options, kept apart from the rest for their length.
+std::string BrokerUsageText() {
+  return "  --mqtt URL           also publish each report (and a station's slot states and status)\n"
+         "                       to the MQTT broker at mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
+         "                       (TLS, the system's CA store); reports wait in a spool folder\n"
+         "                       until the broker has taken them\n"
+         "  --station-name NAME  the name under kv9/NAME/ and in each report (default: the host name)\n"
+         "  --mqtt-user NAME     the user name for the broker\n"
+         "  --mqtt-password-file FILE  the broker password, the first line of FILE (else the\n"
+         "                       environment variable KV9_MQTT_PASSWORD; never on the command line)\n";
+}
+
 std::string UsageTextFor(const std::string& cpuNames) {
   return "usage: kv9flash [options] [update|version|ports|info|restore|station]      (update is the default)\n"
          "  update               write the firmware image into the module\n"
@@ -76,14 +88,7 @@ std::string UsageTextFor(const std::string& cpuNames) {
          "  --log-dir DIR        write a record of each run and port into DIR (default: the\n"
          "                       environment variable KV9FLASH_LOG_DIR, else none)\n"
          "  --report FILE        write the run's outcome as JSON (one object per port, a line each)\n"
-         "  --mqtt URL           also publish each report (and a station's slot states and status)\n"
-         "                       to the MQTT broker at mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
-         "                       (TLS, the system's CA store); reports wait in a spool folder\n"
-         "                       until the broker has taken them\n"
-         "  --station-name NAME  the name under kv9/NAME/ and in each report (default: the host name)\n"
-         "  --mqtt-user NAME     the user name for the broker\n"
-         "  --mqtt-password-file FILE  the broker password, the first line of FILE (else the\n"
-         "                       environment variable KV9_MQTT_PASSWORD; never on the command line)\n"
+       + BrokerUsageText() +
          "  --version            print the program's version\n"
          "  --help, -h           print this text\n"
          "stdout carries the log lines; stderr carries messages (\"error: ...\"), the progress\n"

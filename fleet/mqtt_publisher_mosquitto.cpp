@@ -81,13 +81,15 @@ int Publish(Shared& s, mosquitto* mosq, const std::string& topic, const std::str
   return rc;
 }
 
-void PublishSpooled(Shared& s, mosquitto* mosq, const std::string& name) {
-  if (s.sentThisConnection.count(name)) return;
+// False when the file is gone (another kv9flash delivered it meanwhile).
+bool PublishSpooled(Shared& s, mosquitto* mosq, const std::string& name) {
+  if (s.sentThisConnection.count(name)) return true;
   std::string json;
-  if (!s.spool.Read(name, json)) return;
+  if (!s.spool.Read(name, json)) return false;
   if (Publish(s, mosq, ReportTopic(s.settings.station), json, false, name) == MOSQ_ERR_SUCCESS) {
     s.sentThisConnection.insert(name);
   }
+  return true;
 }
 
 // What the program queued since the last pass; with the lock held.
@@ -97,7 +99,9 @@ void PublishQueued(Shared& s, mosquitto* mosq) {
     Publish(s, mosq, StateTopic(s.settings.station, port), s.states[port], true, {});
   }
   s.dirtyStates.clear();
-  for (const std::string& name : s.own) PublishSpooled(s, mosq, name);
+  if (std::erase_if(s.own, [&](const std::string& name) { return !PublishSpooled(s, mosq, name); }) > 0) {
+    s.changed.notify_all();
+  }
   while (!s.unspooled.empty()) {
     Publish(s, mosq, ReportTopic(s.settings.station), s.unspooled.front(), false, {});
     s.unspooled.pop_front();

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "boot/cpu_profile.h"
+#include "fleet/broker_address.h"
+#include "fleet/topics.h"
 #include "image/image_area.h"
 #include "link/module_rates.h"
 #include "serial/port_table.h"
@@ -29,6 +31,18 @@ std::string CpuNames();
 
 // The default CPU, as the settings record starts.
 std::string DefaultCpuName() { return CpuProfileFor(kDefaultCpuCode).name; }
+
+// The broker's options, kept apart from the rest for their length.
+std::string BrokerUsageText() {
+  return "  --mqtt URL           also publish each report (and a station's slot states and status)\n"
+         "                       to the MQTT broker at mqtt://HOST[:PORT] or mqtts://HOST[:PORT]\n"
+         "                       (TLS, the system's CA store); reports wait in a spool folder\n"
+         "                       until the broker has taken them\n"
+         "  --station-name NAME  the name under kv9/NAME/ and in each report (default: the host name)\n"
+         "  --mqtt-user NAME     the user name for the broker\n"
+         "  --mqtt-password-file FILE  the broker password, the first line of FILE (else the\n"
+         "                       environment variable KV9_MQTT_PASSWORD; never on the command line)\n";
+}
 
 // The commands part of the usage text.
 std::string CommandsText() {
@@ -91,6 +105,7 @@ std::string UsageTextFor(const std::string& cpuNames) {
          "  --log-dir DIR        write a record of each run and port into DIR (default: the\n"
          "                       environment variable KV9FLASH_LOG_DIR, else none)\n"
          "  --report FILE        write the run's outcome as JSON (one object per port, a line each)\n"
+       + BrokerUsageText() +
          "  --version            print the program's version\n"
          "  --help, -h           print this text\n"
          "stdout carries the log lines; stderr carries messages (\"error: ...\"), the progress\n"
@@ -217,6 +232,12 @@ std::string SetText(std::string& to, const char* what, const std::string& v) {
   return {};
 }
 
+std::string SetStationName(CliOptions& o, const std::string& v) {
+  if (std::string problem = fleet::StationNameProblem(v); !problem.empty()) return "--station-name: " + problem;
+  o.stationName = v;
+  return {};
+}
+
 struct ValueOption {
   const char* name;
   const char* missing;  // the error when no value follows
@@ -238,6 +259,15 @@ const ValueOption kValueOptions[] = {
        return SetText(o.rollBackFrom, "--roll-back needs a backup file", v);
      }},
     {"--port", "--port needs a port name", SetPorts},
+    {"--mqtt", "--mqtt needs mqtt://HOST[:PORT]",
+     [](CliOptions& o, const std::string& v) { return SetText(o.mqttUrl, "--mqtt needs mqtt://HOST[:PORT]", v); }},
+    {"--station-name", "--station-name needs a name", SetStationName},
+    {"--mqtt-user", "--mqtt-user needs a name",
+     [](CliOptions& o, const std::string& v) { return SetText(o.mqttUser, "--mqtt-user needs a name", v); }},
+    {"--mqtt-password-file", "--mqtt-password-file needs a file name",
+     [](CliOptions& o, const std::string& v) {
+       return SetText(o.mqttPasswordFile, "--mqtt-password-file needs a file name", v);
+     }},
     {"--speed", "--speed takes 9600, 19200, 38400 or 115200", SetSpeed},
     {"--image", "--image needs a file name",
      [](CliOptions& o, const std::string& v) {
@@ -277,6 +307,10 @@ std::string TakeArgument(const std::vector<std::string>& args, std::size_t& i, C
     if (i + 1 >= args.size()) return option.missing ? option.missing : "--cpu needs " + CpuNames();
     return option.set(o, args[++i]);
   }
+  // Other users of the machine see a command line.
+  if (a == "--mqtt-password" || a.rfind("--mqtt-password=", 0) == 0)
+    return "the broker password is not taken on the command line: use --mqtt-password-file FILE or "
+           "the environment variable KV9_MQTT_PASSWORD";
   if (!a.empty() && a[0] == '-') return "unknown option '" + a + "'";
   for (const CommandName& c : kCommands) {
     if (!commandSeen && a == c.name) {
@@ -286,6 +320,20 @@ std::string TakeArgument(const std::vector<std::string>& args, std::size_t& i, C
     }
   }
   return "unexpected argument '" + a + "'";
+}
+
+// The broker options: a usable address, and the others only with one (a
+// station's name also names its reports without a broker).
+std::string CheckBroker(const CliOptions& o) {
+  if (o.mqttUrl.empty()) {
+    if (!o.mqttUser.empty() || !o.mqttPasswordFile.empty()) return "--mqtt-user and --mqtt-password-file go with --mqtt";
+    if (!o.stationName.empty() && o.command != Command::Station) return "--station-name goes with station or --mqtt";
+    return {};
+  }
+  if (o.command == Command::Ports || o.command == Command::Info) return "--mqtt goes with a command that makes a report";
+  std::string error;
+  if (!fleet::ParseBrokerUrl(o.mqttUrl, error)) return error;
+  return {};
 }
 
 // What the options say together; "" or the error.
@@ -309,7 +357,7 @@ std::string CheckCombination(CliOptions& o) {
   // A station finds each module on its own port and updates it as found.
   if (o.command == Command::Station && (o.autoCheck || o.reWrite))
     return std::string("station cannot be used with ") + (o.autoCheck ? "--auto" : "--rewrite");
-  return {};
+  return CheckBroker(o);
 }
 
 }  // namespace

@@ -32,6 +32,13 @@ struct CliOptions {
   std::string restoreFrom;   // restore --from: the backup file the factory-setting step continues from
   std::string rollBackFrom;  // restore --roll-back: the backup file written back as it is
   bool otherModule = false;  // either file may be another module's
+  std::string mqttUrl;           // the broker the reports go to (--mqtt), "" none
+  std::string stationName;       // NAME in kv9/NAME/... and the report's "station"; "" the host name
+  std::string mqttUser;          // "" none
+  std::string mqttPasswordFile;  // "" none: the password then comes from KV9_MQTT_PASSWORD
+  // Not an option: the station name a station's slot puts into each run's
+  // report ("" outside a station).
+  std::string reportStation;
   bool help = false;
 };
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "boot/flash_operations.h"
+#include "image/image_digest.h"
 #include "image/version_text.h"
 
 namespace kv9::cli {
@@ -43,6 +44,7 @@ std::string ImageInfoText(TFlashWrRXCont& cont, const std::string& source) {
   std::snprintf(crc, sizeof crc, "CRC       0x%04X", cont.ImageCrc());
   out += std::string(crc) + " (" + Hex8(cont.RomStart) + ".." + Hex8(cont.CrcEnd) +
          ", compared with the module's)\n";
+  out += "sha256    " + CrcAreaSha256(cont.Image) + " (the CRC area as the update leaves it)\n";
   const std::string version = PrintableVersionBytesAt(memory, size, cont.RomStart);
   out += "version   " +
          (version.empty() ? std::string("(no printable text at 0xFFFFBFF0)") : version) + "\n";

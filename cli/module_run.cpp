@@ -8,6 +8,8 @@
 #include "cli/signals.h"
 #include "cli/terminal_ui.h"
 #include "link/eeprom_backup.h"
+#include "fleet/clock_text.h"
+#include "fleet/report_identity.h"
 #include "link/eeprom_restore.h"
 #include "link/firmware_backup.h"
 #include "link/firmware_update.h"
@@ -36,9 +38,11 @@ struct ModuleRun {
   bool updateRan = false;  // the sequence ran: the summary tells how it went
   bool noModule = false;   // ports opened, and no module answered the search
   EepromFileSource fileSource;  // restore --from / --roll-back: the file, read and checked
+  fleet::ReportIdentity identity;  // the report's schema-2 members
 
   ModuleRun(const CliOptions& o, Console& c, const TProgSettings& settings)
-      : options(o), console(c), pane(&c, o), ui(o, &c), cont(&ui, &pane, settings) {
+      : options(o), console(c), pane(&c, o), ui(o, &c), cont(&ui, &pane, settings),
+        identity(fleet::StartIdentity(o.reportStation)) {
     facts.port = o.port;
     cont.DebugLog = o.debug;
     cont.TxLog = o.txLog;
@@ -89,6 +93,8 @@ int LoadImage(ModuleRun& run) {
     return run.Refuse(problem);
   }
   run.ui.SetAreaStart(run.cont.RomStart);
+  // Hook: the image's identity for the report, once it is the one to program.
+  run.identity.image = fleet::IdentifyImage(run.cont.Image, file);
   return CheckBackupTarget(run);
 }
 
@@ -193,6 +199,10 @@ void CloseRun(ModuleRun& run, int status) {
     run.console.Message("continue with: " + run.facts.continueWith);
   }
   run.facts.exitStatus = stopSignal && status == kExitFailed ? 128 + stopSignal : status;
+  // Hook: the report's schema-2 members, now that the run has ended.
+  run.identity.end = fleet::IsoTimeNow();
+  if (run.identity.image.source.empty()) run.identity.image.source = fleet::ImageSource(run.options.imageFile);
+  run.facts.identityMembers = fleet::IdentityMembers(run.identity);
 }
 
 }  // namespace

@@ -15,6 +15,10 @@ struct RunFacts {
   UpdateReport report;
   int exitStatus = 1;
   std::string continueWith;  // "" when nothing continues
+  // The run's identity (schema 2: run id, tool, host, station, start, end,
+  // image) as ready JSON members, fleet::IdentityMembers; "" for an object
+  // without them (a slot's process that died without a report).
+  std::string identityMembers;
 };
 
 // {"port":"COM3","outcome":"ok","exit":0,"stage":"done",...}, no end of line.

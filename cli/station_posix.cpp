@@ -150,6 +150,8 @@ int RunStation(const CliOptions& options, const std::vector<std::string>& args) 
   ArmStop();
   Station station(options, !options.quiet && StderrIsTerminal());
   if (!station.OpenReport()) return 2;
+  // Hook: the broker, before any slot starts.
+  if (!station.OpenBroker()) return 2;
   std::vector<Slot> slots(options.ports.size());
   const std::vector<std::string> common = CommonChildArguments(args);
   for (std::size_t k = 0; k < slots.size(); ++k) {

@@ -51,11 +51,15 @@ void Station::Event(SlotView& slot, bool& inRun, const SlotEvent& event) {
   ApplyEvent(slot, tally_, event);
   dirty_ = true;
   if (!live_ && !text.empty()) Line(slot.port, text);
+  const std::string reportLine = event.kind == "done" ? StationJson(event.Field(5), slot.seq, event.Field(4)) : "";
+  // Hook: the slot's state, and the run's report line as the file gets it, to the broker.
+  broker_.Event(slot, event, reportLine);
+  TellBrokerNotices();
   if (event.kind != "done") return;
   inRun = false;
   if (!live_) Line("tally", TallyText(tally_, Elapsed()));
   if (!report_) return;
-  const std::string json = StationJson(event.Field(5), slot.seq, event.Field(4)) + "\n";
+  const std::string json = reportLine + "\n";
   if ((std::fputs(json.c_str(), report_) < 0 || std::fflush(report_) != 0) && !reportFailed_) {
     reportFailed_ = true;
     Line(slot.port, std::string("error: report not written: ") + std::strerror(errno));
@@ -74,7 +78,12 @@ void Station::Line(const std::string& prefix, const std::string& text) {
   DrawTable();
 }
 
+void Station::TellBrokerNotices() {
+  for (const std::string& line : broker_.Notices()) Line("station", line);
+}
+
 void Station::Redraw(bool force) {
+  TellBrokerNotices();
   if (!live_) return;
   const auto now = std::chrono::steady_clock::now();
   if (!force && !dirty_ && now - drawnAt_ < std::chrono::seconds(1)) return;
@@ -105,6 +114,9 @@ double Station::Elapsed() const {
 }
 
 int Station::Finish() {
+  // Hook: every slot stopped and the station offline on the broker.
+  broker_.Finish();
+  TellBrokerNotices();
   if (live_) {
     EraseTable();
     DrawTable();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/station_broker.h"
 #include "cli/station_view.h"
 
 namespace kv9::cli {
@@ -27,6 +28,9 @@ class Station {
   // Opens --report for appending (when given); false, with the reason on
   // stderr, when it cannot.
   bool OpenReport();
+  // Hook: starts publishing to the broker (--mqtt); false, with the reason
+  // on stderr, when it cannot be used.
+  bool OpenBroker() { return broker_.Start(options_); }
   void AddSlot(const SlotView* view) { slots_.push_back(view); }
   // A line the slot's process printed on stderr (errors, "continue with:").
   void Message(const SlotView& slot, const std::string& text);
@@ -45,6 +49,7 @@ class Station {
   void EraseTable();
   void DrawTable();
   double Elapsed() const;
+  void TellBrokerNotices();
 
   const CliOptions& options_;
   bool live_;
@@ -52,6 +57,7 @@ class Station {
   Tally tally_;
   int seq_ = 0;
   std::FILE* report_ = nullptr;
+  StationBroker broker_;
   bool reportFailed_ = false;
   int drawn_ = 0;  // lines of the table on the screen
   bool dirty_ = true;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/broker_link.h"
 #include "cli/host_os.h"
 #include "cli/module_run.h"
 #include "cli/recorded_run.h"
@@ -109,6 +110,8 @@ int RunStationSlot(const CliOptions& options) {
   run.command = Command::Update;
   run.quiet = true;  // the station shows the progress and the outcome
   run.reportFile.clear();
+  // Hook: each run's report names the station.
+  run.reportStation = StationName(options);
   Console console(stdout, stderr, false);
   console.SetStageSink([](const std::string& label, int percent) {
     SendStationEvent({"stage", {label, std::to_string(percent)}});

@@ -113,7 +113,17 @@ void ApplyEvent(SlotView& slot, Tally& tally, const SlotEvent& event) {
   }
 }
 
-std::string StationJson(const std::string& json, int seq, const std::string& start) {
+std::string StationJson(std::string json, int seq, std::string start) {
+  // Hook: a report with schema-2 members carries the run's own start (with
+  // its UTC offset); it takes the place of the station's, once.
+  const std::string key = ",\"start\":\"";
+  if (const std::size_t at = json.find(key); at != std::string::npos) {
+    const std::size_t close = json.find('"', at + key.size());
+    if (close != std::string::npos) {
+      start = json.substr(at + key.size(), close - at - key.size());
+      json.erase(at, close + 1 - at);
+    }
+  }
   const std::size_t comma = json.find(',');
   if (json.empty() || comma == std::string::npos) return json;
   return json.substr(0, comma) + ",\"seq\":" + std::to_string(seq) + ",\"start\":" + JsonString(start) +

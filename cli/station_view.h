@@ -52,7 +52,8 @@ std::string EventText(const SlotView& slot, const SlotEvent& event);
 // Applies the event to the slot (and a finished run to the tally).
 void ApplyEvent(SlotView& slot, Tally& tally, const SlotEvent& event);
 // The report object of a run with the station's sequence number and the
-// run's start time after its port: {"port":"COM3","seq":2,"start":"...",...}.
-std::string StationJson(const std::string& json, int seq, const std::string& start);
+// run's start time after its port: {"port":"COM3","seq":2,"start":"...",...};
+// the start the report carries itself, when it has one, else `start`.
+std::string StationJson(std::string json, int seq, std::string start);
 
 }  // namespace kv9::cli

@@ -13,6 +13,7 @@ packages=(
   mingw-w64 nsis  # scripts/build-windows.sh (Wine comes with scripts/test-windows.sh)
   xdotool  # scripts/test-windows-window.sh drives the window by keys
   clang libclang-rt-14-dev
+  libmosquitto-dev mosquitto mosquitto-clients openssl  # --mqtt; its tests run a real broker (TLS too)
 )
 
 missing=()

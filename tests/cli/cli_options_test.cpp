@@ -79,6 +79,37 @@ TEST(CliOptions, BadUsageIsRefusedWithAReason) {
   }
 }
 
+TEST(CliOptions, TheBrokerOptionsAndTheirRefusals) {
+  const auto r = ParseCommandLine({"station", "--port", "COM3", "--mqtt", "mqtts://mq:8884", "--station-name",
+                                   "line-2", "--mqtt-user", "bench", "--mqtt-password-file", "/etc/kv9/pw"});
+  ASSERT_TRUE(r.options) << r.error;
+  EXPECT_EQ(r.options->mqttUrl, "mqtts://mq:8884");
+  EXPECT_EQ(r.options->stationName, "line-2");
+  EXPECT_EQ(r.options->mqttUser, "bench");
+  EXPECT_EQ(r.options->mqttPasswordFile, "/etc/kv9/pw");
+  // A station's name also names its reports without a broker.
+  EXPECT_TRUE(ParseCommandLine({"station", "--station-name", "s"}).options);
+  const std::pair<std::vector<std::string>, std::string> bad[] = {
+      {{"--mqtt", "tcp://mq"}, "--mqtt takes mqtt://HOST[:PORT] or mqtts://HOST[:PORT], not tcp://mq"},
+      {{"--mqtt"}, "--mqtt needs mqtt://HOST[:PORT]"},
+      {{"--mqtt", "mqtt://mq", "--mqtt-password", "x"},
+       "the broker password is not taken on the command line: use --mqtt-password-file FILE or the environment "
+       "variable KV9_MQTT_PASSWORD"},
+      {{"--mqtt-password=x"},
+       "the broker password is not taken on the command line: use --mqtt-password-file FILE or the environment "
+       "variable KV9_MQTT_PASSWORD"},
+      {{"station", "--station-name", "a/b"},
+       "--station-name: the station name \"a/b\" holds '/', '+', '#' or a control character"},
+      {{"--mqtt-user", "u"}, "--mqtt-user and --mqtt-password-file go with --mqtt"},
+      {{"--station-name", "s"}, "--station-name goes with station or --mqtt"},
+      {{"info", "--mqtt", "mqtt://mq"}, "--mqtt goes with a command that makes a report"}};
+  for (const auto& [args, error] : bad) {
+    const auto parsed = ParseCommandLine(args);
+    EXPECT_FALSE(parsed.options) << args[0];
+    EXPECT_EQ(parsed.error, error);
+  }
+}
+
 TEST(CliOptions, SeveralPortsKeepTheirOrderWithoutRepeats) {
   const auto r =
       ParseCommandLine({"--port", "COM3,com4", "--port", "COM10", "--port", "COM3", "info"});

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 
+#include "image/sha256.h"
 #include "platform/resources.h"
 #include "tests/support/sim_fixture.h"
 #include "tests/cli/kv9flash_run.h"
@@ -77,13 +78,25 @@ TEST_F(Kv9flashImageTest, FilesProgramExactlyTheirBytesAndErasedFlashElsewhere) 
   } files[] = {
       {hex, twoSections},
       {MadeByObjcopy("app.mot", low, 0xFFFC0000, "srec --srec-forceS3"), oneSection},
+      {MadeByObjcopy("app1.hex", low, 0xFFFC0000, "ihex"), oneSection},
   };
   for (const auto& file : files) {
     SCOPED_TRACE(file.path);
     test::TracedSim sim(folder_, 3);
-    const auto r = Kv9flash({"--port", "COM3", "--no-init", "--image", file.path});
+    const std::string report = folder_.Path() + "/report.json";
+    const auto r = Kv9flash({"--port", "COM3", "--no-init", "--image", file.path, "--report", report});
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_EQ(sim->Snapshot().FlashAt(0xFFFC0000, 245760), file.flash);
+    // The image's identity is what reached the flash over the CRC area,
+    // whatever format carried it: app.mot and app1.hex are one firmware.
+    const std::string sha = DigestHex(Sha256Of(file.flash.data(), file.flash.size()));
+    std::ifstream in(report);
+    const std::string json((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(json.find("\"image\":{\"source\":\"" + file.path + "\",\"sha256\":\"" + sha + "\",\"crc\":\"0x"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(Kv9flash({"info", "--image", file.path}).out.find("\nsha256    " + sha + " (the CRC area"),
+              std::string::npos);
   }
 }
 

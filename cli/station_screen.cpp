@@ -5,7 +5,8 @@
 #include <ctime>
 
 #include "cli/host_os.h"
-#include "cli/station_probe.h"
+#include "cli/report_json.h"
+#include "station/module_probe.h"
 
 namespace kv9::cli {
 namespace {
@@ -20,7 +21,7 @@ std::string ClockTime() {
 }  // namespace
 
 bool StationImageAccepted(const CliOptions& options) {
-  const std::string problem = StationImageProblem(options);
+  const std::string problem = station::StationImageProblem(options.settings, options.imageFile);
   if (problem.empty()) return true;
   std::fprintf(stderr, "error: %s\n", problem.c_str());
   return false;
@@ -51,12 +52,33 @@ void Station::Event(SlotView& slot, bool& inRun, const SlotEvent& event) {
   ApplyEvent(slot, tally_, event);
   dirty_ = true;
   if (!live_ && !text.empty()) Line(slot.port, text);
-  if (event.kind != "done") return;
-  inRun = false;
-  if (!live_) Line("tally", TallyText(tally_, Elapsed()));
+  if (event.kind == "done") {
+    inRun = false;
+    if (!live_) Line("tally", TallyText(tally_, Elapsed()));
+    WriteReportLine(slot, event.Field(5));
+  }
+  for (SlotEventListener* listener : listeners_) listener->OnSlotEvent(slot, event, tally_);
+}
+
+void Station::SlotLost(SlotView& slot, bool inRun) {
+  if (!inRun) {
+    ++tally_.ng;
+    return;
+  }
+  // What the station knows of the run: its port and that it ended without
+  // its report; the module's state is unknown.
+  PortRow row;
+  row.port = slot.port;
+  SlotEvent done{"done", {"NG", slot.stage, "", "0.0", slot.start, LostChildJson(row), slot.mode}};
+  ApplyEvent(slot, tally_, done);
+  WriteReportLine(slot, done.Field(5));
+  for (SlotEventListener* listener : listeners_) listener->OnSlotEvent(slot, done, tally_);
+}
+
+void Station::WriteReportLine(const SlotView& slot, const std::string& json) {
   if (!report_) return;
-  const std::string json = StationJson(event.Field(5), slot.seq, event.Field(4)) + "\n";
-  if ((std::fputs(json.c_str(), report_) < 0 || std::fflush(report_) != 0) && !reportFailed_) {
+  const std::string line = StationJson(json, slot.seq, slot.start, slot.mode) + "\n";
+  if ((std::fputs(line.c_str(), report_) < 0 || std::fflush(report_) != 0) && !reportFailed_) {
     reportFailed_ = true;
     Line(slot.port, std::string("error: report not written: ") + std::strerror(errno));
   }

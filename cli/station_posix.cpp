@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "cli/host_os.h"
 #include "cli/run_report.h"
@@ -21,13 +22,20 @@ namespace {
 
 constexpr char kStationPortsVariable[] = "KV9FLASH_STATION_PORTS";
 
+// The device node a port's name leads to, links followed.
+std::string DeviceName(const std::string& port) {
+  std::error_code ec;
+  const std::filesystem::path device = std::filesystem::canonical(PortDevicePath(port), ec);
+  return ec ? PortDevicePath(port) : device.string();
+}
+
 // Two names of one device would give one module to two slots: refused
 // before any port is opened, both names said.
 bool OneDevicePerSlot(const std::vector<std::string>& ports) {
   const auto pairs = station::PortsOfOneDevice(ports);
   for (const auto& [a, b] : pairs) {
     std::fprintf(stderr, "error: %s and %s are one device (%s); a station takes each device once\n", a.c_str(),
-                 b.c_str(), PortDevicePath(a).c_str());
+                 b.c_str(), DeviceName(a).c_str());
   }
   return pairs.empty();
 }

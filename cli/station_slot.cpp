@@ -164,6 +164,11 @@ void Run(SlotState& s, const station::ProbeResult& probe, bool reWrite) {
   left.romVersion = rom;
   s.presence.RunEnded(EndOf(facts), left, NowMs());
   s.told.clear();
+  // The slot holds the port for its probes: the way back is here, not in
+  // another program.
+  if (EndOf(facts) == station::RunEnd::FailedInBootProgram && !reWrite && !StopAsked()) {
+    s.console.Message("switch the module off and on in its fixture: this slot then updates it in re-write mode");
+  }
 }
 
 }  // namespace

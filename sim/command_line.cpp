@@ -108,9 +108,11 @@ const char* UsageText() {
          "  --trace               log every frame with its rate to stderr\n"
          "  --dump DIR            at exit write flash, EEPROM images and summary.json to DIR\n"
          "                        (on a bench: each module into DIR/module-<k> when it is taken away)\n"
-         "a production bench (SIGUSR1 takes the module away at any time):\n"
+         "a production bench (SIGUSR1 takes the module away at any time, SIGUSR2 switches it off and on):\n"
          "  --swap-every SECONDS  take the module away with its port every SECONDS and connect a fresh one\n"
          "  --away-ms MS          how long the port stays away at a swap (default 1000)\n"
+         "  --swap-in-place       a swap keeps the port open: only the module behind it changes\n"
+         "                        (nothing answers for --away-ms)\n"
          "faults (SITE is fw:SS, fw:CC:SS, boot:CC or loader:CC in hex, optionally /N for the N-th only):\n"
          "  --no-reply SITE       swallow the frame: no effect, no answer\n"
          "  --error-reply SITE=CODE   refuse with CODE (boot: command|0x80 then CODE; firmware: status byte)\n"
@@ -279,6 +281,7 @@ bool TakeSwitch(const std::string& a, SimOptions& o) {
   if (a == "--pace") o.pace = true;
   else if (a == "--trace") o.trace = true;
   else if (a == "--bad-crc") o.faults.badLoaderCrc = true;
+  else if (a == "--swap-in-place") o.swapInPlace = true;
   else return false;
   return true;
 }

@@ -6,6 +6,7 @@
 // stop signal on to every child and waits for all of them. POSIX
 // (child_processes_posix.cpp); on Windows a several-port run has its own.
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -49,8 +50,11 @@ struct SupervisorCalls {
 void SuperviseChildren(std::vector<SupervisedChild>& children, const SupervisorCalls& calls,
                        std::vector<int>* startErrors = nullptr);
 
-// In a child: the descriptor to write report or event lines on, -1 when this
-// process is no child of a supervisor.
-int ReportDescriptor();
+// In a child: the descriptor (on Windows the inherited pipe handle) to write
+// report or event lines on, -1 when this process is no child of a supervisor.
+inline int ReportDescriptor() {
+  const char* fd = std::getenv(kReportFdVariable);
+  return fd ? std::atoi(fd) : -1;
+}
 
 }  // namespace kv9::station

@@ -156,9 +156,4 @@ void SuperviseChildren(std::vector<SupervisedChild>& children, const SupervisorC
   }
 }
 
-int ReportDescriptor() {
-  const char* fd = std::getenv(kReportFdVariable);
-  return fd ? std::atoi(fd) : -1;
-}
-
 }  // namespace kv9::station

@@ -138,6 +138,9 @@ ProbeResult ProbeModule(const TProgSettings& settings, const std::string& port, 
                           AskFirmware(cont, *number, plan, stopAsked, result) ||
                           (plan.bootProgram && AskBootProgram(cont, *number, stopAsked, result));
     if (!answered) result.kind = PortPresent(port) ? ProbeKind::Silent : ProbeKind::NoPort;
+    if (!answered && cont.LastOpenFailure == PortOpenFailure::InUse && !cont.LastOpenReason.empty()) {
+      result.kind = ProbeKind::Busy;
+    }
   } catch (const std::exception&) {
     // A port error is a port without a module for now.
     result = {};

@@ -13,7 +13,8 @@ void Adopt(ModuleIdentity& known, const ModuleIdentity& seen) {
 }  // namespace
 
 Verdict SlotPresence::Feed(const ProbeResult& probe) {
-  if (phase_ == Phase::Running) return Verdict::None;
+  // While another program holds the port the module may well be there.
+  if (phase_ == Phase::Running || probe.kind == ProbeKind::Busy) return Verdict::None;
   if (probe.kind == ProbeKind::NoPort || probe.kind == ProbeKind::Silent) {
     return phase_ == Phase::Present ? Unanswered(probe.atMs) : Verdict::None;
   }

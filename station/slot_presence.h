@@ -26,6 +26,7 @@ enum class ProbeKind {
   Firmware,     // the module's firmware answered, with its identity
   BootProgram,  // a boot program answered bit-rate matching: fresh from power-up
   BootSession,  // the boot program of a broken-off session answered at the boot rate
+  Busy,         // another program holds the port: nothing learnt either way
 };
 
 struct ProbeResult {

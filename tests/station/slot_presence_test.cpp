@@ -79,6 +79,11 @@ TEST(SlotPresence, GoneOnlyAfterSeveralUnansweredProbesOverTwoSeconds) {
   EXPECT_EQ(p.CurrentPhase(), SlotPresence::Phase::Empty);
   // The next module, even one answering as the last did, is updated.
   EXPECT_EQ(p.Feed(Answer(kNew, 23000)), V::Update);
+  // While another program holds the port, nothing is learnt either way.
+  SlotPresence busy = AfterRun(RunEnd::Ok, kNew);
+  EXPECT_EQ(FeedAll(busy, {Probe(ProbeKind::Silent, 11000), Probe(ProbeKind::Busy, 12000),
+                           Probe(ProbeKind::Busy, 14000), Probe(ProbeKind::Busy, 16000), Answer(kNew, 16500)}),
+            (std::vector<V>{V::None, V::None, V::None, V::None, V::None}));
   // Two slow unanswered probes over more than two seconds are still too few.
   SlotPresence q = AfterRun(RunEnd::Ok, kNew);
   EXPECT_EQ(FeedAll(q, {Probe(ProbeKind::Silent, 12000), Probe(ProbeKind::Silent, 19000), Answer(kNew, 19500)}),

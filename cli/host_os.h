@@ -19,4 +19,9 @@ bool StderrIsTerminal();
 // on to programs this one starts. Null with errno set when it cannot.
 std::FILE* CreateNewFile(const std::string& path);
 
+// Names this process for the system's lists (its command name, which other
+// programs read as the holder of a port it has open), where the system has
+// one; `name` is cut to what the system keeps.
+void NameThisProcess(const std::string& name);
+
 }  // namespace kv9::cli

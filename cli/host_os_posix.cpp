@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include "cli/host_os.h"
@@ -17,5 +18,7 @@ std::FILE* CreateNewFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   return fd < 0 ? nullptr : ::fdopen(fd, "w");
 }
+
+void NameThisProcess(const std::string& name) { ::prctl(PR_SET_NAME, name.c_str(), 0, 0, 0); }
 
 }  // namespace kv9::cli

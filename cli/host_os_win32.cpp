@@ -31,4 +31,7 @@ std::FILE* CreateNewFile(const std::string& path) {
   return fd < 0 ? nullptr : ::_fdopen(fd, "w");
 }
 
+// A Windows process is known by its program file's name alone.
+void NameThisProcess(const std::string&) {}
+
 }  // namespace kv9::cli

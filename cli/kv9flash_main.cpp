@@ -27,6 +27,7 @@
 #include "link/flash_wr_rx_cont.h"
 #include "platform/atomic_file.h"
 #include "serial/port_table.h"
+#include "station/child_processes.h"
 
 namespace {
 
@@ -128,6 +129,10 @@ int main(int argc, char** argv) {
     if (const char* dir = std::getenv("KV9FLASH_LOG_DIR")) options.logDir = dir;
   }
   kv9::cli::InstallSignalHandlers();
+  // A child of a several-port run or a station is started through
+  // /proc/self/exe, which the system would name "exe"; its argv[0] says
+  // what it serves ("kv9flash station COM3"), and begins with this name.
+  if (kv9::station::ReportDescriptor() >= 0) kv9::cli::NameThisProcess("kv9flash");
   if (options.command == kv9::cli::Command::Station) {
     return kv9::cli::IsStationSlot() ? kv9::cli::RunStationSlot(options) : kv9::cli::RunStation(options, args);
   }

@@ -9,12 +9,13 @@
 
 #include "cli/cli_options.h"
 #include "cli/run_report.h"
+#include "station/child_processes.h"
 
 namespace kv9::cli {
 
 // The environment variable naming the descriptor (on Windows the inherited
 // pipe handle) a child writes its report row on (see RowReportLine).
-constexpr char kReportFdVariable[] = "KV9FLASH_REPORT_FD";
+using station::kReportFdVariable;
 
 // `args` is the command line without the program name. Returns the exit
 // status: 0 when every port succeeded, 1 when any failed, 130/143 when

@@ -5,7 +5,8 @@
 #include <ctime>
 
 #include "cli/host_os.h"
-#include "cli/station_probe.h"
+#include "cli/report_json.h"
+#include "station/module_probe.h"
 
 namespace kv9::cli {
 namespace {
@@ -20,7 +21,7 @@ std::string ClockTime() {
 }  // namespace
 
 bool StationImageAccepted(const CliOptions& options) {
-  const std::string problem = StationImageProblem(options);
+  const std::string problem = station::StationImageProblem(options.settings, options.imageFile);
   if (problem.empty()) return true;
   std::fprintf(stderr, "error: %s\n", problem.c_str());
   return false;
@@ -51,16 +52,41 @@ void Station::Event(SlotView& slot, bool& inRun, const SlotEvent& event) {
   ApplyEvent(slot, tally_, event);
   dirty_ = true;
   if (!live_ && !text.empty()) Line(slot.port, text);
-  const std::string reportLine = event.kind == "done" ? StationJson(event.Field(5), slot.seq, event.Field(4)) : "";
-  // Hook: the slot's state, and the run's report line as the file gets it, to the broker.
+  std::string reportLine;
+  if (event.kind == "done") {
+    inRun = false;
+    if (!live_) Line("tally", TallyText(tally_, Elapsed()));
+    reportLine = StationJson(event.Field(5), slot.seq, slot.start, slot.mode);
+    WriteReportLine(slot, reportLine);
+  }
+  // The slot's state, and the run's report line as the file gets it, to the
+  // broker: the same text in both places, so their run ids match.
   broker_.Event(slot, event, reportLine);
   TellBrokerNotices();
-  if (event.kind != "done") return;
-  inRun = false;
-  if (!live_) Line("tally", TallyText(tally_, Elapsed()));
+  for (SlotEventListener* listener : listeners_) listener->OnSlotEvent(slot, event, tally_);
+}
+
+void Station::SlotLost(SlotView& slot, bool inRun) {
+  if (!inRun) {
+    ++tally_.ng;
+    return;
+  }
+  // What the station knows of the run: its port and that it ended without
+  // its report; the module's state is unknown.
+  PortRow row;
+  row.port = slot.port;
+  SlotEvent done{"done", {"NG", slot.stage, "", "0.0", slot.start, LostChildJson(row), slot.mode}};
+  ApplyEvent(slot, tally_, done);
+  const std::string reportLine = StationJson(done.Field(5), slot.seq, slot.start, slot.mode);
+  WriteReportLine(slot, reportLine);
+  broker_.Event(slot, done, reportLine);
+  for (SlotEventListener* listener : listeners_) listener->OnSlotEvent(slot, done, tally_);
+}
+
+void Station::WriteReportLine(const SlotView& slot, const std::string& reportLine) {
   if (!report_) return;
-  const std::string json = reportLine + "\n";
-  if ((std::fputs(json.c_str(), report_) < 0 || std::fflush(report_) != 0) && !reportFailed_) {
+  const std::string line = reportLine + "\n";
+  if ((std::fputs(line.c_str(), report_) < 0 || std::fflush(report_) != 0) && !reportFailed_) {
     reportFailed_ = true;
     Line(slot.port, std::string("error: report not written: ") + std::strerror(errno));
   }

@@ -32,6 +32,9 @@ class Station {
   // on stderr, when it cannot be used.
   bool OpenBroker() { return broker_.Start(options_); }
   void AddSlot(const SlotView* view) { slots_.push_back(view); }
+  // Hears every event of every slot after this station took it (the one
+  // place a publisher hooks in).
+  void AddListener(SlotEventListener* listener) { listeners_.push_back(listener); }
   // A line the slot's process printed on stderr (errors, "continue with:").
   void Message(const SlotView& slot, const std::string& text);
   // An event of the slot; `inRun` is the slot's run-in-progress flag.
@@ -39,13 +42,15 @@ class Station {
   // Draws the table again when something changed (or `force`), and at
   // least once a second for the modules per hour.
   void Redraw(bool force);
-  // A module whose run ended without a word (its process died): an NG.
-  void SlotLost() { ++tally_.ng; }
+  // A slot that never started (`inRun` false), or whose run ended without a
+  // word (its process died, `inRun`): an NG, and for a run its report line.
+  void SlotLost(SlotView& slot, bool inRun);
   // The closing tally on stderr; the exit status.
   int Finish();
 
  private:
   void Line(const std::string& prefix, const std::string& text);
+  void WriteReportLine(const SlotView& slot, const std::string& reportLine);
   void EraseTable();
   void DrawTable();
   double Elapsed() const;
@@ -54,6 +59,7 @@ class Station {
   const CliOptions& options_;
   bool live_;
   std::vector<const SlotView*> slots_;
+  std::vector<SlotEventListener*> listeners_;
   Tally tally_;
   int seq_ = 0;
   std::FILE* report_ = nullptr;

@@ -1,29 +1,34 @@
-// One slot of a station: wait, search quietly, update, record, wait until
-// the module is gone; again until a stop is asked.
+// One slot of a station: the probes that feed the slot's presence machine,
+// and what its verdicts ask for: an update (or a re-write of a module found
+// in its boot program), its record and its events; again until a stop.
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <exception>
-#include <optional>
 #include <thread>
 
 #include "cli/broker_link.h"
+#include "cli/console.h"
 #include "cli/host_os.h"
 #include "cli/module_run.h"
 #include "cli/recorded_run.h"
 #include "cli/signals.h"
 #include "cli/station.h"
-#include "cli/station_probe.h"
+#include "station/module_probe.h"
+#include "station/port_devices.h"
+#include "station/slot_presence.h"
 
 namespace kv9::cli {
 namespace {
 
-// How often a slot looks again while its port is missing, and between two
-// searches of a port where nothing answered. A search itself waits up to a
-// second at each of the module's four rates.
+using station::ProbeKind;
+using station::Verdict;
+
+// Between two probes: while the port is missing, while nothing answers, and
+// while a module stays after its run. A probe of an empty port itself waits
+// up to about two seconds at each of the module's four rates.
 constexpr auto kPortLookPause = std::chrono::milliseconds(200);
 constexpr auto kSearchPause = std::chrono::milliseconds(300);
-// Between two questions to a module that stays after its update.
 constexpr auto kPresencePause = std::chrono::milliseconds(500);
 
 // Sleeps, but a stop ends it at once.
@@ -34,6 +39,12 @@ void Pause(std::chrono::milliseconds ms) {
   }
 }
 
+std::uint64_t NowMs() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
 std::string StartTime() {
   const std::tm local = LocalTime(std::time(nullptr));
   char text[32];
@@ -41,41 +52,17 @@ std::string StartTime() {
   return text;
 }
 
-// Waits until a module answers on the port; nothing when a stop was asked.
-std::optional<ProbeAnswer> WaitForModule(const CliOptions& options, std::int32_t lastRate) {
-  std::string told;
-  auto tell = [&told](const char* state) {
-    if (told == state) return;
-    told = state;
-    SendStationEvent({state, {}});
-  };
-  while (!StopAsked()) {
-    if (!PortPresent(options.port)) {
-      tell("waiting");
-      Pause(kPortLookPause);
-      continue;
-    }
-    tell("searching");
-    if (auto answer = ProbeModule(options, options.port, lastRate)) return answer;
-    Pause(kSearchPause);
-  }
-  return std::nullopt;
-}
-
-// Waits until the module is gone: its port vanished ("port"), or it did not
-// answer the ROM version query at its rate, a few seconds of silence
-// ("silent"). "" when a stop was asked first.
-std::string WaitUntilGone(const CliOptions& options, std::int32_t rate) {
-  while (!StopAsked()) {
-    if (!PortPresent(options.port)) return "port";
-    if (!ProbeModule(options, options.port, rate, true)) return StopAsked() ? "" : "silent";
-    Pause(kPresencePause);
-  }
-  return {};
-}
-
-// The update, exactly as `update` runs it, with its record when asked.
-RunFacts UpdateModule(const CliOptions& run, Console& console) {
+// The update, exactly as `update` runs it (in re-write mode at `reWriteRate`
+// when that is set), with its record when asked.
+RunFacts UpdateModule(const CliOptions& options, Console& console, std::int32_t reWriteRate) {
+  CliOptions run = options;
+  run.command = Command::Update;
+  run.quiet = true;  // the station shows the progress and the outcome
+  run.reportFile.clear();
+  // Each run's report names the station.
+  run.reportStation = StationName(options);
+  run.reWrite = reWriteRate != 0;
+  if (run.reWrite) run.speed = reWriteRate;
   RunFacts facts;
   facts.port = run.port;
   try {
@@ -91,13 +78,100 @@ RunFacts UpdateModule(const CliOptions& run, Console& console) {
   return facts;
 }
 
-void SendDone(const RunFacts& facts, const std::string& start) {
+// The slot's own state between probes: what its machine knows, the rates
+// the module last used, and what it last told the station.
+struct SlotState {
+  SlotState(const CliOptions& o, Console& c) : options(o), console(c) {}
+  const CliOptions& options;
+  Console& console;
+  station::SlotPresence presence;
+  std::int32_t moduleRate = 0;
+  std::int32_t bootRate = 0;
+  station::ModuleIdentity found;
+  std::string told;
+  bool sharedTold = false;
+  bool anyFailed = false;
+};
+
+void Tell(SlotState& s, const char* state) {
+  if (s.told == state) return;
+  s.told = state;
+  SendStationEvent({state, {}});
+}
+
+// Another port of the station names this slot's device now (a link
+// changed): the slot leaves it alone, and says so once.
+bool DeviceShared(SlotState& s) {
+  for (const auto& [a, b] : station::PortsOfOneDevice(StationPorts())) {
+    if (a != s.options.port && b != s.options.port) continue;
+    if (!s.sharedTold) s.console.Message("error: " + a + " and " + b + " are one device now; this slot leaves it alone");
+    s.sharedTold = true;
+    return true;
+  }
+  s.sharedTold = false;
+  return false;
+}
+
+station::ProbeResult Probe(SlotState& s) {
+  station::ProbeResult probe;
+  if (!DeviceShared(s)) {
+    const station::ProbePlan plan = station::PlanFor(s.presence, s.moduleRate, s.bootRate);
+    probe = station::ProbeModule(s.options.settings, s.options.port, plan, [] { return StopAsked(); });
+    probe.identity.romVersion = EscapeText(probe.identity.romVersion);
+    probe.identity.modelName = EscapeText(probe.identity.modelName);
+  } else {
+    probe.kind = ProbeKind::NoPort;
+  }
+  probe.atMs = NowMs();
+  return probe;
+}
+
+// Where the run left the module, for the machine.
+station::RunEnd EndOf(const RunFacts& facts) {
+  if (facts.exitStatus == 0) return station::RunEnd::Ok;
+  const ModuleState state = facts.report.moduleState;
+  const bool inFirmware = state == ModuleState::Untouched || state >= ModuleState::RunningNewFirmware;
+  return inFirmware ? station::RunEnd::FailedInFirmware : station::RunEnd::FailedInBootProgram;
+}
+
+void SendDone(const RunFacts& facts, const std::string& start, bool reWrite) {
   const bool ok = facts.exitStatus == 0;
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.1f", facts.report.seconds);
   std::string rom = facts.report.romAfter;
   while (!rom.empty() && rom.back() == ' ') rom.pop_back();
-  SendStationEvent({"done", {ok ? "OK" : "NG", facts.report.stage, rom, seconds, start, ReportJson(facts)}});
+  SendStationEvent({"done",
+                    {ok ? "OK" : "NG", facts.report.stage, rom, seconds, start, ReportJson(facts),
+                     reWrite ? "rewrite" : "update", OutcomeName(facts.report.outcome),
+                     ModuleStateName(facts.report.moduleState), std::to_string(facts.report.stopSignal)}});
+}
+
+// One run on the module the verdict named, from its "found" to its "done".
+void Run(SlotState& s, const station::ProbeResult& probe, bool reWrite) {
+  const std::string start = StartTime();
+  s.found = probe.identity;
+  if (!reWrite) s.moduleRate = probe.rate;
+  SendStationEvent({"found",
+                    {reWrite ? "boot program" : probe.identity.romVersion, std::to_string(probe.rate),
+                     reWrite ? "rewrite" : "update", start}});
+  const RunFacts facts = UpdateModule(s.options, s.console, reWrite ? probe.rate : 0);
+  SendDone(facts, start, reWrite);
+  if (facts.exitStatus != 0) s.anyFailed = true;
+  if (facts.report.moduleRate > 0 && facts.report.moduleState >= ModuleState::RunningNewFirmware) {
+    s.moduleRate = facts.report.moduleRate;
+  }
+  s.bootRate = facts.report.bootRate;
+  station::ModuleIdentity left = s.found;
+  std::string rom = facts.report.romAfter.empty() ? facts.report.romBefore : facts.report.romAfter;
+  while (!rom.empty() && rom.back() == ' ') rom.pop_back();
+  left.romVersion = rom;
+  s.presence.RunEnded(EndOf(facts), left, NowMs());
+  s.told.clear();
+  // The slot holds the port for its probes: the way back is here, not in
+  // another program.
+  if (EndOf(facts) == station::RunEnd::FailedInBootProgram && !reWrite && !StopAsked()) {
+    s.console.Message("switch the module off and on in its fixture: this slot then updates it in re-write mode");
+  }
 }
 
 }  // namespace
@@ -106,32 +180,32 @@ int RunStationSlot(const CliOptions& options) {
   // From now on a signal asks the slot to stop: a waiting slot ends at
   // once, a run stops before its next frame (see TerminalUi).
   ArmStop();
-  CliOptions run = options;
-  run.command = Command::Update;
-  run.quiet = true;  // the station shows the progress and the outcome
-  run.reportFile.clear();
-  // Hook: each run's report names the station.
-  run.reportStation = StationName(options);
   Console console(stdout, stderr, false);
   console.SetStageSink([](const std::string& label, int percent) {
     SendStationEvent({"stage", {label, std::to_string(percent)}});
   });
-  bool anyFailed = false;
-  std::int32_t rate = 0;
+  SlotState s(options, console);
   while (!StopAsked()) {
-    const std::optional<ProbeAnswer> answer = WaitForModule(options, rate);
-    if (!answer) break;
-    rate = answer->rate;
-    const std::string start = StartTime();
-    SendStationEvent({"found", {answer->romVersion, std::to_string(answer->rate)}});
-    const RunFacts facts = UpdateModule(run, console);
-    SendDone(facts, start);
-    if (facts.exitStatus != 0) anyFailed = true;
-    const std::string gone = WaitUntilGone(options, rate);
-    if (gone.empty()) break;
-    SendStationEvent({"gone", {gone}});
+    const station::ProbeResult probe = Probe(s);
+    if (StopAsked()) break;
+    const bool empty = s.presence.CurrentPhase() == station::SlotPresence::Phase::Empty;
+    const Verdict verdict = s.presence.Feed(probe);
+    if (verdict == Verdict::Update || verdict == Verdict::ReWrite) {
+      Run(s, probe, verdict == Verdict::ReWrite);
+      continue;
+    }
+    if (verdict == Verdict::Gone) {
+      SendStationEvent({"gone", {probe.kind == ProbeKind::NoPort ? "port" : "silent"}});
+      s.told.clear();
+    }
+    if (empty || verdict == Verdict::Gone) Tell(s, probe.kind == ProbeKind::NoPort ? "waiting" : "searching");
+    if (probe.kind == ProbeKind::NoPort) {
+      Pause(kPortLookPause);
+    } else {
+      Pause(s.presence.CurrentPhase() == station::SlotPresence::Phase::Present ? kPresencePause : kSearchPause);
+    }
   }
-  return anyFailed ? 1 : 0;
+  return s.anyFailed ? 1 : 0;
 }
 
 }  // namespace kv9::cli

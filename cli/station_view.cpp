@@ -59,7 +59,9 @@ std::string SlotLine(const SlotView& slot) {
     case SlotPhase::Ok:
       return port + seq + "OK  " + slot.romAfter + "  " + Seconds(slot.seconds) + "  remove the module";
     case SlotPhase::Ng:
-      return port + seq + "NG  " + slot.stage + "  " + Seconds(slot.seconds) + "  remove the module";
+      return port + seq + "NG  " + slot.stage + "  " + Seconds(slot.seconds) +
+             (slot.stoppedBy.empty() ? "" : "  stopped by " + slot.stoppedBy + ", module " + slot.moduleState) +
+             "  remove the module";
   }
   return port;
 }
@@ -77,15 +79,20 @@ std::string EventText(const SlotView& slot, const SlotEvent& event) {
   const std::string seq = Number(slot.seq) + " ";
   if (event.kind == "waiting") return "waiting for a module";
   if (event.kind == "searching") return "port present, searching";
+  if (event.kind == "found" && event.Field(2) == "rewrite") {
+    return seq + "module found in its boot program at " + event.Field(1) + " bit/s: update in re-write mode";
+  }
   if (event.kind == "found") return seq + "module found, ROM " + event.Field(0) + " at " + event.Field(1) + " bit/s";
   if (event.kind == "stage") return slot.stage == event.Field(0) ? std::string() : seq + event.Field(0);
   if (event.kind == "done") {
     const bool ok = event.Field(0) == "OK";
-    return seq + (ok ? "OK " + event.Field(2) : "NG " + event.Field(1)) + " in " +
+    const int stop = std::atoi(event.Field(9).c_str());
+    // A run the person stopped says so, and where it left the module.
+    const std::string stopped =
+        !ok && stop ? " (stopped by " + StopSignalText(stop) + ", module " + event.Field(8) + ")" : "";
+    return seq + (ok ? "OK " + event.Field(2) : "NG " + event.Field(1)) + stopped + " in " +
            Seconds(std::atof(event.Field(3).c_str())) + "; remove the module";
   }
-  // A module left in its boot program by an NG does not answer either; it
-  // is not updated again, since it answers no search.
   if (event.kind == "gone") return event.Field(0) == "port" ? "port gone" : "module no longer answers";
   return {};
 }
@@ -99,6 +106,10 @@ void ApplyEvent(SlotView& slot, Tally& tally, const SlotEvent& event) {
     slot.phase = SlotPhase::Updating;
     slot.stage = "module found";
     slot.percent = -1;
+    slot.mode = event.Field(2).empty() ? "update" : event.Field(2);
+    slot.start = event.Field(3);
+    slot.stoppedBy.clear();
+    slot.moduleState.clear();
   } else if (event.kind == "stage") {
     slot.stage = event.Field(0);
     slot.percent = std::atoi(event.Field(1).c_str());
@@ -108,12 +119,15 @@ void ApplyEvent(SlotView& slot, Tally& tally, const SlotEvent& event) {
     slot.stage = event.Field(1);
     slot.romAfter = event.Field(2);
     slot.seconds = std::atof(event.Field(3).c_str());
+    const int stop = std::atoi(event.Field(9).c_str());
+    slot.stoppedBy = !ok && stop ? StopSignalText(stop) : "";
+    slot.moduleState = event.Field(8);
     (ok ? tally.ok : tally.ng) += 1;
     tally.runSeconds += slot.seconds;
   }
 }
 
-std::string StationJson(std::string json, int seq, std::string start) {
+std::string StationJson(std::string json, int seq, std::string start, const std::string& mode) {
   // Hook: a report with schema-2 members carries the run's own start (with
   // its UTC offset); it takes the place of the station's, once.
   const std::string key = ",\"start\":\"";
@@ -127,7 +141,13 @@ std::string StationJson(std::string json, int seq, std::string start) {
   const std::size_t comma = json.find(',');
   if (json.empty() || comma == std::string::npos) return json;
   return json.substr(0, comma) + ",\"seq\":" + std::to_string(seq) + ",\"start\":" + JsonString(start) +
-         json.substr(comma);
+         ",\"mode\":" + JsonString(mode) + json.substr(comma);
+}
+
+std::string StopSignalText(int signal) {
+  if (signal == 2) return "SIGINT (Ctrl+C)";
+  if (signal == 15) return "SIGTERM";
+  return "signal " + std::to_string(signal);
 }
 
 }  // namespace kv9::cli

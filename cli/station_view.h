@@ -11,9 +11,13 @@ namespace kv9::cli {
 // station: its kind and fields, one line, separated by tabs.
 //   waiting                      the port is not there
 //   searching                    the port is there, no module answers yet
-//   found   ROM RATE             a module answered; its update starts
+//   found   ROM RATE MODE START  a module answered (MODE "update"), or its boot
+//                                program did ("rewrite", ROM "boot program"); its run starts
 //   stage   LABEL PERCENT        the update's stage and percentage (-1 none)
-//   done    OK|NG STAGE ROM SECONDS START JSON   the run ended, with its report object
+//   done    OK|NG STAGE ROM SECONDS START JSON MODE OUTCOME STATE SIGNAL
+//                                the run ended, with its report object, the
+//                                outcome's and the module state's names, and
+//                                the signal that stopped it (0 none)
 //   gone    port|silent          the module is gone: its port vanished, or it no longer answers
 struct SlotEvent {
   std::string kind;
@@ -33,13 +37,30 @@ struct SlotView {
   int percent = -1;
   std::string romAfter;    // after OK
   double seconds = 0;      // the run's time after OK or NG
+  std::string mode = "update";  // or "rewrite": the run of a module found in its boot program
+  std::string start;            // the run's start time
+  std::string stoppedBy;        // "SIGINT" when a stop ended the run, else ""
+  std::string moduleState;      // where the run left the module
 };
+
 
 struct Tally {
   int ok = 0;
   int ng = 0;
   double runSeconds = 0;  // of every finished run
 };
+
+// What the station parent hears of its slots, every event after the slot's
+// view and the tally took it: the screen is one listener, a publisher to a
+// production line's broker another.
+class SlotEventListener {
+ public:
+  virtual ~SlotEventListener() = default;
+  virtual void OnSlotEvent(const SlotView& slot, const SlotEvent& event, const Tally& tally) = 0;
+};
+
+// The signal's name for a person: "SIGINT (Ctrl+C)", "SIGTERM".
+std::string StopSignalText(int signal);
 
 // One line of the live table: "COM3   #2  ライト中... [###---]  45%".
 std::string SlotLine(const SlotView& slot);
@@ -52,8 +73,9 @@ std::string EventText(const SlotView& slot, const SlotEvent& event);
 // Applies the event to the slot (and a finished run to the tally).
 void ApplyEvent(SlotView& slot, Tally& tally, const SlotEvent& event);
 // The report object of a run with the station's sequence number and the
-// run's start time after its port: {"port":"COM3","seq":2,"start":"...",...};
-// the start the report carries itself, when it has one, else `start`.
-std::string StationJson(std::string json, int seq, std::string start);
+// run's start time and mode after its port:
+// {"port":"COM3","seq":2,"start":"...","mode":"update",...}; the start the
+// report carries itself, when it has one, else `start`.
+std::string StationJson(std::string json, int seq, std::string start, const std::string& mode);
 
 }  // namespace kv9::cli

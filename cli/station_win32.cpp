@@ -17,4 +17,6 @@ bool IsStationSlot() { return std::getenv(kReportFdVariable) != nullptr; }
 
 void SendStationEvent(const SlotEvent&) {}
 
+std::vector<std::string> StationPorts() { return {}; }
+
 }  // namespace kv9::cli

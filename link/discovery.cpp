@@ -1,9 +1,11 @@
 // Finding the module: which port it is on and at which bit rate it talks.
 #include <algorithm>
 #include <cstring>
+#include <span>
 #include <string_view>
 
 #include "link/flash_wr_rx_cont.h"
+#include "link/module_rate_search.h"
 #include "link/module_rates.h"
 #include "platform/message_pump.h"
 #include "serial/port_name.h"
@@ -74,7 +76,7 @@ static bool FailsAtEveryRate(const TFlashWrRXCont& cont) {
 // One entry of the list at each rate in turn; 1 when the module answered.
 // When the port never opened, `unopenedReason` says why (else it is empty:
 // a port that opened and did not answer is simply "not found").
-static int SearchEntry(TFlashWrRXCont& cont, std::string entry, const std::array<std::int32_t, 4>& rates,
+static int SearchEntry(TFlashWrRXCont& cont, std::string entry, std::span<const std::int32_t> rates,
                        bool pumpBeforeEachSpeed, std::string& unopenedReason) {
   ProcessMessages();
   if (entry == "0") entry = "COM1";
@@ -83,13 +85,14 @@ static int SearchEntry(TFlashWrRXCont& cont, std::string entry, const std::array
   cont.AddLog(portLine, 0);
   std::string reason;
   bool opened = false;
-  for (const std::int32_t rate : rates) {
+  const std::int32_t found = SearchModuleRates(rates, [&](std::int32_t rate) {
     if (pumpBeforeEachSpeed) ProcessMessages();
-    if (TryPortAtRate(cont, port, rate, portLine)) return 1;
+    if (TryPortAtRate(cont, port, rate, portLine)) return RateTry::Answered;
     if (cont.LastOpenReason.empty()) opened = true;
     if (reason.empty()) reason = cont.LastOpenReason;
-    if (FailsAtEveryRate(cont)) break;
-  }
+    return FailsAtEveryRate(cont) ? RateTry::GiveUp : RateTry::Silent;
+  });
+  if (found) return 1;
   unopenedReason = opened ? std::string() : reason;
   return 0;
 }
@@ -106,7 +109,7 @@ static void TakeFoundModule(TFlashWrRXCont& cont) {
 
 // The search shared by ScanPorts and ScanSpeeds.
 static int Search(TFlashWrRXCont& cont, const std::vector<std::string>& list,
-                  const std::array<std::int32_t, 4>& rates, bool pumpBeforeEachSpeed) {
+                  std::span<const std::int32_t> rates, bool pumpBeforeEachSpeed) {
   LinkUi* ui = cont.Owner();
   if (ui) ui->ShowSearchProgress(kSearchCaption, kSearchBanner);
   ProcessMessages();

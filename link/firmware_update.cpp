@@ -6,6 +6,7 @@
 #include "image/loader_texts.h"
 #include "image/version_text.h"
 #include "link/eeprom_restore.h"
+#include "link/module_rate_search.h"
 #include "link/module_rates.h"
 #include "link/update_stages.h"
 #include "platform/deadline.h"
@@ -42,19 +43,18 @@ const char* const kAdviceNoReWrite =
 // that answered, which becomes the module's.
 int ReadRomVersionAtOtherRates(UpdateRun& run) {
   TFlashWrRXCont& cont = run.cont;
-  for (const std::int32_t rate : kSinglePortRateOrder) {
-    if (rate == run.moduleBitRate) continue;
-    cont.ReopenAtRate(run.port, StrToBaudRate(std::to_string(rate)));
-    if (cont.ReadRomVersion(0)) {
-      cont.Settings.BitRate = rate;
-      run.moduleBitRate = rate;
-      run.moduleRate = StrToBaudRate(std::to_string(rate));
-      if (LinkUi* ui = cont.Owner()) ui->CopySettingsBack(cont.Settings);
-      run.log("Speed  : " + std::to_string(rate), 1);
-      return 1;
-    }
-  }
-  return 0;
+  const std::vector<std::int32_t> rates = ModuleRateOrder(kSinglePortRateOrder, 0, run.moduleBitRate);
+  const std::int32_t rate = SearchModuleRates(rates, [&](std::int32_t r) {
+    cont.ReopenAtRate(run.port, StrToBaudRate(std::to_string(r)));
+    return cont.ReadRomVersion(0) ? RateTry::Answered : RateTry::Silent;
+  });
+  if (!rate) return 0;
+  cont.Settings.BitRate = rate;
+  run.moduleBitRate = rate;
+  run.moduleRate = StrToBaudRate(std::to_string(rate));
+  if (LinkUi* ui = cont.Owner()) ui->CopySettingsBack(cont.Settings);
+  run.log("Speed  : " + std::to_string(rate), 1);
+  return 1;
 }
 
 // Nothing is touched when there is no image or it belongs elsewhere.

@@ -25,11 +25,21 @@ long NumberOf(const char* name) {
   return *end == '\0' ? n : -1;
 }
 
+// The kernel's command name (the program file's name, cut to 15 bytes),
+// or the name the program gives itself in its argv[0] when that begins with
+// it: a program cut short, or one that names what it does there (a
+// station's slot is "kv9flash station COM3").
 std::string CommandName(const std::string& procDir, long pid) {
-  std::ifstream in(procDir + "/" + std::to_string(pid) + "/comm");
+  const std::string dir = procDir + "/" + std::to_string(pid);
+  std::ifstream in(dir + "/comm");
   std::string name;
   std::getline(in, name);
-  return name.empty() ? "?" : name;
+  if (name.empty()) return "?";
+  std::ifstream cmdline(dir + "/cmdline", std::ios::binary);
+  std::string first;
+  std::getline(cmdline, first, '\0');
+  const std::string own = first.substr(first.find_last_of('/') + 1);
+  return own.size() > name.size() && own.compare(0, name.size(), name) == 0 ? own : name;
 }
 
 bool HasDeviceOpen(const std::string& procDir, long pid, dev_t device, int skipFd) {

@@ -117,9 +117,11 @@ const char* UsageText() {
          "  --module-id N         this module's own calibration words in its EEPROM (0..255, default 0)\n"
          "  --eeprom DIR          start with the EEPROM a dump in DIR holds (a module switched off and on)\n"
          "                        (on a bench: each module into DIR/module-<k> when it is taken away)\n"
-         "a production bench (SIGUSR1 takes the module away at any time):\n"
+         "a production bench (SIGUSR1 takes the module away at any time, SIGUSR2 switches it off and on):\n"
          "  --swap-every SECONDS  take the module away with its port every SECONDS and connect a fresh one\n"
          "  --away-ms MS          how long the port stays away at a swap (default 1000)\n"
+         "  --swap-in-place       a swap keeps the port open: only the module behind it changes\n"
+         "                        (nothing answers for --away-ms)\n"
          "faults (SITE is fw:SS, fw:CC:SS, boot:CC or loader:CC in hex, optionally /N for the N-th only):\n"
          "  --no-reply SITE       swallow the frame: no effect, no answer\n"
          "  --error-reply SITE=CODE   refuse with CODE (boot: command|0x80 then CODE; firmware: status byte)\n"
@@ -304,6 +306,7 @@ bool TakeSwitch(const std::string& a, SimOptions& o) {
   else if (a == "--trace") o.trace = true;
   else if (a == "--bad-crc") o.faults.badLoaderCrc = true;
   else if (a == "--low-latency-on-open") o.lowLatencyOnOpen = true;
+  else if (a == "--swap-in-place") o.swapInPlace = true;
   else return false;
   return true;
 }

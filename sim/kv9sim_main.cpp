@@ -2,7 +2,9 @@
 // port, prints one ready line, serves until SIGINT or SIGTERM, then removes
 // its port and writes the dump if asked. On a bench it also swaps modules:
 // SIGUSR1 (or every --swap-every) takes the module away with its port and,
-// after --away-ms, connects a fresh one on the same COM number.
+// after --away-ms, connects a fresh one on the same COM number (with
+// --swap-in-place the port stays open and only the module behind it
+// changes); SIGUSR2 switches the module off and on in place.
 #include <signal.h>
 
 #include <cerrno>
@@ -11,7 +13,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,34 +58,57 @@ std::unique_ptr<SimModule> Connect(SimOptions options, unsigned k) {
   return module;
 }
 
+// The module behind the port that stays open, switched off and on
+// (SIGUSR2) as often as asked, until another signal comes; returns it.
+int WaitSwitchingOffAndOn(SimModule& module, unsigned k, const sigset_t& all, std::chrono::milliseconds every) {
+  for (;;) {
+    const int sig = WaitForSignal(all, every);
+    if (sig != SIGUSR2) return sig;
+    module.PowerCycle(module.Options().resetDelay);
+    std::printf("kv9sim: module %u switched off and on\n", k);
+    std::fflush(stdout);
+  }
+}
+
 // Serves module after module until SIGINT or SIGTERM.
 void ServeBench(SimOptions options) {
   sigset_t all;
   sigemptyset(&all);
-  sigaddset(&all, SIGINT);
-  sigaddset(&all, SIGTERM);
-  sigaddset(&all, SIGUSR1);
+  for (int sig : {SIGINT, SIGTERM, SIGUSR1, SIGUSR2}) sigaddset(&all, sig);
   sigset_t stops;
   sigemptyset(&stops);
   sigaddset(&stops, SIGINT);
   sigaddset(&stops, SIGTERM);
   const auto dumpDir = options.dumpDir;
+  auto moduleDump = [&dumpDir](unsigned k) -> std::optional<std::filesystem::path> {
+    if (!dumpDir) return std::nullopt;
+    return *dumpDir / ("module-" + std::to_string(k));
+  };
   bool swapped = false;
+  std::unique_ptr<SimModule> module;
   for (unsigned k = 1;; ++k) {
-    std::unique_ptr<SimModule> module = Connect(options, k);
+    if (!module) module = Connect(options, k);
     // The slot keeps its number: the next module comes back on it.
     options.comNumber = static_cast<unsigned>(std::stoul(module->PortName().substr(3)));
-    const int sig = WaitForSignal(all, options.swapEvery);
+    const int sig = WaitSwitchingOffAndOn(*module, k, all, options.swapEvery);
     if (sig == SIGINT || sig == SIGTERM) {
-      if (dumpDir && swapped) module->SetDumpDir(*dumpDir / ("module-" + std::to_string(k)));
+      if (swapped) module->SetDumpDir(*moduleDump(k));
       module->Stop();
       return;
     }
     swapped = true;
-    if (dumpDir) module->SetDumpDir(*dumpDir / ("module-" + std::to_string(k)));
-    module->Stop();
     std::printf("kv9sim: module %u taken away\n", k);
     std::fflush(stdout);
+    if (options.swapInPlace) {
+      module->SwapBehindPort(k, options.away, moduleDump(k));
+      std::printf("kv9sim: module %u connected on %s (%s)\n", k + 1, module->PortName().c_str(),
+                  module->SlavePath().c_str());
+      std::fflush(stdout);
+      continue;
+    }
+    if (dumpDir) module->SetDumpDir(*moduleDump(k));
+    module->Stop();
+    module.reset();
     if (WaitForSignal(stops, options.away) != 0) return;
   }
 }
@@ -111,6 +138,7 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGINT);
   sigaddset(&signals, SIGTERM);
   sigaddset(&signals, SIGUSR1);
+  sigaddset(&signals, SIGUSR2);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   // A reader of our stdout going away must not kill the module.
   signal(SIGPIPE, SIG_IGN);

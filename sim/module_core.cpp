@@ -94,10 +94,19 @@ void ModuleCore::Tick(Clock::time_point now) {
       boot_.Start();
     } else {
       firmware_.Start();
+      erasedAtFirmwareStart_ = ctx_.blocksErased;
     }
   }
   if (auto d = firmware_.PartialDeadline(); d && now >= *d) firmware_.DropPartial();
   if (auto d = boot_.PartialDeadline(); d && now >= *d) boot_.DropPartial();
+}
+
+void ModuleCore::PowerCycle(Clock::time_point now, Clock::duration off) {
+  if (personality_ == Personality::Gone) return;
+  afterRestart_ = ctx_.blocksErased == erasedAtFirmwareStart_ ? Personality::Firmware : Personality::Boot;
+  if (ctx_.trace) ctx_.trace(std::string("kv9sim: switched off and on, then ") + PersonalityName(afterRestart_));
+  personality_ = Personality::Restarting;
+  restartDoneAt_ = now + off;
 }
 
 std::optional<Clock::time_point> ModuleCore::NextDeadline() const {

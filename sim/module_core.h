@@ -30,6 +30,10 @@ class ModuleCore {
   // Bytes that arrived at a rate the module does not listen at: to the UART
   // they are framing errors and noise, which also spoils any frame in progress.
   void Noise(std::size_t count, std::uint32_t rate);
+  // The module is switched off now and on again after `off`: it restarts
+  // into its firmware when the flash still holds it (nothing was erased
+  // since the firmware last started), else into its boot program, fresh.
+  void PowerCycle(Clock::time_point now, Clock::duration off);
   // Runs timers (restart completion, cut-off frames).
   void Tick(Clock::time_point now);
   std::optional<Clock::time_point> NextDeadline() const;
@@ -55,6 +59,7 @@ class ModuleCore {
   Personality personality_ = Personality::Firmware;
   Personality afterRestart_ = Personality::Firmware;
   Clock::time_point restartDoneAt_{};
+  unsigned erasedAtFirmwareStart_ = 0;  // blocksErased when the firmware last started
 };
 
 }  // namespace kv9::sim

@@ -54,10 +54,7 @@ void SimModule::SetTraceSink(std::function<void(const std::string&)> sink) { tra
 void SimModule::Start() {
   if (started_) return;
   core_ = std::make_unique<ModuleCore>(options_);
-  if (options_.trace) {
-    auto sink = traceSink_ ? traceSink_ : [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
-    core_->Context().trace = sink;
-  }
+  TraceInto(*core_);
   master_ = std::make_unique<PtyMaster>(core_->ListenRate() ? core_->ListenRate() : options_.firmwareRate);
   slavePath_ = master_->SlavePath();
   link_ = std::make_unique<PortLink>(options_.portDir, options_.comNumber, slavePath_);
@@ -68,6 +65,12 @@ void SimModule::Start() {
   started_ = true;
   thread_ = std::thread([this] { Run(); });
   nativeThread_ = thread_.native_handle();
+}
+
+void SimModule::TraceInto(ModuleCore& core) {
+  if (!options_.trace) return;
+  auto sink = traceSink_ ? traceSink_ : [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+  core.Context().trace = sink;
 }
 
 void SimModule::Stop() {

@@ -76,6 +76,18 @@ class SimModule {
   // Where Stop writes the dump (a bench keeps one folder per module).
   void SetDumpDir(const std::filesystem::path& dir) { options_.dumpDir = dir; }
 
+  // A bench's fixture (sim_module_bench.cpp). The module is switched off
+  // and on in place, the port staying open: it comes back after `off` in
+  // its firmware, or in a fresh boot program when its flash was erased.
+  void PowerCycle(std::chrono::milliseconds off);
+  // The module behind the port is exchanged for a fresh one (its own
+  // EEPROM, old firmware) while the port stays open, as on a fixture whose
+  // adapter stays plugged in: nothing answers for `off`, then the new
+  // module does. The old module's dump goes to `dumpDir` when given.
+  void SwapBehindPort(unsigned serial, std::chrono::milliseconds off,
+                      const std::optional<std::filesystem::path>& dumpDir);
+
+  const SimOptions& Options() const { return options_; }
   std::string PortName() const;           // "COM7"
   std::filesystem::path LinkPath() const;  // KV9_PORT_DIR/COM7
   std::string SlavePath() const;          // /dev/pts/5
@@ -99,6 +111,7 @@ class SimModule {
   };
 
   void Run();
+  void TraceInto(ModuleCore& core);
   void ReadLine(Clock::time_point now);
   void DeliverDueInput(Clock::time_point now);
   void CollectOutput(Clock::time_point now);

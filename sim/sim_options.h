@@ -95,6 +95,9 @@ struct SimOptions {
   // `away` a fresh one (old firmware, its own EEPROM) is connected.
   std::chrono::milliseconds swapEvery{0};
   std::chrono::milliseconds away{1000};
+  // A swap keeps the port open (the fixture's adapter stays plugged in):
+  // only the module behind it changes, nothing answering for `away`.
+  bool swapInPlace = false;
 };
 
 const char* CpuName(Cpu cpu);

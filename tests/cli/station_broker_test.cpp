@@ -45,11 +45,11 @@ TEST(StationBroker, ASlotsStateFollowsItsEventsAndAFreshModuleForgetsTheLastOne)
 TEST(StationBroker, TheReportLineTakesTheRunsOwnStartOnceAndTheStationsOtherwise) {
   EXPECT_EQ(StationJson("{\"port\":\"COM3\",\"outcome\":\"ok\",\"schema\":2,\"start\":\"2026-12-10T10:00:00+09:00\","
                         "\"end\":\"2026-12-10T10:00:20+09:00\"}",
-                        4, "2026-12-10T10:00:01"),
-            "{\"port\":\"COM3\",\"seq\":4,\"start\":\"2026-12-10T10:00:00+09:00\",\"outcome\":\"ok\",\"schema\":2,"
+                        4, "2026-12-10T10:00:01", "update"),
+            "{\"port\":\"COM3\",\"seq\":4,\"start\":\"2026-12-10T10:00:00+09:00\",\"mode\":\"update\",\"outcome\":\"ok\",\"schema\":2,"
             "\"end\":\"2026-12-10T10:00:20+09:00\"}");
-  EXPECT_EQ(StationJson("{\"port\":\"COM3\",\"outcome\":\"ng\"}", 5, "2026-12-10T10:00:01"),
-            "{\"port\":\"COM3\",\"seq\":5,\"start\":\"2026-12-10T10:00:01\",\"outcome\":\"ng\"}");
+  EXPECT_EQ(StationJson("{\"port\":\"COM3\",\"outcome\":\"ng\"}", 5, "2026-12-10T10:00:01", "rewrite"),
+            "{\"port\":\"COM3\",\"seq\":5,\"start\":\"2026-12-10T10:00:01\",\"mode\":\"rewrite\",\"outcome\":\"ng\"}");
 }
 
 }  // namespace

@@ -24,9 +24,12 @@ RULES = {
     "boot": {"platform", "wire", "image", "serial"},
     "link": {"platform", "wire", "image", "serial", "boot"},
     "sim": {"wire"},
-    "cli": {"platform", "wire", "image", "serial", "boot", "link"},
-    "window": {"platform", "wire", "image", "serial", "boot", "link"},
-    "app": {"platform", "wire", "image", "serial", "boot", "link", "window"},
+    "record": {"platform", "wire", "image", "serial", "boot", "link"},
+    "cli": {"platform", "wire", "image", "serial", "boot", "link", "record"},
+    "window": {"platform", "wire", "image", "serial", "boot", "link", "record"},
+    # The windows draw: what they show comes from the window model, never
+    # from the controller's folder.
+    "app": {"platform", "wire", "image", "serial", "boot", "window"},
     "win32": {"platform", "wire", "image", "serial", "boot", "link", "window"},
 }
 FOLDERS = set(RULES) | {"tests", "fuzz", "bench", "resources"}

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <span>
 
-#include "link/boot_menu_commands.h"
+#include "window/boot_menu_commands.h"
 #include "main_window.h"
 #include "resource_ids.h"
 #include "wide_text.h"

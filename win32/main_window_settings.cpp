@@ -5,7 +5,7 @@
 
 #include "dialogs.h"
 #include "link/eeprom_restore.h"
-#include "link/settings_conversions.h"
+#include "window/settings_conversions.h"
 #include "main_window.h"
 #include "serial/port_name.h"
 

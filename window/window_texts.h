@@ -19,3 +19,26 @@ inline constexpr char kEepromBackupFilter[] = "EEPROMバックアップ (*.txt)"
 inline constexpr char kEepromBackupFileLine[] = "EEPROMバックアップの書き戻し : ";
 
 }  // namespace kv9::window
+
+namespace kv9::window {
+
+inline constexpr char kCaption[] = "KV9 ファームウェアアップデート";
+inline constexpr char kCaptionModel[] = " for KV9X-Q508";
+// F9 or the tool button after a failed run, before a second search has
+// found the module again: nothing is sent.
+inline constexpr char kSearchAgainFirst[] = "ファイルメニューの「R/Wの再検索...」でR/Wを検索し直してください";
+// The next start after a run that was broken off (a signal, a crash, a
+// power cut): the run's record and the advice it ended with.
+inline constexpr char kBrokenOffRun[] = "前回の書き込みは中断されました。実行記録 : ";
+// The image file dialog's title.
+inline constexpr char kOpenImageTitle[] = "ROMデータを開く";
+// After the advice of a run that left the factory step undone: the window's
+// items that finish it.
+inline constexpr char kFactoryFinishPlace[] =
+    "工場出荷時設定は、ファイルメニューの「工場出荷時設定の仕上げ」で、R/Wを接続したまま実行できます。";
+inline constexpr char kWriteBackPlace[] =
+    "EEPROMの書き戻しは、ファイルメニューの「EEPROMバックアップの書き戻し...」で、保存したファイルを選んで実行できます。";
+// The firmware backup was asked for and there is no folder for it.
+inline constexpr char kNoFirmwareBackupFolder[] = "ファームウェアのバックアップ先がありません。";
+
+}  // namespace kv9::window

@@ -4,7 +4,7 @@
 
 #include "image/loader_texts.h"
 #include "window/image_open.h"
-#include "window/run_log_file.h"
+#include "record/run_record.h"
 #include "window/run_watch.h"
 #include "window/update_command_guard.h"
 #include "window/window_texts.h"
@@ -87,8 +87,8 @@ TEST(ImageOpenTest, TakesHexAndMotInAnyCaseOnly) {
 }
 
 TEST(RunLogFileTest, RecordLinesSplitAndEscapeLikeKv9flash) {
-  EXPECT_EQ(RecordLines("T", "# ", "a\nb\x01"), "T  # a\nT  # b\\x01\n");
-  EXPECT_EQ(RecordLines("T", "", ""), "T  \n");
+  EXPECT_EQ(record::RecordLines("T", "# ", "a\nb\x01"), "T  # a\nT  # b\\x01\n");
+  EXPECT_EQ(record::RecordLines("T", "", ""), "T  \n");
 }
 
 }  // namespace

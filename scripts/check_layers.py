@@ -30,7 +30,7 @@ RULES = {
     # The windows draw: what they show comes from the window model, never
     # from the controller's folder.
     "app": {"platform", "wire", "image", "serial", "boot", "window"},
-    "win32": {"platform", "wire", "image", "serial", "boot", "link", "window"},
+    "win32": {"platform", "wire", "image", "serial", "boot", "window"},
 }
 FOLDERS = set(RULES) | {"tests", "fuzz", "bench", "resources"}
 

@@ -22,9 +22,9 @@ void LogEdit::AppendLine(const std::string& text) {
   SendMessageW(edit_, EM_SETSEL, end, end);
   SendMessageW(edit_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(line.c_str()));
   ++lines_;
-  // The caret to the start of the new line: the pane shows the lines'
-  // beginnings, not the end of the longest one.
-  const int start = GetWindowTextLengthW(edit_) - static_cast<int>(Widen(text).size());
-  SendMessageW(edit_, EM_SETSEL, start, start);
+  // The caret at the end: the pane follows the newest line, which wraps at
+  // the pane's width rather than running off to the right.
+  const int end2 = GetWindowTextLengthW(edit_);
+  SendMessageW(edit_, EM_SETSEL, end2, end2);
   SendMessageW(edit_, EM_SCROLLCARET, 0, 0);
 }

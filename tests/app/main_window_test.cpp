@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QDialog>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "app/about_box.h"
@@ -95,6 +96,21 @@ class MainWindowTest : public QObject {
     form.DispDebugInfo = 1;
     form.AppendLog("trace", 0);
     QCOMPARE(form.SPTMemo->Lines(), (QStringList{"result : OK", "trace"}));
+  }
+
+  void paneWrapsAndFollowsTheNewestLineAfterALongOne() {
+    TLogMemo memo;
+    memo.resize(300, 120);
+    memo.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&memo));
+    QScrollBar* bar = memo.verticalScrollBar();
+    memo.AppendLine(std::string(400, 'x'));  // wraps over several rows
+    for (int i = 0; i < 40; ++i) {
+      memo.AppendLine("line " + std::to_string(i));
+      QCOMPARE(bar->value(), bar->maximum());
+    }
+    QVERIFY(bar->maximum() > 0);
+    QVERIFY(!memo.horizontalScrollBar()->isVisible());
   }
 
   void paneIsClearedWhenTheThousandAndFirstLineComes() {

@@ -174,6 +174,8 @@ class WindowModel : public LinkUi {
   void EndRun(const UpdateReport& report);
   void EndRunRecord(const UpdateReport& report);
   void KeepMarker(const UpdateReport& report);
+  // The run failed and its port is gone from the system's list.
+  bool PortVanished(const UpdateReport& report) const;
   // window_model_files.cpp
   void OpenImageFile(const std::string& path);
   // Opens the settings' port at the module rate when it is not open (the

@@ -14,6 +14,7 @@
 #include "platform/message_pump.h"
 #include "platform/ticks.h"
 #include "record/report_json.h"
+#include "serial/port_table.h"
 #include "window/broken_off_run.h"
 #include "window/window_model.h"
 #include "window/window_texts.h"
@@ -27,7 +28,20 @@ std::string Trimmed(const char* field, std::size_t size) {
   return text;
 }
 
+bool Failed(const UpdateReport& report) {
+  return report.outcome == UpdateOutcome::Failed || report.outcome == UpdateOutcome::Stopped;
+}
+
 }  // namespace
+
+bool WindowModel::PortVanished(const UpdateReport& report) const {
+  if (!Failed(report) || report.moduleState == ModuleState::Untouched) return false;
+  const std::string port = "COM" + std::to_string(settings_.ProgSettings.PortNumber);
+  for (const PortEntry& entry : ReadPortTable()) {
+    if (entry.name == port) return false;
+  }
+  return true;
+}
 
 std::string RunLogFolder(std::string& error) {
   const std::string base = UserDataFolder(error);
@@ -116,12 +130,14 @@ void WindowModel::EndRun(const UpdateReport& report) {
   for (const std::string& line : view.logLines) AppendLog(line, 1);
   view_.SetStageTitle(view.stageTitle);
   view_.SetGauge(view.percent);
+  std::vector<std::string> after;
+  if (PortVanished(report)) after.push_back(kPortVanished);
+  if (report.next == NextStep::Restore) after.push_back(kFactoryFinishPlace);
+  if (report.next == NextStep::RestoreFromBackup) after.push_back(kWriteBackPlace);
+  for (const std::string& line : after) AppendLog(line, 1);
   if (progressShown_ && view.keepProgressWindow) {
     std::vector<std::string> advice = view.adviceLines;
-    if (report.next == NextStep::Restore) advice.push_back(kFactoryFinishPlace);
-    if (report.next == NextStep::RestoreFromBackup) advice.push_back(kWriteBackPlace);
-    if (report.next == NextStep::Restore) AppendLog(kFactoryFinishPlace, 1);
-    if (report.next == NextStep::RestoreFromBackup) AppendLog(kWriteBackPlace, 1);
+    advice.insert(advice.end(), after.begin(), after.end());
     progressKept_ = true;
     view_.KeepProgressWindow(advice);
   }

@@ -38,6 +38,11 @@ inline constexpr char kFactoryFinishPlace[] =
     "工場出荷時設定は、ファイルメニューの「工場出荷時設定の仕上げ」で、R/Wを接続したまま実行できます。";
 inline constexpr char kWriteBackPlace[] =
     "EEPROMの書き戻しは、ファイルメニューの「EEPROMバックアップの書き戻し...」で、保存したファイルを選んで実行できます。";
+// A failed run after which the port is gone from the system's list: the
+// module (or its cable or adapter) went away, not a refused frame.
+inline constexpr char kPortVanished[] =
+    "R/Wのポートが見つかりません。ケーブルとUSBアダプタの接続を確認し、R/Wの電源を入れ直してから、"
+    "ファイルメニューの「R/Wの再検索...」で検索し直してください。";
 // The firmware backup was asked for and there is no folder for it.
 inline constexpr char kNoFirmwareBackupFolder[] = "ファームウェアのバックアップ先がありません。";
 

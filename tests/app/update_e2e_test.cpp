@@ -145,6 +145,7 @@ QByteArray SRecord(char type, int addressBytes, quint32 address, const QByteArra
 const QString kReWriteAdvice =
     QStringLiteral("再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。");
 const QString kReWriteBoxPlace = QString::fromUtf8(kv9::window::kReWriteBoxPlace);
+const QString kPortVanished = QString::fromUtf8(kv9::window::kPortVanished);
 
 // The lines of a run record without their times: "2026-01-02 10:11:12.345  text".
 QStringList RecordTexts(const std::string& path) {
@@ -528,11 +529,13 @@ class UpdateEndToEndTest : public QObject {
     const QStringList lines = form.SPTMemo->Lines().mid(before);
     if (lines.contains("ライト     : NG")) {
       // The tool was waiting for the block's reply: the write stage failed.
-      QCOMPARE(lines.last(2), (QStringList{kReWriteAdvice, kReWriteBoxPlace}));
+      // The port is gone from the system: the cable advice comes last.
+      QCOMPARE(lines.last(3), (QStringList{kReWriteAdvice, kReWriteBoxPlace, kPortVanished}));
       QVERIFY(boxes.isEmpty());
     } else {
-      // The tool was writing: the port's error, the stage-0 advice, then the error box.
-      QCOMPARE(lines.last(), QStringLiteral("再度ソフトを起動し、もう一度書き込みを行ってください。"));
+      // The tool was writing: the port's error, the stage-0 advice, the
+      // cable advice, then the error box.
+      QCOMPARE(lines.last(2), (QStringList{QStringLiteral("再度ソフトを起動し、もう一度書き込みを行ってください。"), kPortVanished}));
       QVERIFY(lines.contains("R/Wの接続、設定を確認してください。"));
       QTRY_COMPARE(boxes.size(), 1);
     }

@@ -160,6 +160,9 @@ void TRXProgAppForm::PlayResultSound(bool success) {
 std::string TRXProgAppForm::AskOpenFile(const std::string& title, const std::string& folder, const std::string& filter) {
   QFileDialog dlg(this, QString::fromStdString(title), QString::fromStdString(folder), QString::fromStdString(filter));
   dlg.setObjectName("FileDialog");
+  // Names in full, with their dates: backup files differ only at the end.
+  dlg.setViewMode(QFileDialog::Detail);
+  dlg.resize(760, 460);
   dlg.setFileMode(QFileDialog::ExistingFile);
   dlg.setAcceptMode(QFileDialog::AcceptOpen);
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};

@@ -178,8 +178,8 @@ class WindowModel : public LinkUi {
   bool PortVanished(const UpdateReport& report) const;
   // window_model_files.cpp
   void OpenImageFile(const std::string& path);
-  // Opens the settings' port at the module rate when it is not open (the
-  // EEPROM items after an update, which closes it); false: not opened.
+  // Opens the settings' port afresh at the module rate (the EEPROM items,
+  // also right after an update); false: not opened.
   bool PortForEeprom();
   void ReleaseController();
   void CloseWhenIdle();

@@ -44,9 +44,9 @@ void WindowModel::OpenImageFile(const std::string& path) {
 }
 
 bool WindowModel::PortForEeprom() {
-  if (cont_->CommX1.Connected()) return true;
-  // An update ends with the port closed; these items need the module's
-  // firmware at its rate on the settings' port.
+  // An update ends with the port closed, or (broken off) open at the boot
+  // program's rate; these items need the module's firmware at its rate on
+  // the settings' port, opened afresh.
   const TProgSettings& s = settings_.ProgSettings;
   const int opened = cont_->ReopenAtRate(static_cast<std::uint8_t>(s.PortNumber), StrToBaudRate(std::to_string(s.BitRate)));
   AppendLog("Open " + cont_->CommX1.Port() + (opened ? " : OK" : " : NG"), 1);

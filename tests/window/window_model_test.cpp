@@ -254,5 +254,39 @@ TEST_F(WindowModelTest, TheEepromWriteBackAfterAnUpdateOpensThePortItself) {
   EXPECT_TRUE(view_.boxes.empty()) << view_.boxes.front();
 }
 
+TEST_F(WindowModelTest, AFactoryStepLeftUndoneIsNamedByTheAdviceAndFinishedFromTheFileMenu) {
+  // The write and its check succeed; the new firmware does not answer its
+  // first ROM version query, so the factory settings were not restored.
+  sim::SimOptions options;
+  sim::FaultRule mute;
+  mute.kind = sim::FaultRule::Kind::NoReply;
+  mute.site.side = sim::FaultSite::Side::Firmware;
+  mute.site.code = 0x90;
+  mute.site.occurrence = 2;
+  options.faults.rules.push_back(mute);
+  StartSim(options);
+  StartModel();
+  model_->Settings().InitAfterUpdate = 1;
+  model_->Shown();
+  model_->RunNamed("TB_Write");
+  ASSERT_EQ(model_->LastResult(), "NG");
+  ASSERT_FALSE(view_.advice.empty());
+  EXPECT_EQ(view_.advice.back(), kFactoryFinishPlace);
+  EXPECT_TRUE(view_.Logged(kFactoryFinishPlace));
+  EXPECT_FALSE(view_.Logged(kPortVanished));  // the port is still there
+  auto initCount = [this] {
+    const auto counts = (*sim_)->Snapshot().commandCounts;
+    const auto at = counts.find("fw:4E:71");
+    return at == counts.end() ? 0u : at->second;
+  };
+  const unsigned inits = initCount();
+  view_.pane.lines.clear();
+  model_->RunNamed("MnFactoryFinish");
+  EXPECT_TRUE(view_.Logged("Open COM3 : OK"));
+  EXPECT_TRUE(view_.Logged(" : OK"));
+  EXPECT_EQ(initCount(), inits + 1);  // the initialisation ran once, now
+  EXPECT_TRUE(view_.boxes.empty()) << view_.boxes.front();
+}
+
 }  // namespace
 }  // namespace kv9::window

@@ -14,20 +14,25 @@ if [ -z "${KV9_WINE_PRIVATE_DEV:-}" ]; then
 elif [ "$KV9_WINE_PRIVATE_DEV" = 1 ]; then
   KV9_WINE_PRIVATE_DEV=done
   kv9_machine_dev=$(mktemp -d /tmp/kv9-dev.XXXXXX)
-  mount --bind /dev "$kv9_machine_dev"
+  mount --rbind /dev "$kv9_machine_dev"
   mount -t tmpfs -o mode=755 kv9-dev /dev
   for kv9_entry in "$kv9_machine_dev"/* "$kv9_machine_dev"/.[!.]*; do
     [ -e "$kv9_entry" ] || [ -L "$kv9_entry" ] || continue
     kv9_name=${kv9_entry##*/}
-    case $kv9_name in ttyS[0-9]* | ttyUSB[0-9]* | ttyACM[0-9]*) continue ;; esac
+    case $kv9_name in ttyS[0-9]* | ttyUSB[0-9]* | ttyACM[0-9]* | pts | ptmx) continue ;; esac
     if [ -L "$kv9_entry" ]; then
       cp -P "$kv9_entry" "/dev/$kv9_name"
     elif [ -d "$kv9_entry" ]; then
-      mkdir "/dev/$kv9_name" && mount --bind "$kv9_entry" "/dev/$kv9_name"
+      mkdir "/dev/$kv9_name" && mount --rbind "$kv9_entry" "/dev/$kv9_name"
     else
       : >"/dev/$kv9_name" && mount --bind "$kv9_entry" "/dev/$kv9_name"
     fi
   done
+  # The simulators' ptys in a pty instance of this namespace, where Wine
+  # opens them too.
+  mkdir /dev/pts
+  mount -t devpts -o newinstance,ptmxmode=0666,mode=0620 kv9-pts /dev/pts
+  ln -s pts/ptmx /dev/ptmx
   export KV9_WINE_PRIVATE_DEV
   unset kv9_entry kv9_name
 fi

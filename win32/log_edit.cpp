@@ -1,9 +1,27 @@
 #include "log_edit.h"
 
+#include <commctrl.h>
+
 #include "wide_text.h"
+
+namespace {
+
+// The edit control would show the system's own edit menu on a right click;
+// the log pane has the window's pop-up ("クリア", "書込"), so the click goes
+// to the main window.
+LRESULT CALLBACK PaneProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (message == WM_CONTEXTMENU) {
+    SendMessageW(GetParent(edit), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), lParam);
+    return 0;
+  }
+  return DefSubclassProc(edit, message, wParam, lParam);
+}
+
+}  // namespace
 
 void LogEdit::Attach(HWND edit) {
   edit_ = edit;
+  SetWindowSubclass(edit_, &PaneProc, 1, 0);
   // 1000 lines of traces exceed the default 32 K characters.
   SendMessageW(edit_, EM_SETLIMITTEXT, 0, 0);
   Clear();

@@ -14,6 +14,12 @@ if [ -z "${KV9_WINE_PRIVATE_DEV:-}" ]; then
 elif [ "$KV9_WINE_PRIVATE_DEV" = 1 ]; then
   KV9_WINE_PRIVATE_DEV=done
   kv9_machine_dev=$(mktemp -d /tmp/kv9-dev.XXXXXX)
+  kv9_machine_pts=$(mktemp -d /tmp/kv9-pts.XXXXXX)
+  # The machine's pty instance itself, taken first (a copy made through the
+  # whole /dev shows an empty lower one): a pty's numbers are the
+  # machine's, so the port component's search for other holders of a device
+  # stays right.
+  mount --bind /dev/pts "$kv9_machine_pts"
   mount --rbind /dev "$kv9_machine_dev"
   mount -t tmpfs -o mode=755 kv9-dev /dev
   for kv9_entry in "$kv9_machine_dev"/* "$kv9_machine_dev"/.[!.]*; do
@@ -28,10 +34,9 @@ elif [ "$KV9_WINE_PRIVATE_DEV" = 1 ]; then
       : >"/dev/$kv9_name" && mount --bind "$kv9_entry" "/dev/$kv9_name"
     fi
   done
-  # The simulators' ptys in a pty instance of this namespace, where Wine
-  # opens them too.
   mkdir /dev/pts
-  mount -t devpts -o newinstance,ptmxmode=0666,mode=0620 kv9-pts /dev/pts
+  mount --move "$kv9_machine_pts" /dev/pts
+  # New ptys come from that instance's own multiplexer.
   ln -s pts/ptmx /dev/ptmx
   export KV9_WINE_PRIVATE_DEV
   unset kv9_entry kv9_name

@@ -85,6 +85,9 @@ wineserver -w || true
 if [ "$KV9_WINE_PRIVATE_DEV" = done ]; then
   serialcomm=$(wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | tr -d '\r' | grep -c 'REG_SZ' || true)
   [ "$serialcomm" = 1 ] || fail "the prefix lists $serialcomm ports, not COM1 alone"
+  # That Wine session has no display; the window's must start with one.
+  wineserver -k || true
+  wineserver -w || true
 fi
 
 display=:$((50 + RANDOM % 200))
@@ -115,11 +118,11 @@ wait_window() {
   until_ok "$2" eval 'w=$(window_named "$wanted"); [ -n "$w" ]' || fail "no window \"$1\""
   echo "$w"
 }
-# The record of the newest run, once it has its outcome line ("# ...").
+# The record of the newest run, once it has its outcome line ("# outcome: ...").
 finished_record() {
   local f
   f=$(ls -t "$logs"/kv9update-*.log 2>/dev/null | head -1)
-  [ -n "$f" ] && grep -q '^[0-9-]* [0-9:.]*  # ' "$f" && echo "$f"
+  [ -n "$f" ] && grep -q '^[0-9-]* [0-9:.]*  # outcome: ' "$f" && echo "$f"
 }
 record_has() { tr -d '\r' <"$1" | sed -E 's/^[0-9-]+ [0-9:.]+  //' | grep -qxF -- "$2" || fail "the record lacks \"$2\" ($1)"; }
 

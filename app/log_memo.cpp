@@ -1,5 +1,8 @@
 #include "app/log_memo.h"
 
+#include <QScrollBar>
+#include <QTextCursor>
+
 TLogMemo::TLogMemo(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -14,6 +17,12 @@ void TLogMemo::Clear() {
 void TLogMemo::AppendLine(const std::string& text) {
   appendPlainText(QString::fromStdString(text));
   ++lines_;
+  // The pane follows the newest line whatever came before it: the
+  // scroll bar's own following stops once a wrapped line has moved its end
+  // while the pane was laid out.
+  moveCursor(QTextCursor::End);
+  ensureCursorVisible();
+  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
   if (lineAdded) lineAdded(text);
 }
 

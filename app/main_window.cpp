@@ -2,6 +2,8 @@
 #include "app/main_window.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <cstring>
 #include <QCloseEvent>
 #include <QFont>
 #include <QHBoxLayout>
@@ -22,7 +24,7 @@
 #include "platform/message_pump.h"
 #include "platform/resources.h"
 #include "platform/ticks.h"
-#include "window/window_menus.h"
+#include "window/menu_rows.h"
 #include "window/window_texts.h"
 
 namespace {
@@ -46,46 +48,32 @@ QByteArray ResourceCopy(const char* type, const char* name) {
 
 }  // namespace
 
-TRXProgAppForm::ControllerUse::ControllerUse(TRXProgAppForm& form) : form_(form) {
-  ++form_.controllerUses_;
-}
-
-TRXProgAppForm::ControllerUse::~ControllerUse() {
-  if (--form_.controllerUses_ == 0 && form_.releaseRequested_) form_.ReleaseController();
-}
-
-TRXProgAppForm::TRXProgAppForm(QWidget* owner) : QMainWindow(owner) {
-  // 1. The window, its menus and controls.
+TRXProgAppForm::TRXProgAppForm(QWidget* owner)
+    : QMainWindow(owner),
+      ProgSettings(model_.Settings().ProgSettings),
+      ResetWaitMs(model_.Settings().ResetWaitMs),
+      UserBootMode(model_.Settings().UserBootMode),
+      DispDebugInfo(model_.Settings().DispDebugInfo),
+      DispTxInfo(model_.Settings().DispTxInfo),
+      DispRecInfo(model_.Settings().DispRecInfo),
+      InitAfterUpdate(model_.Settings().InitAfterUpdate),
+      InitScanMode(model_.Settings().InitScanMode),
+      FailStage(model_.Settings().FailStage) {
+  // 1. The window, its menus and controls; the address display stays hidden.
   BuildControls();
   BuildMenus();
-  // 2. Fine timer resolution for the 10 ms sleeps of every reply wait.
-  kv9::RaiseTimerResolution();
-  // 3. The engineering menus and the address display stay hidden.
-  MnCmd->menuAction()->setVisible(false);
-  MnConfig->menuAction()->setVisible(false);
   STAddr->setVisible(false);
   CGauge1->setValue(0);
-  // 4. Settings defaults: the members' initialisers.
-  ProgSettings = kv9::TProgSettings{};
-  // 5. The two sounds, as in-memory copies.
+  setAcceptDrops(true);
+  // 2. The two sounds, as in-memory copies.
   RingSound = ResourceCopy("WAVE", "Sound_ring5");
   AlarmSound = ResourceCopy("WAVE", "Sound_alarm1");
-  // 6. The one link controller.
-  flashWrRXCont_ = std::make_unique<kv9::TFlashWrRXCont>(this, SPTMemo, ProgSettings);
-  // 7. Its log switches follow the window's.
-  flashWrRXCont_->DebugLog = DispDebugInfo;
-  flashWrRXCont_->TxLog = DispTxInfo;
-  flashWrRXCont_->RxLog = DispRecInfo;
-  // 8. The firmware image the tool carries.
-  flashWrRXCont_->LoadEmbeddedImage();
-  ConnectEepromMenu();
-  ConnectUpdateCommand();
-  ConnectSettingsMenu();
+  // 3. The controller, the embedded image and the items' first state.
+  model_.Start();
   ConnectSessionManager();
-  RefreshUpdateCommands();  // disabled until the start-up search has ended
 }
 
-TRXProgAppForm::~TRXProgAppForm() { ReleaseController(); }
+TRXProgAppForm::~TRXProgAppForm() = default;
 
 void TRXProgAppForm::BuildControls() {
   setObjectName("RXProgAppForm");
@@ -174,77 +162,66 @@ QWidget* TRXProgAppForm::BuildLogPanel(QWidget* client) {
   return Panel1;
 }
 
-QAction* TRXProgAppForm::AddItem(QMenu* menu, const char* objectName, const QString& caption) {
-  QAction* action = menu->addAction(caption);
-  action->setObjectName(objectName);
-  return action;
+QMenu* TRXProgAppForm::MenuFor(const kv9::window::MenuItemRow& row) {
+  QMenu* menu = menus_[static_cast<std::size_t>(row.menu)];
+  if (!row.submenu || !menu) return menu;
+  for (const auto& [name, sub] : submenus_) {
+    if (std::strcmp(name, row.submenu) == 0) return sub;
+  }
+  for (const kv9::window::SubmenuRow& sub : kv9::window::SubmenuRows()) {
+    if (std::strcmp(sub.objectName, row.submenu) != 0) continue;
+    QMenu* made = menu->addMenu(QString::fromUtf8(sub.caption));
+    made->setObjectName(sub.objectName);
+    submenus_.emplace_back(sub.objectName, made);
+    return made;
+  }
+  return menu;
 }
 
 void TRXProgAppForm::BuildMenus() {
+  using namespace kv9::window;
   QMenuBar* bar = menuBar();
   bar->setObjectName("MainMenu1");
-
-  BuildFileMenu(bar);
-
-  BuildCmdMenu(bar);
-  BuildConfigMenu(bar);
-
-  MnFarm = bar->addMenu(QStringLiteral("ファーム(&E)"));
-  MnFarm->setObjectName("MnFarm");
-  N2 = AddItem(MnFarm, "N2", QStringLiteral("アップデート"));
-  N2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_U));
-  N2->setStatusTip(QStringLiteral("ファームアップデート"));
-  MnFwBackup = AddItem(MnFarm, "MnFwBackup", QStringLiteral("書き込み前にファームをバックアップ"));
-  MnFwBackup->setCheckable(true);
-
-  Help1 = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-  Help1->setObjectName("Help1");
-  Help1->menuAction()->setStatusTip(QStringLiteral("ヘルプトピック"));
-  HelpAbout1 = AddItem(Help1, "HelpAboutItem", QStringLiteral("バージョン情報(&A)..."));
-  HelpAbout1->setToolTip(QStringLiteral("バージョン情報"));
-  HelpAbout1->setStatusTip(QStringLiteral("プログラム情報，バージョン番号，著作権の表示"));
-  connect(HelpAbout1, &QAction::triggered, this, &TRXProgAppForm::HelpAbout1Execute);
-
-  BuildPopupMenu();
-}
-
-void TRXProgAppForm::BuildConfigMenu(QMenuBar* bar) {
-  MnConfig = bar->addMenu(QStringLiteral("設定"));
-  MnConfig->setObjectName("MnConfig");
-  AddItem(MnConfig, "MnSetConfig", QStringLiteral("環境設定..."));
-  AddItem(MnConfig, "MnSetCOMPort", QStringLiteral("COMポートの設定..."));
-  MnConfig->addSeparator();
-  QMenu* openClose = MnConfig->addMenu(QStringLiteral("Open/Close"));
-  openClose->setObjectName("OpenClose1");
-  AddItem(openClose, "Open1", QStringLiteral("Open"));
-  AddItem(openClose, "Clsoe1", QStringLiteral("Clsoe"));
-  AddItem(MnConfig, "Rom1", QStringLiteral("Romバージョン取得"));
-  AddItem(MnConfig, "Boot1", QStringLiteral("Bootモードへ"));
-  AddItem(MnConfig, "MnInit", QStringLiteral("初期化"));
-  AddItem(MnConfig, "MngetInitData", QStringLiteral("工場出荷時設定取得"));
-  AddItem(MnConfig, "mnSetFactInit", QStringLiteral("工場出荷時設定"));
-  for (const kv9::window::MenuRow& row : kv9::window::EepromBackupRows()) {
-    QAction* item = AddItem(MnConfig, row.objectName, QString::fromUtf8(row.caption));
-    item->setStatusTip(QString::fromUtf8(row.hint));
-    connect(item, &QAction::triggered, this, [this, command = row.command] { EepromBackupClick(command); });
+  menus_.assign(static_cast<std::size_t>(MenuId::ToolBar) + 1, nullptr);
+  for (const MenuRow& row : MenuRows()) {
+    if (row.menu == MenuId::ToolBar) continue;
+    QMenu* menu = row.menu == MenuId::Popup ? new QMenu(this) : bar->addMenu(QString::fromUtf8(row.caption));
+    menu->setObjectName(row.objectName);
+    if (*row.hint) menu->menuAction()->setStatusTip(QString::fromUtf8(row.hint));
+    // The engineering menus are built whole but kept off the bar.
+    if (row.menu != MenuId::Popup && !row.onMenuBar) menu->menuAction()->setVisible(false);
+    menus_[static_cast<std::size_t>(row.menu)] = menu;
   }
-  MnConfig->addSeparator();
-  AddItem(MnConfig, "MnGetPower", QStringLiteral("パワー値の取得"));
-}
-
-void TRXProgAppForm::BuildPopupMenu() {
-  PopupMenu1 = new QMenu(this);
-  PopupMenu1->setObjectName("PopupMenu1");
-  MnClear = AddItem(PopupMenu1, "MnClear", QStringLiteral("クリア"));
-  MnClear->setShortcut(QKeySequence(Qt::Key_F4));
-  PopupMenu1->addSeparator();
-  MnProgram = AddItem(PopupMenu1, "MnProgram", QStringLiteral("書込"));
-  MnProgram->setShortcut(QKeySequence(Qt::Key_F9));
+  const auto rows = AllItems();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const MenuItemRow& row = rows[i];
+    const auto id = static_cast<ItemId>(i);
+    QMenu* menu = MenuFor(row);
+    if (!menu) {
+      items_.push_back(nullptr);  // the tool button
+      connect(TB_Write, &QToolButton::clicked, this, [this, id] { model_.Run(id); });
+      continue;
+    }
+    if (row.separatorBefore && !menu->isEmpty()) menu->addSeparator();
+    QAction* item = menu->addAction(QString::fromUtf8(row.caption));
+    item->setObjectName(row.objectName);
+    if (*row.hint) item->setStatusTip(QString::fromUtf8(row.hint));
+    if (*row.shortcut) item->setShortcut(QKeySequence(QString::fromLatin1(row.shortcut)));
+    item->setCheckable(row.checkable);
+    if (row.checkable) {
+      // Ticked from the menu or by a caller: the model keeps the setting.
+      connect(item, &QAction::toggled, this, [this, id](bool on) {
+        if (on != model_.Settings().FirmwareBackup) model_.Run(id);
+      });
+    } else {
+      connect(item, &QAction::triggered, this, [this, id] { model_.Run(id); });
+    }
+    items_.push_back(item);
+  }
+  NameItems();
   // The pop-up's keys work anywhere in the window, as they did in the menu.
   addAction(MnClear);
   addAction(MnProgram);
-  connect(MnClear, &QAction::triggered, this, &TRXProgAppForm::MnClearClick);
-
   setContextMenuPolicy(Qt::CustomContextMenu);
   connect(this, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& pos) { PopupMenu1->popup(mapToGlobal(pos)); });
@@ -253,58 +230,101 @@ void TRXProgAppForm::BuildPopupMenu() {
           [this](const QPoint& pos) { PopupMenu1->popup(SPTMemo->mapToGlobal(pos)); });
 }
 
-void TRXProgAppForm::AppendLog(const std::string& text, int force) {
-  kv9::AppendLogLine(SPTMemo, DispDebugInfo != 0, text, force);
+void TRXProgAppForm::NameItems() {
+  using kv9::window::ItemNamed;
+  using kv9::window::MenuId;
+  auto item = [this](const char* name) { return items_[static_cast<std::size_t>(ItemNamed(name))]; };
+  File1 = menus_[static_cast<std::size_t>(MenuId::File)];
+  MnCmd = menus_[static_cast<std::size_t>(MenuId::Cmd)];
+  MnConfig = menus_[static_cast<std::size_t>(MenuId::Config)];
+  MnFarm = menus_[static_cast<std::size_t>(MenuId::Farm)];
+  Help1 = menus_[static_cast<std::size_t>(MenuId::Help)];
+  PopupMenu1 = menus_[static_cast<std::size_t>(MenuId::Popup)];
+  FileExit1 = item("FileExitItem");
+  FileExit1->setToolTip(QStringLiteral("終了"));
+  HelpAbout1 = item("HelpAboutItem");
+  HelpAbout1->setToolTip(QStringLiteral("バージョン情報"));
+  N2 = item("N2");
+  MnFwBackup = item("MnFwBackup");
+  MnClear = item("MnClear");
+  MnProgram = item("MnProgram");
 }
 
-void TRXProgAppForm::ShowMessage(const std::string& text) {
-  runLog_.Message(text);
-  // A plain box: no icon, just the text and OK.
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), QString::fromStdString(text),
-                  QMessageBox::Ok, this);
-  box.exec();
-}
+kv9::LogPane& TRXProgAppForm::LogLines() { return *SPTMemo; }
 
-void TRXProgAppForm::ShowError(const std::string& text) {
-  runLog_.Message(text);
-  QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text));
-}
-
-void TRXProgAppForm::ShowModuleError(const std::string& text) {
-  runLog_.Message(text);
-  QMessageBox::critical(this, QApplication::applicationName(), QString::fromStdString(text),
-                        QMessageBox::Yes);
+void TRXProgAppForm::ShowBox(kv9::window::BoxKind kind, const std::string& text) {
+  const QString message = QString::fromStdString(text);
+  switch (kind) {
+    case kv9::window::BoxKind::Plain: {
+      // A plain box: no icon, just the text and OK.
+      QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), message, QMessageBox::Ok, this);
+      box.exec();
+      break;
+    }
+    case kv9::window::BoxKind::Error:
+      QMessageBox::critical(this, QApplication::applicationName(), message);
+      break;
+    case kv9::window::BoxKind::Module:
+      QMessageBox::critical(this, QApplication::applicationName(), message, QMessageBox::Yes);
+      break;
+  }
 }
 
 bool TRXProgAppForm::AskYesNo(const std::string& text) {
-  runLog_.Message(text);
+  // No is the default: Enter alone must not write another module's data.
   QMessageBox box(QMessageBox::Question, QApplication::applicationName(), QString::fromStdString(text),
                   QMessageBox::Yes | QMessageBox::No, this);
-  box.setObjectName("QuestionBox");
-  box.setDefaultButton(QMessageBox::No);  // another module's data is written only on a deliberate yes
+  box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
 
-void TRXProgAppForm::DisableUpdateCommands() {
-  guard_.Lock();
-  RefreshUpdateCommands();
-}
-
-void TRXProgAppForm::CloseMainWindow() {
-  // Cancel in the port dialog of a search from the menu keeps the tool.
-  if (searchAgain_) {
-    portDialogCancelled_ = true;
-    return;
+void TRXProgAppForm::ShowStatus(const std::string& text) {
+  if (text.empty()) {
+    statusBar()->clearMessage();
+  } else {
+    statusBar()->showMessage(QString::fromStdString(text));
   }
-  close();
 }
 
-void TRXProgAppForm::CopySettingsBack(const kv9::TProgSettings& settings) { ProgSettings = settings; }
+void TRXProgAppForm::SetCaption(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }
+
+void TRXProgAppForm::BringToFront() {
+  raise();
+  activateWindow();
+}
+
+void TRXProgAppForm::SetWindowEnabled(bool enabled) { setEnabled(enabled); }
+
+void TRXProgAppForm::SetItemEnabled(kv9::window::ItemId item, bool enabled) {
+  if (item < 0 || item >= static_cast<int>(items_.size())) return;
+  if (QAction* action = items_[static_cast<std::size_t>(item)]) {
+    action->setEnabled(enabled);
+  } else {
+    TB_Write->setEnabled(enabled);
+  }
+}
+
+void TRXProgAppForm::SetMenuEnabled(kv9::window::MenuId menu, bool enabled) {
+  QMenu* m = menus_[static_cast<std::size_t>(menu)];
+  if (!m) return;
+  m->setEnabled(enabled);
+  m->menuAction()->setEnabled(enabled);
+}
+
+void TRXProgAppForm::SetItemChecked(kv9::window::ItemId item, bool checked) {
+  if (item >= 0 && item < static_cast<int>(items_.size()) && items_[static_cast<std::size_t>(item)])
+    items_[static_cast<std::size_t>(item)]->setChecked(checked);
+}
+
+void TRXProgAppForm::ShowReWriteMode(bool on) {
+  reWriteModeLabel_->setText(on ? QString::fromUtf8(kv9::window::kReWriteModeShown) : QString());
+  reWriteModeLabel_->setVisible(on);
+}
+
+void TRXProgAppForm::SetStageTitle(const std::string& text) { STTitle->setText(QString::fromStdString(text)); }
 
 void TRXProgAppForm::SetGauge(int percent) {
   CGauge1->setValue(percent);
-  if (!updateRunning_) return;
-  runWatch_.Gauge(percent);
   // Once a failure's window is kept it shows where the stage stopped.
   if (confirm1Dlg_ && !confirm1Dlg_->isEnabled()) confirm1Dlg_->Gauge->setValue(percent);
 }
@@ -316,75 +336,28 @@ void TRXProgAppForm::showEvent(QShowEvent* event) {
   if (shown_) return;
   shown_ = true;
   // After the window is on screen, as the original's OnShow ran.
-  QTimer::singleShot(0, this, &TRXProgAppForm::FormShow);
-}
-
-void TRXProgAppForm::FormShow() {
-  ControllerUse use(*this);
-  kv9::ProcessMessages();
-  raise();
-  activateWindow();
-  setWindowTitle(windowTitle() + QStringLiteral(" for KV9X-Q508"));
-  // The port dialog and the search for the module.
-  const int found = flashWrRXCont_->OpenAtStartup(ProgSettings.WriteSpeedIndex);
-  // Cancel in the port dialog closed the window: the controller is released
-  // as soon as this stretch ends and must not be used again.
-  if (releaseRequested_) return;
-  flashWrRXCont_->ConfirmModule(found);
-  startupRunning_ = false;
-  // The update waits for the search's verdict.
-  guard_.SearchEnded(flashWrRXCont_->ModuleSupported == 1);
-  RefreshUpdateCommands();
-  ShowReWriteMode();
-}
-
-void TRXProgAppForm::RefreshUpdateCommands() {
-  const bool enabled = guard_.Enabled();
-  TB_Write->setEnabled(enabled);
-  MnFarm->setEnabled(enabled);
-  MnFarm->menuAction()->setEnabled(enabled);
-  // "書込" stays with the window: its command says why when there is no module.
-  MnProgram->setEnabled(!guard_.Busy());
+  QTimer::singleShot(0, this, [this] { model_.Shown(); });
 }
 
 void TRXProgAppForm::closeEvent(QCloseEvent* event) {
-  // Closing in the middle of an update or of the search would hide the run
-  // while it goes on writing to the module, and its outcome and advice would
-  // never be seen: the window stays until the run has ended.
-  if (updateRunning_ || searchRunning_) {
+  if (!model_.CloseAsked()) {
     event->ignore();
-    statusBar()->showMessage(QString::fromUtf8(updateRunning_ ? kv9::window::kRefusedDuringRun
-                                                              : kv9::window::kRefusedDuringSearch),
-                             3000);
     return;
-  }
-  FormCloseQuery();
-  event->accept();
-}
-
-void TRXProgAppForm::FormCloseQuery() {
-  if (controllerUses_ > 0) {
-    // Start-up or a command is still inside the controller (this close came
-    // from a nested event loop): release it when that stretch has ended.
-    releaseRequested_ = true;
-  } else {
-    ReleaseController();
   }
   RingSound.clear();
   AlarmSound.clear();
+  event->accept();
 }
 
-void TRXProgAppForm::ReleaseController() {
-  releaseRequested_ = false;
-  flashWrRXCont_.reset();  // closes the port
+void TRXProgAppForm::CloseWindow() {
+  close();
+  // Ending on request: every running event loop ends, also that of a
+  // dialog left open.
+  if (model_.QuitAsked()) QCoreApplication::quit();
 }
 
-void TRXProgAppForm::FileExit1Execute() { close(); }
-
-void TRXProgAppForm::HelpAbout1Execute() {
+void TRXProgAppForm::ShowAbout() {
   if (!AboutBox) return;
   CentreOnScreen(AboutBox);
   AboutBox->exec();
 }
-
-void TRXProgAppForm::MnClearClick() { SPTMemo->Clear(); }

@@ -1,12 +1,10 @@
-// Firmware image files dropped onto the main window.
+// Firmware image files dropped onto the main window: the model loads them.
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QMimeData>
 #include <QUrl>
 
 #include "app/main_window.h"
-#include "window/image_open.h"
 
 namespace {
 
@@ -23,11 +21,6 @@ QStringList LocalFiles(const QMimeData* mime) {
 
 }  // namespace
 
-bool TRXProgAppForm::EnableFileDrops() {
-  setAcceptDrops(true);
-  return true;
-}
-
 void TRXProgAppForm::dragEnterEvent(QDragEnterEvent* event) {
   if (!LocalFiles(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
@@ -40,22 +33,7 @@ void TRXProgAppForm::dropEvent(QDropEvent* event) {
 }
 
 void TRXProgAppForm::WMDropFiles(const QStringList& files) {
-  raise();
-  activateWindow();
-  DropFileName = files.isEmpty() ? QString() : files.first();
-  if (DropFileName.isEmpty() || !FlashWrRXCont()) return;
-
-  // The loaders may show a message box; a close that arrives meanwhile must
-  // not release the controller under them.
-  ControllerUse use(*this);
-  const std::string path = QFile::encodeName(DropFileName).toStdString();
-  // Another type would be refused without a word; the person is told why.
-  if (const std::string problem = kv9::window::ImageFileProblem(path); !problem.empty()) {
-    ShowMessage(problem);
-    AppendLog("NG: Read ROM Data", 1);
-    return;
-  }
-  const int loaded = FlashWrRXCont()->LoadImageFile(path);
-  AppendLog(loaded ? "OK: Read ROM Data" : "NG: Read ROM Data", 1);
-  if (loaded && FlashWrRXCont()) AppendLog(kv9::window::LoadedImageLine(*FlashWrRXCont(), DropFileName.toStdString()), 1);
+  std::vector<std::string> paths;
+  for (const QString& file : files) paths.push_back(file.toStdString());
+  model_.DropFiles(paths);
 }

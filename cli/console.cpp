@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "cli/host_os.h"
+#include "record/run_record.h"
 
 namespace kv9::cli {
 namespace {
@@ -35,20 +36,6 @@ std::size_t Utf8Length(const std::string& text, std::size_t i) {
   return n;
 }
 
-std::string TimeStamp() {
-  using std::chrono::system_clock;
-  const system_clock::time_point now = system_clock::now();
-  const std::time_t seconds = system_clock::to_time_t(now);
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                      now - system_clock::from_time_t(seconds))
-                      .count();
-  const std::tm local = LocalTime(seconds);
-  char text[64];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(ms % 1000));
-  return text;
-}
 
 }  // namespace
 
@@ -121,18 +108,7 @@ void Console::RecordOnly(const std::string& text) { Record("# ", text); }
 
 void Console::Record(const char* mark, const std::string& text) {
   if (!record_) return;
-  const std::string stamp = TimeStamp();
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t nl = text.find('\n', from);
-    std::fprintf(record_, "%s  %s%.*s\n", stamp.c_str(), mark,
-                 static_cast<int>((nl == std::string::npos ? text.size() : nl) - from),
-                 text.data() + from);
-    if (nl == std::string::npos) break;
-    from = nl + 1;
-  }
-  errno = 0;
-  if ((std::fflush(record_) != 0 || std::ferror(record_)) && recordError_ == 0) recordError_ = errno ? errno : EIO;
+  if (!record::WriteRecordLines(record_, mark, text) && recordError_ == 0) recordError_ = errno ? errno : EIO;
 }
 
 }  // namespace kv9::cli

@@ -7,11 +7,6 @@
 
 namespace kv9::cli {
 
-std::tm LocalTime(std::time_t when) {
-  std::tm local{};
-  ::localtime_s(&local, &when);
-  return local;
-}
 
 bool StderrIsTerminal() {
   // A file, a pipe or the NUL device has no console mode (NUL would pass a
@@ -25,11 +20,6 @@ bool StderrIsTerminal() {
          ::SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-std::FILE* CreateNewFile(const std::string& path) {
-  const int fd =
-      ::_open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-  return fd < 0 ? nullptr : ::_fdopen(fd, "w");
-}
 
 // A Windows process is known by its program file's name alone.
 void NameThisProcess(const std::string&) {}

@@ -16,7 +16,6 @@
 #include "cli/module_run.h"
 #include "cli/recorded_run.h"
 #include "cli/report_json.h"
-#include "cli/run_record.h"
 #include "cli/several_ports.h"
 #include "cli/signals.h"
 #include "cli/station.h"

@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "cli/module_run.h"
-#include "cli/run_record.h"
 #include "cli/signals.h"
 #include "image/image_area.h"
 #include "kv9_version.h"
 #include "platform/atomic_file.h"
+#include "record/run_record.h"
 
 namespace kv9::cli {
 namespace {
@@ -59,7 +59,7 @@ int WriteReport(const std::string& path, const RunFacts& facts, Console& console
 
 int RunWithRecord(const CliOptions& options, Console& console, RunFacts& facts) {
   std::string path, error;
-  std::FILE* record = OpenRunRecord(options.logDir, options.port, &path, &error);
+  std::FILE* record = record::OpenRunRecord(options.logDir, "kv9flash", options.port, &path, &error);
   if (!record) {
     console.Message("error: no run record: " + error);
     return kExitUsage;

@@ -1,24 +1,18 @@
 #include "link/port_open_reason.h"
 
-#include <cerrno>
+#include "platform/os_error_kind.h"
 
 namespace kv9 {
 
 PortOpenFailure ClassifyPortOpenError(int osError) {
-  switch (osError) {
-    case EBUSY:
-    case EWOULDBLOCK:
-      return PortOpenFailure::InUse;
-    case EACCES:
-    case EPERM:
-      return PortOpenFailure::NoPermission;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-      return PortOpenFailure::NoDevice;
-    default:
-      return PortOpenFailure::Other;
+  // The system's own error numbers: errno here, GetLastError on Windows.
+  switch (OsErrorKindOf(osError)) {
+    case OsErrorKind::InUse: return PortOpenFailure::InUse;
+    case OsErrorKind::NoPermission: return PortOpenFailure::NoPermission;
+    case OsErrorKind::NoDevice: return PortOpenFailure::NoDevice;
+    case OsErrorKind::Other: break;
   }
+  return PortOpenFailure::Other;
 }
 
 std::string PortOpenReason(const std::string& portName, int osError, const std::string& holder,
@@ -27,8 +21,7 @@ std::string PortOpenReason(const std::string& portName, int osError, const std::
     case PortOpenFailure::InUse:
       return portName + ": 他のプログラムが使用中です" + (holder.empty() ? "" : "（" + holder + "）");
     case PortOpenFailure::NoPermission:
-      return portName +
-             ": アクセス権がありません（ユーザーを dialout グループに加え、ログインし直してください）";
+      return portName + ": " + NoPermissionText();
     case PortOpenFailure::NoDevice:
       return portName + ": デバイスがありません";
     case PortOpenFailure::Other:

@@ -24,12 +24,15 @@ RULES = {
     "boot": {"platform", "wire", "image", "serial"},
     "link": {"platform", "wire", "image", "serial", "boot"},
     "sim": {"wire"},
+    "record": {"platform", "wire", "image", "serial", "boot", "link"},
     "station": {"platform", "wire", "image", "serial", "boot", "link"},
     "fleet": {"platform", "wire", "image"},
-    "cli": {"platform", "wire", "image", "serial", "boot", "link", "station", "fleet"},
-    "window": {"platform", "wire", "image", "serial", "boot", "link"},
-    "app": {"platform", "wire", "image", "serial", "boot", "link", "window"},
-    "win32": {"platform", "wire", "image", "serial", "boot", "link", "window"},
+    "cli": {"platform", "wire", "image", "serial", "boot", "link", "record", "station", "fleet"},
+    "window": {"platform", "wire", "image", "serial", "boot", "link", "record", "fleet"},
+    # The windows draw: what they show comes from the window model, never
+    # from the controller's folder.
+    "app": {"platform", "wire", "image", "serial", "boot", "window"},
+    "win32": {"platform", "wire", "image", "serial", "boot", "window"},
 }
 FOLDERS = set(RULES) | {"tests", "fuzz", "bench", "resources"}
 

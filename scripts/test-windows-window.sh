@@ -12,6 +12,8 @@
 #  4. the setup program installs and uninstalls silently.
 # Needs: wine, xvfb, xdotool, fonts-ipafont (installed when missing).
 set -euo pipefail
+# Only the simulated modules' ports in the Wine prefix, not the machine's.
+source "$(dirname "$0")/wine-private-dev.sh"
 cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/build-windows
@@ -76,8 +78,17 @@ lines += ["", r"[HKEY_LOCAL_MACHINE\Software\Wine\Ports]", '"COM1"="%s"' % sys.a
 open(sys.argv[1], "w", encoding="utf-16").write("\r\n".join(lines))
 PY
 wine regedit /S "$(winepath -w "$work/prefix.reg")" >/dev/null 2>&1
+rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
 wineserver -k || true
 wineserver -w || true
+# COM1 alone: the machine's own serial devices are not in this prefix.
+if [ "$KV9_WINE_PRIVATE_DEV" = done ]; then
+  serialcomm=$(wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | tr -d '\r' | grep -c 'REG_SZ' || true)
+  [ "$serialcomm" = 1 ] || fail "the prefix lists $serialcomm ports, not COM1 alone"
+  # That Wine session has no display; the window's must start with one.
+  wineserver -k || true
+  wineserver -w || true
+fi
 
 display=:$((50 + RANDOM % 200))
 Xvfb "$display" -screen 0 1024x768x24 -fbdir "$work/screen" -nolisten tcp >/dev/null 2>&1 &
@@ -107,11 +118,11 @@ wait_window() {
   until_ok "$2" eval 'w=$(window_named "$wanted"); [ -n "$w" ]' || fail "no window \"$1\""
   echo "$w"
 }
-# The record of the newest run, once it has its outcome line ("# ...").
+# The record of the newest run, once it has its outcome line ("# outcome: ...").
 finished_record() {
   local f
   f=$(ls -t "$logs"/kv9update-*.log 2>/dev/null | head -1)
-  [ -n "$f" ] && grep -q '^[0-9-]* [0-9:.]*  # ' "$f" && echo "$f"
+  [ -n "$f" ] && grep -q '^[0-9-]* [0-9:.]*  # outcome: ' "$f" && echo "$f"
 }
 record_has() { tr -d '\r' <"$1" | sed -E 's/^[0-9-]+ [0-9:.]+  //' | grep -qxF -- "$2" || fail "the record lacks \"$2\" ($1)"; }
 
@@ -179,6 +190,43 @@ stop_sim
 cmp -s -n $size "$work/refused/flash.bin" "$native/generated/resources/hexdata1.bin" &&
   fail "the refusing module holds the whole image"
 echo "  refused: record has the NG line and the advice; the NG window stayed until 確認"
+
+step "the module vanishes mid-write; another on the same port is found by R/Wの再検索... and updated"
+start_sim vanish --disconnect-at-block 30
+run_update vanish
+record_has "$work/vanish.record" "アップデートに失敗しました。"
+stop_sim
+ng=$(wait_window 'マイコンへの書き込み' 5)
+xdotool windowfocus --sync "$ng" key Return
+until_ok 10 eval '[ -z "$(window_named "マイコンへの書き込み")" ]' || fail "確認 did not close the NG window"
+start_sim back
+rm -f "$logs"/kv9update-*.log
+# ファイル, its second item "R/Wの再検索...", then the port dialog's Open.
+xdotool windowfocus --sync "$main" key alt+f Down Return
+w=$(wait_window 'シリアルポートのオープン' 20)
+xdotool windowfocus --sync "$w" key Return
+until_ok 30 eval 'xdotool windowfocus --sync "$main" key ctrl+u; sleep 0.3; ls "$logs"/kv9update-*.log >/dev/null 2>&1' ||
+  fail "vanish: after the second search Ctrl+U started no update"
+until_ok 120 eval 'record=$(finished_record)' || fail "vanish: the second update did not end"
+record_has "$record" "アップデートが正常に終了しました。"
+# The run's JSON object beside its record.
+grep -q '"outcome":"ok"' "${record%.log}.json" || fail "vanish: no JSON report beside the record"
+quit_window
+stop_sim
+cmp -n $size "$work/back/flash.bin" "$native/generated/resources/hexdata1.bin" ||
+  fail "vanish: the second module's flash is not the image"
+echo "  vanish: the second search opened the port afresh, the update wrote the image, the JSON is beside the record"
+
+step "キャンセル in the start-up port dialog ends the tool"
+start_sim cancel
+wine "$exe" >"$work/cancel.wine.out" 2>&1 &
+app_pid=$!
+pids+=($app_pid)
+w=$(wait_window 'シリアルポートのオープン' 60)
+xdotool windowfocus --sync "$w" key Escape
+until_ok 20 eval '! kill -0 "$app_pid" 2>/dev/null' || fail "Esc in the start-up port dialog left the window running"
+stop_sim
+echo "  cancel: the tool ended"
 
 setup=$(ls "$out"/kv9update-*-setup.exe 2>/dev/null | head -1)
 if [ -n "$setup" ]; then

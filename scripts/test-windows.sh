@@ -11,6 +11,8 @@
 #  4. drives the window kv9update.exe by keys on Xvfb against kv9sim as COM1
 #     and installs and uninstalls the setup program (test-windows-window.sh).
 set -euo pipefail
+# Only the simulated modules' ports in the Wine prefix, not the machine's.
+source "$(dirname "$0")/wine-private-dev.sh"
 cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/build-windows
@@ -126,6 +128,9 @@ step "mapping COM$com to the simulator's pty"
 start_sim probe
 wine reg add 'HKLM\Software\Wine\Ports' /v "COM$com" /t REG_SZ /d "$KV9_PORT_DIR/COM$com" /f >/dev/null
 wine reg add 'HKLM\Software\Wine\Ports' /v "COM$com2" /t REG_SZ /d "$KV9_PORT_DIR/COM$com2" /f >/dev/null
+# Links of earlier runs (the machine's /dev/ttyS0 among them) go; the Wine
+# server makes the ones it lists anew.
+rm -f "$WINEPREFIX"/dosdevices/com[0-9]*
 wineserver -k || true
 wineserver -w || true
 # This starts the Wine server that serves the rest of the run. It takes the
@@ -136,6 +141,11 @@ if ! grep -q "^COM$com	\\\\\\\\.\\\\COM$com	" "$work/ports.txt"; then
   echo "test-windows: COM$com is not in the registry's port list:"; cat "$work/ports.txt"; exit 1
 fi
 echo "  ports: $(grep "^COM$com" "$work/ports.txt" | tr '\t' ' ')"
+# The simulated modules' ports and nothing else: a port of the machine would
+# be opened by a search.
+if [ "$KV9_WINE_PRIVATE_DEV" = done ] && [ "$(grep -c '^COM' "$work/ports.txt")" != 2 ]; then
+  echo "test-windows: the prefix lists other ports than COM$com and COM$com2:"; cat "$work/ports.txt"; exit 1
+fi
 # The Win32 port itself on that port: frames both ways, reopening, exclusive use.
 if ! KV9_TEST_PORT=COM$com wine "$out/tests/windows/kv9_win_port_tests.exe" --gtest_brief=1 >"$work/port_tests.log" 2>&1; then
   echo "  kv9_win_port_tests.exe: FAILED"; tr -d '\r' <"$work/port_tests.log" | tail -30; exit 1

@@ -44,7 +44,7 @@ void AddTabs(HWND dlg) {
   SetWindowPos(tabs, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-void Fill(HWND dlg, const ConfigValues& v) {
+void Fill(HWND dlg, const ConfigTexts& v) {
   AddTabs(dlg);
   for (const kv9::CpuProfile& cpu : kv9::CpuProfiles()) AddEntry(dlg, IDC_CBSELCPU, cpu.name);
   for (const char* name : kv9::kRomSizeNames) AddEntry(dlg, IDC_CBROMSIZE, name);
@@ -69,7 +69,7 @@ std::string EditText(HWND dlg, int id) {
   return Narrow(text);
 }
 
-void Take(HWND dlg, ConfigValues& v) {
+void Take(HWND dlg, ConfigTexts& v) {
   v.progSpeedIndex = -1;
   for (int i = 0; i < 5; ++i) {
     if (IsDlgButtonChecked(dlg, IDC_PROGSPEED0 + i) == BST_CHECKED) v.progSpeedIndex = i;
@@ -89,11 +89,11 @@ void Take(HWND dlg, ConfigValues& v) {
 }
 
 INT_PTR CALLBACK ConfigProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* values = reinterpret_cast<ConfigValues*>(GetWindowLongPtrW(dlg, DWLP_USER));
+  auto* values = reinterpret_cast<ConfigTexts*>(GetWindowLongPtrW(dlg, DWLP_USER));
   switch (message) {
     case WM_INITDIALOG:
       SetWindowLongPtrW(dlg, DWLP_USER, lParam);
-      Fill(dlg, *reinterpret_cast<ConfigValues*>(lParam));
+      Fill(dlg, *reinterpret_cast<ConfigTexts*>(lParam));
       return TRUE;
     case WM_NOTIFY:
       if (reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGE) {
@@ -110,8 +110,8 @@ INT_PTR CALLBACK ConfigProc(HWND dlg, UINT message, WPARAM wParam, LPARAM lParam
 
 }  // namespace
 
-bool RunConfigDialog(HWND owner, ConfigValues& values) {
-  ConfigValues edited = values;
+bool RunConfigDialog(HWND owner, ConfigTexts& values) {
+  ConfigTexts edited = values;
   const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_CONFIG), owner,
                                          &ConfigProc, reinterpret_cast<LPARAM>(&edited));
   if (result != IDOK) return false;

@@ -17,15 +17,16 @@ kv9::PortOpenDialogResult RunOpenCom1Dialog(HWND owner, const kv9::PortOpenDialo
 // "書き込みエラー時の設定" (conf_err_dialog.cpp): true on "設定", with the box's state.
 bool RunConfErrDialog(HWND owner, bool& reWrite);
 
-// The settings dialog "環境設定" (config_dialog.cpp) edits these.
-struct ConfigValues {
+// The settings dialog "環境設定" (config_dialog.cpp) edits these, the numbers as
+// the edits show them.
+struct ConfigTexts {
   int progSpeedIndex = 4;
   bool dispDebug = false, dispTx = false, dispRec = false;
   std::string freq, mult1, mult2, bootRate, resetWait;  // the numeric edits' texts
   bool init = true, initScan = false;
   int cpuEntry = 2, romSizeIndex = 11;
 };
-bool RunConfigDialog(HWND owner, ConfigValues& values);
+bool RunConfigDialog(HWND owner, ConfigTexts& values);
 
 // "COMポートの設定" (port_set_dialog.cpp): the system's port names with
 // `current` selected; true on "設定" with the selected name ("" none).

@@ -1,5 +1,5 @@
-// The main window: creation, its message handling, the start-up search,
-// the update command and closing.
+// The main window: creation, its message handling and the simple drawing
+// calls of the window model.
 #include "main_window.h"
 
 #include <windows.h>
@@ -11,32 +11,27 @@
 #include <exception>
 
 #include "dialogs.h"
-#include "window/window_texts.h"
-#include "platform/message_pump.h"
-#include "platform/ticks.h"
 #include "resource_ids.h"
 #include "wide_text.h"
+#include "window/window_texts.h"
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"TRXProgAppForm";
-constexpr wchar_t kCaption[] = L"KV9 ファームウェアアップデート";
 constexpr UINT kFormShowMessage = WM_APP + 2;
 
 }  // namespace
 
-MainWindow::ControllerUse::~ControllerUse() {
-  if (--w_.controllerUses_ == 0 && w_.releaseRequested_) w_.ReleaseController();
-}
-
 MainWindow::MainWindow() = default;
 
 MainWindow::~MainWindow() {
-  ReleaseController();
-  if (cmdMenu_) DestroyMenu(cmdMenu_);
-  if (configMenu_) DestroyMenu(configMenu_);
-  if (popup_) DestroyMenu(popup_);
-  for (HFONT font : {titleFont_, memoFont_, uiFont_, progressFont_}) {
+  // The engineering menus and the pop-up are on no bar: they go by hand.
+  for (const kv9::window::MenuRow& row : kv9::window::MenuRows()) {
+    HMENU menu = menus_.empty() ? nullptr : menus_[static_cast<std::size_t>(row.menu)];
+    if (menu && !row.onMenuBar) DestroyMenu(menu);
+  }
+  if (accel_) DestroyAcceleratorTable(accel_);
+  for (HFONT font : {titleFont_, memoFont_, uiFont_}) {
     if (font) DeleteObject(font);
   }
 }
@@ -50,33 +45,24 @@ bool MainWindow::Create(HINSTANCE instance, int show) {
   cls.hIconSm = cls.hIcon;
   cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  cls.lpszMenuName = MAKEINTRESOURCEW(IDR_MAINMENU);
   cls.lpszClassName = kClassName;
   RegisterClassExW(&cls);
   // Client area 499 x 307 plus menu, status bar and frame.
   RECT r{0, 0, 499, 307 + 22};
   AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, TRUE, 0);
-  hwnd_ = CreateWindowExW(WS_EX_ACCEPTFILES, kClassName, kCaption, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                          CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, this);
+  hwnd_ = CreateWindowExW(WS_EX_ACCEPTFILES, kClassName, Widen(kv9::window::kCaption).c_str(), WS_OVERLAPPEDWINDOW,
+                          CW_USEDEFAULT, CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance,
+                          this);
   if (!hwnd_) return false;
+  BuildMenus();
   // The size at the window's own DPI (the sizes above are for 96 DPI).
   RECT scaled{0, 0, MulDiv(499, GetDpiForWindow(hwnd_), 96), MulDiv(307 + 22, GetDpiForWindow(hwnd_), 96)};
   AdjustWindowRectExForDpi(&scaled, WS_OVERLAPPEDWINDOW, TRUE, 0, GetDpiForWindow(hwnd_));
   SetWindowPos(hwnd_, nullptr, 0, 0, scaled.right - scaled.left, scaled.bottom - scaled.top, SWP_NOMOVE | SWP_NOZORDER);
-  accel_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
-  popup_ = LoadMenuW(instance, MAKEINTRESOURCEW(IDR_POPUP));
   BuildControls();
-  BuildHiddenMenus();
-  BuildFileMenu();
-  kv9::RaiseTimerResolution();
   ShowWindow(stAddr_, SW_HIDE);  // the address display stays hidden
   SetGauge(0);
-  cont_ = std::make_unique<kv9::TFlashWrRXCont>(this, &SPTMemo, ProgSettings);
-  cont_->DebugLog = DispDebugInfo;
-  cont_->TxLog = DispTxInfo;
-  cont_->RxLog = DispRecInfo;
-  cont_->LoadEmbeddedImage();
-  RefreshUpdateCommands();  // off until the start-up search has ended
+  model_.Start();
   ShowWindow(hwnd_, show);
   UpdateWindow(hwnd_);
   return true;
@@ -94,7 +80,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     return self->Handle(message, wParam, lParam);
   } catch (const std::exception& e) {
     // The default handler of every command: the error is shown, the tool goes on.
-    self->ShowError(e.what());
+    self->ShowBox(kv9::window::BoxKind::Error, e.what());
     return 0;
   }
 }
@@ -108,7 +94,7 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         PostMessageW(hwnd_, kFormShowMessage, 0, 0);
       }
       break;
-    case kFormShowMessage: FormShow(); return 0;
+    case kFormShowMessage: model_.Shown(); return 0;
     case WM_SIZE: LayOut(); return 0;
     case WM_DPICHANGED: DpiChanged(*reinterpret_cast<const RECT*>(lParam)); return 0;
     case WM_COMMAND:
@@ -123,12 +109,22 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     }
     case WM_MENUSELECT: ShowMenuHint(wParam); return 0;
-    case WM_CONTEXTMENU:
-      TrackPopupMenu(GetSubMenu(popup_, 0), TPM_RIGHTBUTTON, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam),
-                     0, hwnd_, nullptr);
+    case WM_CONTEXTMENU: {
+      // The window's own pop-up, on the log pane too (not the edit
+      // control's menu).
+      POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      if (at.x == -1 && at.y == -1) GetCursorPos(&at);
+      TrackPopupMenu(menus_[static_cast<std::size_t>(kv9::window::MenuId::Popup)], TPM_RIGHTBUTTON, at.x, at.y, 0,
+                     hwnd_, nullptr);
       return 0;
+    }
     case WM_DROPFILES: WMDropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
-    case WM_CLOSE: CloseQuery(); return 0;
+    case WM_CLOSE:
+      if (model_.CloseAsked()) {
+        PlaySoundW(nullptr, nullptr, 0);
+        DestroyWindow(hwnd_);
+      }
+      return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     default: break;
   }
@@ -136,145 +132,94 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 bool MainWindow::Command(int id) {
-  switch (id) {
-    case IDM_ABOUT: HelpAbout1Execute(); return true;
-    case IDM_CLEAR: SPTMemo.Clear(); return true;
-    case IDC_TB_WRITE:
-    case IDM_UPDATE:
-    case IDM_PROGRAM: TB_WriteClick(); return true;
-    default: return RunFileCommand(id) || RunMenuCommand(id);
+  if (id == IDC_TB_WRITE) {
+    model_.RunNamed("TB_Write");
+    return true;
   }
+  const int rows = static_cast<int>(kv9::window::AllItems().size());
+  if (id < IDM_ITEM_BASE || id >= IDM_ITEM_BASE + rows) return false;
+  model_.Run(id - IDM_ITEM_BASE);
+  return true;
 }
 
-void MainWindow::FormShow() {
-  kv9::ProcessMessages();
-  SetForegroundWindow(hwnd_);
-  SetWindowTextW(hwnd_, (std::wstring(kCaption) + L" for KV9X-Q508").c_str());
-  SearchModule(false);
-}
-
-void MainWindow::SearchModule(bool again) {
-  if (!cont_) return;
-  ControllerUse use(*this);
-  guard_.SearchStarted();
-  RefreshUpdateCommands();
-  searchAgain_ = again;
-  portDialogCancelled_ = false;
-  const int found = cont_->OpenAtStartup(ProgSettings.WriteSpeedIndex);
-  searchAgain_ = false;
-  // Cancel in the start-up port dialog closes the window; the controller
-  // goes when this stretch ends.
-  if (releaseRequested_) return;
-  if (portDialogCancelled_) {
-    guard_.SearchCancelled();
-  } else {
-    cont_->ConfirmModule(found);
-    guard_.SearchEnded(cont_->ModuleSupported == 1);
+void MainWindow::WMDropFiles(HDROP drop) {
+  std::vector<std::string> files;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring name(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+    DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size() + 1));
+    files.push_back(Narrow(name));
   }
-  RefreshUpdateCommands();
-  if (closing_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);  // asked for during the search
+  DragFinish(drop);
+  model_.DropFiles(files);
 }
 
-void MainWindow::TB_WriteClick() {
-  // Keys can reach the window while a run goes on; a run is never re-entered.
-  if (guard_.Busy() || !cont_) return;
-  ControllerUse use(*this);
-  if (guard_.Enabled()) {
-    RunFirmwareUpdate();
-  } else if (cont_->ModuleSupported != 1) {
-    cont_->ShowModuleMessage();
-  }
-}
-
-void MainWindow::RefreshUpdateCommands() {
-  const bool enabled = guard_.Enabled();
-  SendMessageW(toolBar_, TB_ENABLEBUTTON, IDC_TB_WRITE, MAKELONG(enabled ? TRUE : FALSE, 0));
-  HMENU bar = GetMenu(hwnd_);
-  EnableMenuItem(bar, 1, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
-  EnableMenuItem(bar, IDM_UPDATE, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-  DrawMenuBar(hwnd_);
-}
-
-void MainWindow::DisableUpdateCommands() {
-  guard_.Lock();
-  RefreshUpdateCommands();
-}
-
-void MainWindow::CloseMainWindow() {
-  // Cancel in the port dialog of a search from the menu keeps the tool.
-  if (searchAgain_) {
-    portDialogCancelled_ = true;
-    return;
-  }
-  releaseRequested_ = true;
-  PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-}
-
-void MainWindow::CloseQuery() {
-  // The window stays while an update or the search runs: its outcome and
-  // advice must be seen. It closes when the run has ended.
-  if (guard_.Busy() && !releaseRequested_) {
-    closing_ = true;
-    const char* refused = runActive_ ? kv9::window::kRefusedDuringRun : kv9::window::kRefusedDuringSearch;
-    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(Widen(refused).c_str()));
-    return;
-  }
-  if (controllerUses_ > 0) {
-    releaseRequested_ = true;
-    PostMessageW(hwnd_, WM_CLOSE, 0, 0);  // again once the stretch has ended
-    return;
-  }
-  ReleaseController();
-  PlaySoundW(nullptr, nullptr, 0);
-  DestroyWindow(hwnd_);
-}
-
-void MainWindow::ReleaseController() {
-  releaseRequested_ = false;
-  cont_.reset();  // closes the port
-}
-
-void MainWindow::HelpAbout1Execute() { RunAboutBox(hwnd_); }
-
-void MainWindow::AppendLog(const std::string& text, int force) {
-  if (runLog_.IsOpen()) runLog_.Line(text);
-  kv9::AppendLogLine(&SPTMemo, DispDebugInfo != 0, text, force);
-}
-
-void MainWindow::ShowMessage(const std::string& text) {
-  if (runLog_.IsOpen()) runLog_.Message(text);
-  MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_OK);
-}
-
-void MainWindow::ShowError(const std::string& text) {
-  if (runLog_.IsOpen()) runLog_.Message(text);
-  MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_OK | MB_ICONERROR);
-}
-
-void MainWindow::ShowModuleError(const std::string& text) {
-  if (runLog_.IsOpen()) runLog_.Message(text);
+void MainWindow::ShowBox(kv9::window::BoxKind kind, const std::string& text) {
+  UINT style = MB_OK;
   // A single "Yes" button, as the module message always had: an OK box here.
-  MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_OK | MB_ICONERROR);
+  if (kind != kv9::window::BoxKind::Plain) style |= MB_ICONERROR;
+  MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", style);
 }
 
 bool MainWindow::AskYesNo(const std::string& text) {
-  if (runLog_.IsOpen()) runLog_.Message(text);
-  // No is the default button: another module's data is written only on a deliberate yes.
+  // No is the default: Enter alone must not write another module's data.
   return MessageBoxW(hwnd_, Widen(text).c_str(), L"KV9Update", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
-void MainWindow::CopySettingsBack(const kv9::TProgSettings& settings) { ProgSettings = settings; }
-
-void MainWindow::SetGauge(int percent) {
-  watch_.Gauge(percent);
-  SendMessageW(gauge_, PBM_SETPOS, percent, 0);
+void MainWindow::ShowStatus(const std::string& text) {
+  SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
 }
+
+void MainWindow::SetCaption(const std::string& text) { SetWindowTextW(hwnd_, Widen(text).c_str()); }
+
+void MainWindow::BringToFront() { SetForegroundWindow(hwnd_); }
+
+void MainWindow::SetWindowEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+
+void MainWindow::SetItemEnabled(kv9::window::ItemId item, bool enabled) {
+  const auto rows = kv9::window::AllItems();
+  if (item < 0 || item >= static_cast<int>(rows.size()) || menus_.empty()) return;
+  const kv9::window::MenuItemRow& row = rows[static_cast<std::size_t>(item)];
+  if (row.menu == kv9::window::MenuId::ToolBar) {
+    SendMessageW(toolBar_, TB_ENABLEBUTTON, IDC_TB_WRITE, MAKELONG(enabled ? TRUE : FALSE, 0));
+    return;
+  }
+  EnableMenuItem(MenuFor(row), IDM_ITEM_BASE + item, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+void MainWindow::SetMenuEnabled(kv9::window::MenuId menu, bool enabled) {
+  HMENU bar = GetMenu(hwnd_);
+  UINT position = 0;
+  for (const kv9::window::MenuRow& row : kv9::window::MenuRows()) {
+    if (!row.onMenuBar) continue;
+    if (row.menu == menu) {
+      EnableMenuItem(bar, position, MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+      DrawMenuBar(hwnd_);
+      return;
+    }
+    ++position;
+  }
+}
+
+void MainWindow::SetItemChecked(kv9::window::ItemId item, bool checked) {
+  const auto rows = kv9::window::AllItems();
+  if (item < 0 || item >= static_cast<int>(rows.size()) || menus_.empty()) return;
+  CheckMenuItem(MenuFor(rows[static_cast<std::size_t>(item)]), IDM_ITEM_BASE + item,
+                MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+void MainWindow::ShowReWriteMode(bool on) {
+  // The status bar's second part, for as long as re-write mode is on.
+  const std::wstring text = on ? Widen(kv9::window::kReWriteModeShown) : std::wstring();
+  SendMessageW(statusBar_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void MainWindow::SetStageTitle(const std::string& text) { SetWindowTextW(stTitle_, Widen(text).c_str()); }
+
+void MainWindow::SetGauge(int percent) { SendMessageW(gauge_, PBM_SETPOS, percent, 0); }
 
 void MainWindow::SetAddress(const std::string& text) { SetWindowTextW(stAddr_, Widen(text).c_str()); }
 
-void MainWindow::SetStageTitle(const std::string& text) {
-  watch_.StageTitle(text);
-  SetWindowTextW(stTitle_, Widen(text).c_str());
-}
+void MainWindow::ShowAbout() { RunAboutBox(hwnd_); }
 
-void MainWindow::SetMainWindowEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+void MainWindow::CloseWindow() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }

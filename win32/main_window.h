@@ -1,31 +1,19 @@
 #pragma once
 // TRXProgAppForm on Windows: the main window with its tool button, stage
-// title, gauge, log pane and menus, the settings, and the one link
-// controller; it shows the core's dialogs and windows through kv9::LinkUi,
-// as the Qt window does on Linux.
+// title, gauge, log pane and menus. It draws for the window model
+// (window/window_model.h), which owns the controller and decides everything;
+// every menu item, key and the tool button go to the model.
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "link/eeprom_procedures.h"
-#include "link/flash_wr_rx_cont.h"
 #include "log_edit.h"
-#include "platform/link_ui.h"
-#include "window/window_menus.h"
-#include "platform/prog_settings.h"
-#include "window/run_log_file.h"
-#include "window/run_watch.h"
-#include "window/update_command_guard.h"
+#include "window/window_model.h"
+#include "window/window_view.h"
 
-namespace kv9 {
-struct BootMenuCommand;
-}
-
-class MainWindow : public kv9::LinkUi {
+class MainWindow : public kv9::window::WindowView {
  public:
   MainWindow();
   ~MainWindow() override;
@@ -34,56 +22,40 @@ class MainWindow : public kv9::LinkUi {
   HWND Handle() const { return hwnd_; }
   HACCEL Accelerators() const { return accel_; }
 
-  void AppendLog(const std::string& text, int force);
-
-  // kv9::LinkUi
-  void ShowMessage(const std::string& text) override;
-  void ShowError(const std::string& text) override;
-  void ShowModuleError(const std::string& text) override;
+  // --- kv9::window::WindowView ---
+  kv9::LogPane& LogLines() override { return SPTMemo; }
+  void ShowBox(kv9::window::BoxKind kind, const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
-  kv9::PortOpenDialogResult RunPortOpenDialog(const kv9::PortOpenDialogRequest& request,
-                                              std::int32_t& reWriteMode) override;
-  void ShowSearchProgress(const std::string& caption, const std::string& banner) override;
-  void SetSearchLabel(const std::string& text) override;
-  void CloseSearchProgress() override;
-  void DisableUpdateCommands() override;
-  void CloseMainWindow() override;
-  void CopySettingsBack(const kv9::TProgSettings& settings) override;
-  void SetMainWindowEnabled(bool enabled) override;
+  void ShowStatus(const std::string& text) override;
+  void SetCaption(const std::string& text) override;
+  void BringToFront() override;
+  void SetWindowEnabled(bool enabled) override;
+  void SetItemEnabled(kv9::window::ItemId item, bool enabled) override;
+  void SetMenuEnabled(kv9::window::MenuId menu, bool enabled) override;
+  void SetItemChecked(kv9::window::ItemId item, bool checked) override;
+  void ShowReWriteMode(bool on) override;
   void SetStageTitle(const std::string& text) override;
-  void ShowUpdateProgress() override;
-  void SetUpdateProgressLabel(const std::string& text) override;
-  void SetUpdateProgressMessage(const std::string& text) override;
-  void ShowUpdateResult(bool success) override;
-  void CloseUpdateProgress() override;
-  void PlayResultSound(bool success) override;
   void SetGauge(int percent) override;
   void SetAddress(const std::string& text) override;
-
-  // The program settings record and the window's own settings.
-  kv9::TProgSettings ProgSettings;
-  std::int32_t ResetWaitMs = 1000;
-  std::int32_t UserBootMode = 1;
-  std::int32_t DispDebugInfo = 0;
-  std::int32_t DispTxInfo = 0;
-  std::int32_t DispRecInfo = 0;
-  std::int32_t InitAfterUpdate = 1;
-  std::int32_t InitScanMode = 0;
-  std::int32_t FailStage = 0;
-  std::wstring DropFileName;
+  kv9::PortOpenDialogResult RunPortOpenDialog(const kv9::PortOpenDialogRequest& request,
+                                              std::int32_t& reWriteMode) override;
+  std::string AskOpenFile(const std::string& title, const std::string& folder, const std::string& filter) override;
+  bool RunConfigDialog(kv9::window::ConfigValues& values) override;
+  bool RunPortSetDialog(kv9::TCustomComPort& port, std::string& chosen) override;
+  void ShowAbout() override;
+  void ShowSearchWindow(const std::string& caption, const std::string& text) override;
+  void SetSearchText(const std::string& text) override;
+  void CloseSearchWindow() override;
+  void ShowProgressWindow() override;
+  void SetProgressLabel(const std::string& text) override;
+  void SetProgressMessage(const std::string& text) override;
+  void ShowProgressResult(bool success) override;
+  void KeepProgressWindow(const std::vector<std::string>& advice) override;
+  void CloseProgressWindow() override;
+  void PlayResultSound(bool success) override;
+  void CloseWindow() override;
 
  private:
-  // Marks a stretch that uses the controller; a close asked for inside one
-  // releases the controller when the outermost stretch ends.
-  class ControllerUse {
-   public:
-    explicit ControllerUse(MainWindow& w) : w_(w) { ++w_.controllerUses_; }
-    ~ControllerUse();
-
-   private:
-    MainWindow& w_;
-  };
-
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   bool Command(int id);
@@ -91,79 +63,27 @@ class MainWindow : public kv9::LinkUi {
   void BuildControls();
   void BuildToolBar();
   void LayOut();
-  // Per-monitor DPI: pixels of the 96-DPI layout at the window's DPI; the
-  // fonts at that DPI; a move to a screen of another scale.
   int Scaled(int pixels) const;
   void MakeFonts();
   void DpiChanged(const RECT& suggested);
   void ShowMenuHint(WPARAM wParam);
-  // main_window_menus.cpp: the hidden engineering menus.
-  void BuildHiddenMenus();
-  HMENU BuildCmdMenu();
-  HMENU BuildConfigMenu();
-  bool RunMenuCommand(int id);
-  void RunBootMenuCommand(const kv9::BootMenuCommand& command);
-  void MnCmdCheckClick();
-  // main_window_settings.cpp
-  void MnSetConfigClick();
-  void MnSetCOMPortClick();
-  void Open1Click();
-  void Clsoe1Click();
-  void Rom1Click();
-  void Boot1Click();
-  void MnGetPowerClick();
-  void MnInitClick();
-  void MngetInitDataClick();
-  void mnSetFactInitClick();
-  kv9::LogLineFn LogLine();
-  // main_window.cpp
-  void FormShow();
-  // The port dialog and the search: at start and from "R/Wの再検索...".
-  // `again`: from the menu, where Cancel in the port dialog keeps the tool
-  // and the earlier verdict.
-  void SearchModule(bool again);
-  void TB_WriteClick();
-  void RefreshUpdateCommands();
-  // main_window_run.cpp: the update and what it leaves on screen.
-  void RunFirmwareUpdate();
-  void OpenRunLog();
-  void CloseRunLog(const kv9::UpdateReport& report);
-  void ShowRunEnd(const kv9::UpdateReport& report);
-  // main_window_files.cpp: the file menu and image files.
-  HMENU BuildFileMenu();
-  bool RunFileCommand(int id);
-  void OpenImageFile(const std::wstring& path);
-  std::wstring AskFileName(const std::string& filter);
-  void EepromBackupClick(kv9::window::WindowCommand command);
-  void CloseQuery();
-  void ReleaseController();
-  void HelpAbout1Execute();
+  // main_window_menus.cpp: the menus and keys from the model's rows.
+  void BuildMenus();
+  HMENU MenuFor(const kv9::window::MenuItemRow& row);
+  void BuildAccelerators();
   void WMDropFiles(HDROP drop);
 
+  kv9::window::WindowModel model_{*this};
   HWND hwnd_ = nullptr;
   HINSTANCE instance_ = nullptr;
   HACCEL accel_ = nullptr;
-  HMENU popup_ = nullptr;     // PopupMenu1 ("クリア", "書込")
-  HMENU cmdMenu_ = nullptr;   // MnCmd, never on the bar
-  HMENU configMenu_ = nullptr;  // MnConfig, never on the bar
+  std::vector<HMENU> menus_;  // by MenuId; the engineering menus are never on the bar
+  std::vector<std::pair<const char*, HMENU>> submenus_;
   HWND toolBar_ = nullptr, stAddr_ = nullptr, stTitle_ = nullptr, gauge_ = nullptr;
   HWND memo_ = nullptr, statusBar_ = nullptr;
   HFONT titleFont_ = nullptr, memoFont_ = nullptr, uiFont_ = nullptr;
   HWND searchWindow_ = nullptr;   // the search's wait window
   HWND progressWindow_ = nullptr;  // "マイコンへの書き込み"
-  HFONT progressFont_ = nullptr;
-  bool resultShown_ = false;
-  ULONGLONG resultTick_ = 0;
-  kv9::window::UpdateCommandGuard guard_;
-  kv9::window::RunWatch watch_;
-  kv9::window::RunLogFile runLog_;
-  bool runLogWarned_ = false;  // the person learns once that no record is kept
-  LogEdit SPTMemo;
-  std::unique_ptr<kv9::TFlashWrRXCont> cont_;
-  int controllerUses_ = 0;
-  bool releaseRequested_ = false;
   bool shown_ = false;
-  bool searchAgain_ = false, portDialogCancelled_ = false;
-  bool runActive_ = false;  // an update runs (the guard is also busy while searching)
-  bool closing_ = false;
+  LogEdit SPTMemo;
 };

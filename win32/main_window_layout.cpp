@@ -6,7 +6,7 @@
 #include "main_window.h"
 #include "resource_ids.h"
 #include "wide_text.h"
-#include "window/window_menus.h"
+#include "window/menu_rows.h"
 
 namespace {
 
@@ -55,11 +55,10 @@ void MainWindow::BuildControls() {
   gauge_ = Child(hwnd_, PROGRESS_CLASSW, PBS_SMOOTH, IDC_CGAUGE1);
   SendMessageW(gauge_, PBM_SETRANGE32, 0, 100);
   SendMessageW(gauge_, PBM_SETBARCOLOR, 0, RGB(0, 0, 255));
-  memo_ = Child(hwnd_, L"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL,
+  memo_ = Child(hwnd_, L"EDIT", ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | WS_VSCROLL,
                 IDC_SPTMEMO, WS_EX_CLIENTEDGE);
   SPTMemo.Attach(memo_);
   statusBar_ = Child(hwnd_, STATUSCLASSNAMEW, 0, IDC_STATUSBAR);
-  SendMessageW(statusBar_, SB_SIMPLE, TRUE, 0);
   MakeFonts();
   LayOut();
 }
@@ -84,6 +83,9 @@ void MainWindow::LayOut() {
   RECT client;
   GetClientRect(hwnd_, &client);
   SendMessageW(statusBar_, WM_SIZE, 0, 0);
+  // The status text, and at the right the re-write mode indicator.
+  const int parts[2] = {client.right - Scaled(120), -1};
+  SendMessageW(statusBar_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
   RECT status;
   GetWindowRect(statusBar_, &status);
   const int width = client.right;
@@ -98,17 +100,18 @@ void MainWindow::LayOut() {
 }
 
 void MainWindow::ShowMenuHint(WPARAM wParam) {
+  // The row's hint, or the menu's for a menu of the bar.
   const UINT item = LOWORD(wParam), flags = HIWORD(wParam);
-  const wchar_t* hint = L"";
-  if (flags == 0xFFFF) hint = L"";
-  else if ((flags & MF_POPUP) && item == 0) hint = L"ファイル関連のコマンド";
-  else if ((flags & MF_POPUP) && item == 2) hint = L"ヘルプトピック";
-  else if (item >= IDM_FILE_ROW && item < IDM_FILE_ROW + kv9::window::FileMenuRows().size()) {
-    hint = nullptr;
-    const std::wstring text = Widen(kv9::window::FileMenuRows()[item - IDM_FILE_ROW].hint);
-    SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+  std::string hint;
+  const auto rows = kv9::window::AllItems();
+  if (flags != 0xFFFF && (flags & MF_POPUP)) {
+    UINT position = 0;
+    for (const kv9::window::MenuRow& row : kv9::window::MenuRows()) {
+      if (!row.onMenuBar) continue;
+      if (position++ == item) hint = row.hint;
+    }
+  } else if (flags != 0xFFFF && item >= IDM_ITEM_BASE && item < IDM_ITEM_BASE + rows.size()) {
+    hint = rows[item - IDM_ITEM_BASE].hint;
   }
-  else if (item == IDM_UPDATE || item == IDM_PROGRAM) hint = L"ファームアップデート";
-  else if (item == IDM_ABOUT) hint = L"プログラム情報，バージョン番号，著作権の表示";
-  if (hint) SendMessageW(statusBar_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(hint));
+  SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(hint).c_str()));
 }

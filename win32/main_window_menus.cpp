@@ -1,130 +1,81 @@
-// The engineering menus "コマンド" (built from the core's boot-mode command
-// table) and "設定". Both are built complete with their handlers but never
-// put on the menu bar, so the technician cannot reach them.
-#include <iterator>
-#include <span>
+// The menu bar, the engineering menus (built whole, never on the bar), the
+// log pane's pop-up and the keys, all from the window model's rows.
+#include <cstring>
 
-#include "link/boot_menu_commands.h"
 #include "main_window.h"
 #include "resource_ids.h"
 #include "wide_text.h"
-#include "window/window_menus.h"
 
 namespace {
 
-struct Submenu {
-  kv9::BootMenuPlace place;
-  const wchar_t* caption;
-};
-constexpr Submenu kSubmenus[] = {
-    {kv9::BootMenuPlace::kInquiries, L"問い合わせコマンド"},
-    {kv9::BootMenuPlace::kHostCommands, L"プログラム / イレーズホストコマンド"},
-};
-
-void Append(HMENU menu, UINT id, const wchar_t* caption) { AppendMenuW(menu, MF_STRING, id, caption); }
-
-// The items without work of their own, after the table's rows.
-void AppendFixedItems(HMENU menu) {
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  Append(menu, IDM_CMD_NOWORK, L"ステータスリード");
-  Append(menu, IDM_CMD_NOWORK, L"バージョン情報");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  Append(menu, IDM_CMD_NOWORK, L"全イレーズ");
-  Append(menu, IDM_CMD_NOWORK, L"ステータスクリア");
-  Append(menu, IDM_ID_CHECK, L"ＩＤチェック");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  Append(menu, IDM_CMD_NOWORK, L"プログラムモードへ移行");
-  Append(menu, IDM_CMD_NOWORK, L"リスタート");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  Append(menu, IDM_CMD_NOWORK, L"CRC計算");
-  Append(menu, IDM_CMD_CHECK, L"コマンドチェック");
+// "Ctrl+U", "F4", "F9" as an accelerator; false for "".
+bool KeyOf(const char* shortcut, ACCEL& key) {
+  key.fVirt = FVIRTKEY;
+  if (std::strncmp(shortcut, "Ctrl+", 5) == 0) {
+    key.fVirt |= FCONTROL;
+    shortcut += 5;
+  }
+  if (shortcut[0] == 'F' && shortcut[1] >= '1' && shortcut[1] <= '9') {
+    key.key = static_cast<WORD>(VK_F1 + std::atoi(shortcut + 1) - 1);
+    return true;
+  }
+  if (shortcut[0] && !shortcut[1]) {
+    key.key = static_cast<WORD>(shortcut[0]);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-void MainWindow::BuildHiddenMenus() {
-  cmdMenu_ = BuildCmdMenu();
-  configMenu_ = BuildConfigMenu();
-}
-
-HMENU MainWindow::BuildCmdMenu() {
-  HMENU menu = CreatePopupMenu();
-  HMENU submenus[std::size(kSubmenus)] = {};
-  const std::span<const kv9::BootMenuCommand> rows = kv9::BootMenuCommands();
-  for (std::size_t row = 0; row < rows.size(); ++row) {
-    HMENU target = menu;
-    for (std::size_t i = 0; i < std::size(kSubmenus); ++i) {
-      if (kSubmenus[i].place != rows[row].place) continue;
-      if (!submenus[i]) {
-        submenus[i] = CreatePopupMenu();
-        AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(submenus[i]), kSubmenus[i].caption);
-      }
-      target = submenus[i];
-    }
-    Append(target, static_cast<UINT>(IDM_BOOT_ROW + row), Widen(rows[row].caption).c_str());
+HMENU MainWindow::MenuFor(const kv9::window::MenuItemRow& row) {
+  HMENU menu = menus_[static_cast<std::size_t>(row.menu)];
+  if (!row.submenu || !menu) return menu;
+  for (const auto& [name, sub] : submenus_) {
+    if (std::strcmp(name, row.submenu) == 0) return sub;
   }
-  AppendFixedItems(menu);
+  for (const kv9::window::SubmenuRow& sub : kv9::window::SubmenuRows()) {
+    if (std::strcmp(sub.objectName, row.submenu) != 0) continue;
+    HMENU made = CreatePopupMenu();
+    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(made), Widen(sub.caption).c_str());
+    submenus_.emplace_back(sub.objectName, made);
+    return made;
+  }
   return menu;
 }
 
-HMENU MainWindow::BuildConfigMenu() {
-  HMENU menu = CreatePopupMenu();
-  Append(menu, IDM_SET_CONFIG, L"環境設定...");
-  Append(menu, IDM_SET_COMPORT, L"COMポートの設定...");
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  HMENU openClose = CreatePopupMenu();
-  Append(openClose, IDM_OPEN, L"Open");
-  Append(openClose, IDM_CLOSE, L"Clsoe");
-  AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(openClose), L"Open/Close");
-  Append(menu, IDM_ROM, L"Romバージョン取得");
-  Append(menu, IDM_BOOT, L"Bootモードへ");
-  Append(menu, IDM_INIT, L"初期化");
-  Append(menu, IDM_GET_INIT_DATA, L"工場出荷時設定取得");
-  Append(menu, IDM_SET_FACT_INIT, L"工場出荷時設定");
-  const auto backupRows = kv9::window::EepromBackupRows();
-  for (std::size_t i = 0; i < backupRows.size(); ++i)
-    Append(menu, static_cast<UINT>(IDM_EEPROM_BACKUP_ROW + i), Widen(backupRows[i].caption).c_str());
-  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  Append(menu, IDM_GET_POWER, L"パワー値の取得");
-  return menu;
-}
-
-bool MainWindow::RunMenuCommand(int id) {
-  const std::span<const kv9::BootMenuCommand> rows = kv9::BootMenuCommands();
-  if (id >= IDM_BOOT_ROW && id < IDM_BOOT_ROW + static_cast<int>(rows.size())) {
-    RunBootMenuCommand(rows[static_cast<std::size_t>(id - IDM_BOOT_ROW)]);
-    return true;
+void MainWindow::BuildMenus() {
+  using namespace kv9::window;
+  HMENU bar = CreateMenu();
+  menus_.assign(static_cast<std::size_t>(MenuId::ToolBar) + 1, nullptr);
+  for (const MenuRow& row : MenuRows()) {
+    if (row.menu == MenuId::ToolBar) continue;
+    HMENU menu = CreatePopupMenu();
+    menus_[static_cast<std::size_t>(row.menu)] = menu;
+    if (row.onMenuBar) AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(menu), Widen(row.caption).c_str());
   }
-  switch (id) {
-    case IDM_ID_CHECK: RunBootMenuCommand(*kv9::FindBootMenuCommand("MnRX210_IDCheck")); return true;
-    case IDM_CMD_CHECK: MnCmdCheckClick(); return true;
-    case IDM_CMD_NOWORK: return true;
-    case IDM_SET_CONFIG: MnSetConfigClick(); return true;
-    case IDM_SET_COMPORT: MnSetCOMPortClick(); return true;
-    case IDM_OPEN: Open1Click(); return true;
-    case IDM_CLOSE: Clsoe1Click(); return true;
-    case IDM_ROM: Rom1Click(); return true;
-    case IDM_BOOT: Boot1Click(); return true;
-    case IDM_INIT: MnInitClick(); return true;
-    case IDM_GET_INIT_DATA: MngetInitDataClick(); return true;
-    case IDM_SET_FACT_INIT: mnSetFactInitClick(); return true;
-    case IDM_GET_POWER: MnGetPowerClick(); return true;
-    case IDM_EEPROM_BACKUP_ROW:
-    case IDM_EEPROM_BACKUP_ROW + 1:
-      EepromBackupClick(kv9::window::EepromBackupRows()[static_cast<std::size_t>(id - IDM_EEPROM_BACKUP_ROW)].command);
-      return true;
-    default: return false;
+  const auto rows = AllItems();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const MenuItemRow& row = rows[i];
+    HMENU menu = MenuFor(row);
+    if (!menu) continue;  // the tool button
+    if (row.separatorBefore && GetMenuItemCount(menu) > 0) AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    std::wstring caption = Widen(row.caption);
+    if (*row.shortcut) caption += L"\t" + Widen(row.shortcut);
+    AppendMenuW(menu, MF_STRING, IDM_ITEM_BASE + i, caption.c_str());
   }
+  SetMenu(hwnd_, bar);
+  BuildAccelerators();
 }
 
-void MainWindow::RunBootMenuCommand(const kv9::BootMenuCommand& command) {
-  if (!cont_) return;
-  ControllerUse use(*this);
-  const kv9::BootMenuOutcome outcome = kv9::RunBootMenuCommand(*cont_, command, ProgSettings);
-  kv9::LogMenuOutcome(outcome, LogLine());
-}
-
-void MainWindow::MnCmdCheckClick() {
-  ControllerUse use(*this);
-  for (const kv9::BootMenuCommand* command : kv9::CommandCheckSequence()) RunBootMenuCommand(*command);
+void MainWindow::BuildAccelerators() {
+  std::vector<ACCEL> keys;
+  const auto rows = kv9::window::AllItems();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    ACCEL key{};
+    if (!KeyOf(rows[i].shortcut, key)) continue;
+    key.cmd = static_cast<WORD>(IDM_ITEM_BASE + i);
+    keys.push_back(key);
+  }
+  accel_ = CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size()));
 }

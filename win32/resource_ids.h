@@ -3,34 +3,11 @@
 // script and the code. Plain #defines: the resource compiler reads this too.
 
 #define IDI_KV9UPDATE 1
-#define IDR_MAINMENU 100
-#define IDR_ACCEL 101
-#define IDR_POPUP 102
 
-// Main window commands (menus, accelerators, tool button).
-#define IDM_UPDATE 1002
-#define IDM_ABOUT 1003
-#define IDM_CLEAR 1004
-#define IDM_PROGRAM 1005
-#define IDM_SET_CONFIG 1010
-#define IDM_SET_COMPORT 1011
-#define IDM_OPEN 1012
-#define IDM_CLOSE 1013
-#define IDM_ROM 1014
-#define IDM_BOOT 1015
-#define IDM_INIT 1016
-#define IDM_GET_INIT_DATA 1017
-#define IDM_SET_FACT_INIT 1018
-#define IDM_GET_POWER 1019
-#define IDM_CMD_CHECK 1020
-#define IDM_CMD_NOWORK 1021
-// The settings menu's EEPROM backup rows (window/window_menus.h): IDM_EEPROM_BACKUP_ROW + row index.
-#define IDM_EEPROM_BACKUP_ROW 1022
-// The file menu's rows (window/window_menus.h): IDM_FILE_ROW + row index.
-#define IDM_FILE_ROW 1200
-// The boot-mode command table's rows: IDM_BOOT_ROW + row index.
-#define IDM_BOOT_ROW 1100
-#define IDM_ID_CHECK 1099
+// Main window commands: every item of the window model's rows is
+// IDM_ITEM_BASE + its row's index (window/menu_rows.h); the tool button is
+// IDC_TB_WRITE.
+#define IDM_ITEM_BASE 4000
 
 // Main window controls.
 #define IDC_TB_WRITE 2001

@@ -6,9 +6,8 @@
 
 namespace kv9::window {
 
-bool RunEepromBackupCommand(TFlashWrRXCont& cont, WindowCommand command, int initScanMode, const std::string& file,
+bool RunEepromBackupCommand(TFlashWrRXCont& cont, bool rollBack, int initScanMode, const std::string& file,
                             const LogLineFn& log) {
-  const bool rollBack = command == WindowCommand::RollBackEeprom;
   log((rollBack ? kEepromRollBackFileLine : kEepromRestoreFileLine) + file, 1);
   EepromFileSource source;
   source.path = file;

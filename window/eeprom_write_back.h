@@ -9,14 +9,14 @@
 
 #include "link/eeprom_procedures.h"
 #include "link/flash_wr_rx_cont.h"
-#include "window/window_menus.h"
 
 namespace kv9::window {
 
-// Runs `command` (RestoreFromEepromBackup or RollBackEeprom) with `file`:
+// Continues the factory-setting step from `file`, or with `rollBack` writes
+// its images back as they are:
 // logs the file, the outcome ("FLASH DATA : OK"/"NG"), what a failure left
 // and the name of the new copy. True when the module holds what was asked.
-bool RunEepromBackupCommand(TFlashWrRXCont& cont, WindowCommand command, int initScanMode, const std::string& file,
+bool RunEepromBackupCommand(TFlashWrRXCont& cont, bool rollBack, int initScanMode, const std::string& file,
                             const LogLineFn& log);
 
 }  // namespace kv9::window

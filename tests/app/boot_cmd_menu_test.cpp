@@ -6,6 +6,7 @@
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
 #include "app/main_window.h"
+#include "link/flash_wr_rx_cont.h"
 #include "app/qt_message_pump.h"
 #include "tests/support/sim_fixture.h"
 

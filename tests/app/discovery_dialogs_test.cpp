@@ -30,6 +30,7 @@
 #include "app/guage1_dlg.h"
 #include "app/kv9_application.h"
 #include "app/main_window.h"
+#include "link/flash_wr_rx_cont.h"
 #include "app/open_com1_dlg.h"
 #include "app/port_list_dlg.h"
 #include "app/qt_message_pump.h"

@@ -12,6 +12,7 @@
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
 #include "app/main_window.h"
+#include "link/flash_wr_rx_cont.h"
 #include "app/qt_message_pump.h"
 #include "image/loader_texts.h"
 #include "tests/support/modal_driver.h"
@@ -45,7 +46,7 @@ class MainWindowDropTest : public QObject {
   Q_OBJECT
 
   QByteArray Buffer(TRXProgAppForm& form) {
-    auto* cont = form.FlashWrRXCont();
+    auto* cont = form.Model().Controller();
     return QByteArray(reinterpret_cast<const char*>(cont->ImageStream.Memory()),
                       qsizetype(cont->ImageStream.Size()));
   }
@@ -78,16 +79,16 @@ class MainWindowDropTest : public QObject {
     TRXProgAppForm form;
 
     QVERIFY(Drop(&form, {QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)}));
-    QCOMPARE(form.DropFileName, first);
+    QCOMPARE(QString::fromStdString(form.Model().Settings().DropFileName), first);
     // One 256-byte block to program; the CRC is the one the update compares.
-    const QString crc = QString::asprintf("0x%04X", form.FlashWrRXCont()->ImageCrc());
+    const QString crc = QString::asprintf("0x%04X", form.Model().Controller()->ImageCrc());
     QCOMPARE(form.SPTMemo->Lines(),
              (QStringList{"OK: Read ROM Data", "ROMデータ : " + first + "  書込 256バイト  CRC " + crc + "  バージョン なし"}));
     const QByteArray buffer = Buffer(form);
     QCOMPARE(buffer.size(), 262144);
     QCOMPARE(buffer.left(8), data);
     QCOMPARE(buffer.count(char(0xFF)), 262144 - 8);
-    QCOMPARE(form.FlashWrRXCont()->ImageLoaded, quint8(1));
+    QCOMPARE(form.Model().Controller()->ImageLoaded, quint8(1));
   }
 
   void dropOnTheLogPaneReachesTheWindow() {
@@ -110,7 +111,7 @@ class MainWindowDropTest : public QObject {
     QCOMPARE(boxes, QStringList{kv9::kUnknownExtensionText});  // told, not silence
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"NG: Read ROM Data"});
     QCOMPARE(Buffer(form), before);
-    QCOMPARE(form.FlashWrRXCont()->ImageLoaded, quint8(1));
+    QCOMPARE(form.Model().Controller()->ImageLoaded, quint8(1));
   }
 
   void outOfAreaRecordShowsTheBoxLogsNgAndClearsTheImage() {
@@ -122,7 +123,7 @@ class MainWindowDropTest : public QObject {
     form.WMDropFiles({path});
     QCOMPARE(boxes, QStringList{"データが、範囲外です！！"});
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"NG: Read ROM Data"});
-    QCOMPARE(form.FlashWrRXCont()->ImageLoaded, quint8(0));
+    QCOMPARE(form.Model().Controller()->ImageLoaded, quint8(0));
     QCOMPARE(Buffer(form).count(char(0xFF)), 262144);
   }
 
@@ -138,16 +139,16 @@ class MainWindowDropTest : public QObject {
     QVERIFY2(boxes[0].startsWith("ファイルを読み込めません: " + path), qPrintable(boxes[0]));
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"NG: Read ROM Data"});
     QCOMPARE(Buffer(form), before);
-    QCOMPARE(form.FlashWrRXCont()->ImageLoaded, quint8(1));
+    QCOMPARE(form.Model().Controller()->ImageLoaded, quint8(1));
   }
 
   void dropsWithoutLocalFilesLoadNothing() {
     TRXProgAppForm form;
-    form.DropFileName = "earlier.mot";
+    form.Model().Settings().DropFileName = "earlier.mot";
     QVERIFY(!Drop(&form, {QUrl("https://example.invalid/image.mot")}));
-    QCOMPARE(form.DropFileName, QStringLiteral("earlier.mot"));
+    QCOMPARE(form.Model().Settings().DropFileName, std::string("earlier.mot"));
     form.WMDropFiles({});
-    QVERIFY(form.DropFileName.isEmpty());
+    QVERIFY(form.Model().Settings().DropFileName.empty());
     QVERIFY(form.SPTMemo->Lines().isEmpty());
   }
 };

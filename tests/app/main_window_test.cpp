@@ -7,12 +7,14 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QDialog>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "app/about_box.h"
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
 #include "app/main_window.h"
+#include "link/flash_wr_rx_cont.h"
 #include "app/qt_message_pump.h"
 #include "serial/com_error.h"
 
@@ -88,7 +90,7 @@ class MainWindowTest : public QObject {
   void logPaneHidesTraceLinesUntilDebugDisplayIsOn() {
     TRXProgAppForm form;
     form.AppendLog("trace", 0);
-    form.FlashWrRXCont()->AddLog("controller trace", 0);
+    form.Model().Controller()->AddLog("controller trace", 0);
     form.AppendLog("result : OK", 1);
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"result : OK"});
     form.DispDebugInfo = 1;
@@ -96,12 +98,27 @@ class MainWindowTest : public QObject {
     QCOMPARE(form.SPTMemo->Lines(), (QStringList{"result : OK", "trace"}));
   }
 
+  void paneWrapsAndFollowsTheNewestLineAfterALongOne() {
+    TLogMemo memo;
+    memo.resize(300, 120);
+    memo.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&memo));
+    QScrollBar* bar = memo.verticalScrollBar();
+    memo.AppendLine(std::string(400, 'x'));  // wraps over several rows
+    for (int i = 0; i < 40; ++i) {
+      memo.AppendLine("line " + std::to_string(i));
+      QCOMPARE(bar->value(), bar->maximum());
+    }
+    QVERIFY(bar->maximum() > 0);
+    QVERIFY(!memo.horizontalScrollBar()->isVisible());
+  }
+
   void paneIsClearedWhenTheThousandAndFirstLineComes() {
     TRXProgAppForm form;
     for (int i = 1; i <= 1000; ++i) form.AppendLog("line " + std::to_string(i), 1);
     QCOMPARE(form.SPTMemo->LineCount(), 1000);
     QCOMPARE(form.SPTMemo->Lines().last(), QStringLiteral("line 1000"));
-    form.FlashWrRXCont()->AddLog("line 1001", 1);
+    form.Model().Controller()->AddLog("line 1001", 1);
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"line 1001"});
     form.findChild<QAction*>("MnClear")->trigger();
     QCOMPARE(form.SPTMemo->LineCount(), 0);
@@ -110,7 +127,7 @@ class MainWindowTest : public QObject {
 
   void controllerIsMadeWithTheWindowsSwitchesAndTheEmbeddedImage() {
     TRXProgAppForm form;
-    kv9::TFlashWrRXCont* cont = form.FlashWrRXCont();
+    kv9::TFlashWrRXCont* cont = form.Model().Controller();
     QVERIFY(cont);
     QCOMPARE(cont->DebugLog, 0);
     QCOMPARE(cont->TxLog, 0);  // the window's switches overwrite the construction defaults
@@ -128,7 +145,7 @@ class MainWindowTest : public QObject {
     form.show();
     QTRY_VERIFY(!form.isVisible());  // Cancel in the start-up port dialog closed it
     QVERIFY(form.close());
-    QVERIFY(form.FlashWrRXCont() == nullptr);
+    QVERIFY(form.Model().Controller() == nullptr);
     QVERIFY(form.RingSound.isEmpty());
   }
 

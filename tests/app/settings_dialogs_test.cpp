@@ -24,12 +24,13 @@
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
 #include "app/main_window.h"
+#include "link/flash_wr_rx_cont.h"
 #include "app/num_edit.h"
 #include "app/port_list_dlg.h"
 #include "app/port_set_dlg.h"
 #include "app/qt_message_pump.h"
 #include "link/firmware_update.h"
-#include "link/settings_conversions.h"
+#include "window/settings_conversions.h"
 #include "serial/port_name.h"
 #include "tests/support/modal_driver.h"
 #include "tests/support/sim_fixture.h"
@@ -177,7 +178,7 @@ class SettingsDialogsTest : public QObject {
 
   void okStoresTruncatedValuesAndCopiesThemIntoTheController() {
     TRXProgAppForm form;
-    kv9::TFlashWrRXCont& cont = *form.FlashWrRXCont();
+    kv9::TFlashWrRXCont& cont = *form.Model().Controller();
     const std::vector<std::uint8_t> imageBefore = ImageBytes(cont);
     QCOMPARE(cont.RomStart, 0xFFFC0000u);
 
@@ -264,12 +265,12 @@ class SettingsDialogsTest : public QObject {
     QCOMPARE(form.ProgSettings.RomSizeIndex, -1);
     QCOMPARE(form.ProgSettings.WriteSpeedIndex, -1);
     // The fall-back area for a size without a row of its own.
-    QCOMPARE(form.FlashWrRXCont()->RomStart, 0xFFFF0000u);
+    QCOMPARE(form.Model().Controller()->RomStart, 0xFFFF0000u);
   }
 
   void cancelChangesNothing() {
     TRXProgAppForm form;
-    kv9::TFlashWrRXCont& cont = *form.FlashWrRXCont();
+    kv9::TFlashWrRXCont& cont = *form.Model().Controller();
     const kv9::TProgSettings before = form.ProgSettings;
     const kv9::TProgSettings contBefore = cont.Settings;
     WhenModal<TConfigDlg>([](TConfigDlg& dlg) {
@@ -391,7 +392,7 @@ class SettingsDialogsTest : public QObject {
     form.DispDebugInfo = 1;
     form.ProgSettings.PortNumber = 3;
     form.Open1Click();
-    kv9::TFlashWrRXCont& cont = *form.FlashWrRXCont();
+    kv9::TFlashWrRXCont& cont = *form.Model().Controller();
     QVERIFY(cont.CommX1.Connected());
     const std::uint8_t unread[5] = {};
     cont.StoreReceived(unread, 5);  // a reopening would empty the ring
@@ -422,7 +423,7 @@ class SettingsDialogsTest : public QObject {
     kv9::test::TracedSim sim3(folder, 3);
     kv9::test::TracedSim sim4(folder, 4);
     TRXProgAppForm form;
-    kv9::TFlashWrRXCont& cont = *form.FlashWrRXCont();
+    kv9::TFlashWrRXCont& cont = *form.Model().Controller();
     form.ProgSettings.PortNumber = 3;
     form.Open1Click();
     form.SPTMemo->Clear();
@@ -461,7 +462,7 @@ class SettingsDialogsTest : public QObject {
     form.ProgSettings.PortNumber = 3;
     form.Open1Click();
     form.SPTMemo->Clear();
-    const int controllerPort = form.FlashWrRXCont()->Settings.PortNumber;
+    const int controllerPort = form.Model().Controller()->Settings.PortNumber;
     QString box;
     WhenModal<TPortSetDlg>([&box](TPortSetDlg& dlg) {
       dlg.ComComboBox1->setCurrentIndex(dlg.ComComboBox1->findText("COM5"));
@@ -475,8 +476,8 @@ class SettingsDialogsTest : public QObject {
     QVERIFY2(box.startsWith(QStringLiteral("COM5がオープン出来ません!!")), qPrintable(box));
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"Open COM5 : NG"});
     QCOMPARE(form.ProgSettings.PortNumber, 3);
-    QCOMPARE(form.FlashWrRXCont()->Settings.PortNumber, controllerPort);  // no record copy
-    QVERIFY(!form.FlashWrRXCont()->CommX1.Connected());
+    QCOMPARE(form.Model().Controller()->Settings.PortNumber, controllerPort);  // no record copy
+    QVERIFY(!form.Model().Controller()->CommX1.Connected());
   }
 
   void okWithNothingSelectedRaisesTheConversionErrorBeforeAnyPortActivity() {
@@ -492,8 +493,8 @@ class SettingsDialogsTest : public QObject {
     QVERIFY_THROWS_EXCEPTION(kv9::EConvertError, form.MnSetCOMPortClick());
     QVERIFY(shown.isEmpty());
     QCOMPARE(form.SPTMemo->LineCount(), 0);
-    QCOMPARE(form.FlashWrRXCont()->CommX1.Port(), std::string("COM1"));
-    QVERIFY(!form.FlashWrRXCont()->CommX1.Connected());
+    QCOMPARE(form.Model().Controller()->CommX1.Port(), std::string("COM1"));
+    QVERIFY(!form.Model().Controller()->CommX1.Connected());
     QCOMPARE(form.ProgSettings.PortNumber, 1);
 
     // From the menu the error box reports it and the tool goes on.
@@ -511,7 +512,7 @@ class SettingsDialogsTest : public QObject {
     kv9::test::PortFolder folder;
     kv9::test::TracedSim sim(folder, 6);
     TRXProgAppForm form;
-    kv9::TFlashWrRXCont& cont = *form.FlashWrRXCont();
+    kv9::TFlashWrRXCont& cont = *form.Model().Controller();
     form.ProgSettings.PortNumber = 6;
     cont.CommX1.SetBaudRate(kv9::br115200);
 
@@ -550,7 +551,7 @@ class SettingsDialogsTest : public QObject {
     form.Rom1Click();
     QCOMPARE(form.SPTMemo->LineCount(), 0);
     form.DispDebugInfo = 1;
-    form.FlashWrRXCont()->DebugLog = 1;
+    form.Model().Controller()->DebugLog = 1;
     form.Rom1Click();
     QCOMPARE(form.SPTMemo->Lines(), QStringList{"Time Over(10)"});
   }

@@ -26,9 +26,11 @@
 #include "app/conf_err_dlg.h"
 #include "app/config_dlg.h"
 #include "app/confirm1_dlg.h"
+#include "window/broken_off_run.h"
 #include "app/kv9_application.h"
 #include "app/log_memo.h"
 #include "app/main_window.h"
+#include "link/flash_wr_rx_cont.h"
 #include "app/open_com1_dlg.h"
 #include "app/qt_message_pump.h"
 #include "app/stop_signals.h"
@@ -144,6 +146,7 @@ QByteArray SRecord(char type, int addressBytes, quint32 address, const QByteArra
 const QString kReWriteAdvice =
     QStringLiteral("再度ソフトを起動し、［再書込み行う］にチェックを入れてもう一度書き込みを行ってください。");
 const QString kReWriteBoxPlace = QString::fromUtf8(kv9::window::kReWriteBoxPlace);
+const QString kPortVanished = QString::fromUtf8(kv9::window::kPortVanished);
 
 // The lines of a run record without their times: "2026-01-02 10:11:12.345  text".
 QStringList RecordTexts(const std::string& path) {
@@ -154,6 +157,11 @@ QStringList RecordTexts(const std::string& path) {
     texts << (line.size() >= 25 && line.mid(23, 2) == "  " ? line.mid(25) : "?" + line);
   }
   return texts;
+}
+
+std::string ReadText(const std::string& path) {
+  QFile file(QString::fromStdString(path));
+  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
 }
 
 const QStringList kStagesOk = {"", "書込設定   : OK", "ID照合     : OK", "イレース   : OK", "ライト     : OK",
@@ -178,8 +186,8 @@ class UpdateEndToEndTest : public QObject {
     ModalDriver driver(std::move(steps));
     form.show();
     QTRY_VERIFY_WITH_TIMEOUT(driver.Done(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(form.SPTMemo->Lines().contains("Module : Q508     ") || !form.FlashWrRXCont() ||
-                                 form.FlashWrRXCont()->ModuleMessage.size() > 0,
+    QTRY_VERIFY_WITH_TIMEOUT(form.SPTMemo->Lines().contains("Module : Q508     ") || !form.Model().Controller() ||
+                                 form.Model().Controller()->ModuleMessage.size() > 0,
                              10000);
   }
 
@@ -200,12 +208,12 @@ class UpdateEndToEndTest : public QObject {
     for (const std::string& frame : sim_->Received()) QVERIFY(frame.rfind("02 00 4E 0A 9B", 0) != 0);
     QVERIFY(!form.SPTMemo->Lines().contains("書込設定   : OK"));
     QVERIFY(form.TB_Write->isEnabled());
-    QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 1);
+    QCOMPARE(form.Model().Controller()->ModuleSupported, 1);
     const int before = form.SPTMemo->LineCount();
     form.TB_Write->click();
     QCOMPARE(LinesAfter(form, before),
              (kStagesOk + QStringList{"ROM Verision : V2.00.00 ", "アップデートが正常に終了しました。", ""}));
-    QVERIFY(!form.FlashWrRXCont()->CommX1.Connected());
+    QVERIFY(!form.Model().Controller()->CommX1.Connected());
     QCOMPARE(form.LastUpdateResult(), QStringLiteral("OK"));
     QVERIFY(form.isEnabled());
     QVERIFY(form.TB_Write->isEnabled());
@@ -292,8 +300,16 @@ class UpdateEndToEndTest : public QObject {
     // The run's lines, with their times, in one new file of the log folder.
     const std::filesystem::path logs = data.Path() / "kv9update" / "logs";
     std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(logs)) files.push_back(entry.path().string());
+    for (const auto& entry : std::filesystem::directory_iterator(logs)) {
+      if (entry.path().extension() == ".log") files.push_back(entry.path().string());
+    }
     QCOMPARE(files.size(), std::size_t(1));
+    // Beside it the run's JSON object, as kv9flash --report writes it.
+    const std::string json = ReadText(files[0].substr(0, files[0].size() - 4) + ".json");
+    QVERIFY2(json.rfind("{\"port\":\"COM" , 0) == 0, json.c_str());
+    QVERIFY2(json.find("\"outcome\":\"failed\",\"exit\":1,\"stage\":\"write\",\"module_state\":\"partly programmed\"") !=
+                 std::string::npos, json.c_str());
+    QVERIFY(json.back() == '\n');
     QStringList record = RecordTexts(files[0]);
     QVERIFY2(record.size() == runLines.size() + 3, qPrintable(record.join('|')));
     QVERIFY(record.first().startsWith("# kv9update "));
@@ -347,12 +363,12 @@ class UpdateEndToEndTest : public QObject {
     QCOMPARE(box, refusal);
     QCOMPARE(LinesAfter(form, before), QStringList{refusal});
     before = form.SPTMemo->LineCount();
-    form.FlashWrRXCont()->ImageLoaded = 0;
+    form.Model().Controller()->ImageLoaded = 0;
     form.TB_Write->click();
     QCOMPARE(LinesAfter(form, before), QStringList{"ＲＯＭデータがありません。読み込んでから再実行してください"});
     // A frame sent afterwards on the same line marks the end: anything the
     // click had sent would have reached the module before it.
-    kv9::TFlashWrRXCont* cont = form.FlashWrRXCont();
+    kv9::TFlashWrRXCont* cont = form.Model().Controller();
     if (!cont->CommX1.Connected()) QCOMPARE(cont->OpenPort(3), 1);
     QCOMPARE(cont->ReadRomVersion(0), 1);
     const std::vector<std::string> frames = sim_->Received();
@@ -401,7 +417,7 @@ class UpdateEndToEndTest : public QObject {
     ModalDriver driver(std::move(steps));
     form.show();
     QTRY_VERIFY_WITH_TIMEOUT(driver.Done(), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(form.FlashWrRXCont()->ModuleSupported, 1, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.Model().Controller()->ModuleSupported, 1, 10000);
     QVERIFY(form.SPTMemo->Lines().contains("再書き込みモードで、ファームのアップデートを実行します。"));
     form.TB_Write->click();
     QCOMPARE(form.SPTMemo->Lines().last(2).first(), QStringLiteral("アップデートが正常に終了しました。"));
@@ -420,7 +436,7 @@ class UpdateEndToEndTest : public QObject {
     TRXProgAppForm form;
     QStringList boxes;
     StartUp(form, {ClickOpen(), AnswerMessageBox(&boxes)});
-    QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 0);
+    QCOMPARE(form.Model().Controller()->ModuleSupported, 0);
     QVERIFY(!form.TB_Write->isEnabled());  // the search found no supported module
     ModalDriver driver({AnswerMessageBox(&boxes)});
     const QStringList logBefore = form.SPTMemo->Lines();
@@ -451,6 +467,8 @@ class UpdateEndToEndTest : public QObject {
 
   void sigtermDuringTheWriteStopsAtAFrameGivesTheAdviceAndEndsTheTool() {
     StartSim();
+    kv9::test::TempDir data;
+    kv9::test::ScopedEnv dataHome("XDG_DATA_HOME", data.Path().string());
     TerminatedForm form;
     StopSignals stopSignals;
     connect(&stopSignals, &StopSignals::stopAsked, &form, &TRXProgAppForm::StopAsked);
@@ -463,8 +481,16 @@ class UpdateEndToEndTest : public QObject {
                           "アップデートに失敗しました。", "", "ソフトを終了し、R/Wの電源を入れ直してください。",
                           kReWriteAdvice, kReWriteBoxPlace}));
     // Then the tool ends: the window closes and the port with it.
-    QTRY_VERIFY_WITH_TIMEOUT(form.FlashWrRXCont() == nullptr, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Model().Controller() == nullptr, 10000);
     QVERIFY(!form.isVisible());
+    // The data folder keeps a marker that names the run's record and its
+    // advice, for the next start.
+    const kv9::window::BrokenOffRun marker = kv9::window::ReadBrokenOffRun();
+    QVERIFY2(marker.recordPath.rfind((data.Path() / "kv9update" / "logs" / "kv9update-").string(), 0) == 0,
+             marker.recordPath.c_str());
+    QVERIFY(std::filesystem::exists(marker.recordPath));
+    QCOMPARE(marker.advice, (std::vector<std::string>{"ソフトを終了し、R/Wの電源を入れ直してください。",
+                                                      QString(kReWriteAdvice).toStdString()}));
     // The module was left between two whole frames, in its boot program.
     const kv9::sim::SimSnapshot stopped = (*sim_)->Snapshot();
     QCOMPARE(stopped.personality, kv9::sim::Personality::Boot);
@@ -504,11 +530,13 @@ class UpdateEndToEndTest : public QObject {
     const QStringList lines = form.SPTMemo->Lines().mid(before);
     if (lines.contains("ライト     : NG")) {
       // The tool was waiting for the block's reply: the write stage failed.
-      QCOMPARE(lines.last(2), (QStringList{kReWriteAdvice, kReWriteBoxPlace}));
+      // The port is gone from the system: the cable advice comes last.
+      QCOMPARE(lines.last(3), (QStringList{kReWriteAdvice, kReWriteBoxPlace, kPortVanished}));
       QVERIFY(boxes.isEmpty());
     } else {
-      // The tool was writing: the port's error, the stage-0 advice, then the error box.
-      QCOMPARE(lines.last(), QStringLiteral("再度ソフトを起動し、もう一度書き込みを行ってください。"));
+      // The tool was writing: the port's error, the stage-0 advice, the
+      // cable advice, then the error box.
+      QCOMPARE(lines.last(2), (QStringList{QStringLiteral("再度ソフトを起動し、もう一度書き込みを行ってください。"), kPortVanished}));
       QVERIFY(lines.contains("R/Wの接続、設定を確認してください。"));
       QTRY_COMPARE(boxes.size(), 1);
     }
@@ -538,7 +566,7 @@ class UpdateEndToEndTest : public QObject {
     // at word 41 with the all-data kind (which lands in the factory image);
     // nothing else changes.
     const std::uint8_t outOfRange[2] = {0x90, 0x01};  // 400
-    QCOMPARE(form.FlashWrRXCont()->EepromWrite(255, 41, 1, outOfRange), 1);
+    QCOMPARE(form.Model().Controller()->EepromWrite(255, 41, 1, outOfRange), 1);
     s = (*sim_)->Snapshot();
     QVERIFY(s.eepromFactory[80] == 0x90 && s.eepromFactory[81] == 0x01);
     form.DispDebugInfo = 1;
@@ -668,7 +696,7 @@ class UpdateEndToEndTest : public QObject {
       QTest::keyClick(name, Qt::Key_Return);
     });
     form.findChild<QAction*>("MnOpenRom")->trigger();
-    const QString crc = QString::asprintf("0x%04X", form.FlashWrRXCont()->ImageCrc());
+    const QString crc = QString::asprintf("0x%04X", form.Model().Controller()->ImageCrc());
     QCOMPARE(form.SPTMemo->Lines().last(2),
              (QStringList{"OK: Read ROM Data", "ROMデータ : " + path + "  書込 1024バイト  CRC " + crc + "  バージョン なし"}));
     const int before = form.SPTMemo->LineCount();
@@ -689,7 +717,7 @@ class UpdateEndToEndTest : public QObject {
     ModalDriver driver({ClickOpen()});
     form.findChild<QAction*>("MnSearchAgain")->trigger();
     QVERIFY(driver.Done());
-    QCOMPARE(form.FlashWrRXCont()->ModuleSupported, 1);
+    QCOMPARE(form.Model().Controller()->ModuleSupported, 1);
     QVERIFY(form.SPTMemo->Lines().contains("Module : Q508     "));
     QVERIFY(form.TB_Write->isEnabled());
     form.TB_Write->click();
@@ -710,7 +738,7 @@ class UpdateEndToEndTest : public QObject {
     }});
     form.show();
     QTRY_VERIFY_WITH_TIMEOUT(driver.Done(), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(form.FlashWrRXCont() == nullptr, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(form.Model().Controller() == nullptr, 10000);
     QVERIFY(!form.isVisible());
     QVERIFY(sim_->Received().empty());
   }

@@ -2,7 +2,7 @@
 // decoded detail lines, against the simulated module.
 #include "boot_wire_fixture.h"
 
-#include "link/boot_menu_commands.h"
+#include "window/boot_menu_commands.h"
 
 namespace kv9::test {
 namespace {

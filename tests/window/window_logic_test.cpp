@@ -2,9 +2,15 @@
 // without the module (the Qt suites drive the rest against the simulator).
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
 #include "image/loader_texts.h"
+#include "window/boot_menu_commands.h"
 #include "window/image_open.h"
-#include "window/run_log_file.h"
+#include "window/menu_rows.h"
+#include "record/run_record.h"
 #include "window/run_watch.h"
 #include "window/update_command_guard.h"
 #include "window/window_texts.h"
@@ -87,8 +93,36 @@ TEST(ImageOpenTest, TakesHexAndMotInAnyCaseOnly) {
 }
 
 TEST(RunLogFileTest, RecordLinesSplitAndEscapeLikeKv9flash) {
-  EXPECT_EQ(RecordLines("T", "# ", "a\nb\x01"), "T  # a\nT  # b\\x01\n");
-  EXPECT_EQ(RecordLines("T", "", ""), "T  \n");
+  EXPECT_EQ(record::RecordLines("T", "# ", "a\nb\x01"), "T  # a\nT  # b\\x01\n");
+  EXPECT_EQ(record::RecordLines("T", "", ""), "T  \n");
+}
+
+TEST(MenuRowsTest, EveryItemOnceWithItsHandlerAndTheFileMenuInItsOrder) {
+  std::set<std::string> names;
+  std::vector<std::string> file;
+  std::size_t bootRows = 0;
+  for (const MenuItemRow& row : AllItems()) {
+    EXPECT_TRUE(names.insert(row.objectName).second) << row.objectName;
+    EXPECT_NE(row.run, nullptr) << row.objectName;
+    EXPECT_EQ(ItemNamed(row.objectName), static_cast<ItemId>(&row - AllItems().data()));
+    if (row.menu == MenuId::File) file.push_back(row.objectName);
+    if (row.boot && std::string(row.objectName) != "MnIDCheck") ++bootRows;
+  }
+  EXPECT_EQ(file, (std::vector<std::string>{"MnOpenRom", "MnSearchAgain", "MnFileEepromRestore", "MnFileEepromRollBack", "MnFactoryFinish",
+                                            "FileExitItem"}));
+  EXPECT_EQ(bootRows, BootMenuCommands().size());  // the command table's every row
+  EXPECT_EQ(ItemNamed("nothing"), -1);
+  // The update command follows the guard; 書込 only the idle rule, and
+  // ending the tool is always offered (the close rules refuse it during a run).
+  EXPECT_EQ(AllItems()[ItemNamed("TB_Write")].rule, EnableRule::Update);
+  EXPECT_EQ(AllItems()[ItemNamed("N2")].rule, EnableRule::Update);
+  EXPECT_EQ(MenuRowOf(MenuId::Farm).rule, EnableRule::Update);
+  EXPECT_EQ(AllItems()[ItemNamed("MnProgram")].rule, EnableRule::Idle);
+  EXPECT_EQ(AllItems()[ItemNamed("FileExitItem")].rule, EnableRule::Always);
+  EXPECT_STREQ(AllItems()[ItemNamed("MnProgram")].shortcut, "F9");
+  EXPECT_STREQ(AllItems()[ItemNamed("MnClear")].shortcut, "F4");
+  EXPECT_STREQ(AllItems()[ItemNamed("N2")].shortcut, "Ctrl+U");
+  EXPECT_TRUE(AllItems()[ItemNamed("MnFwBackup")].checkable);
 }
 
 }  // namespace

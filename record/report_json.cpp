@@ -1,8 +1,8 @@
-#include "cli/report_json.h"
+#include "record/report_json.h"
 
 #include <cstdio>
 
-namespace kv9::cli {
+namespace kv9::record {
 namespace {
 
 std::string Trimmed(std::string text) {
@@ -70,15 +70,5 @@ std::string ReportJson(const RunFacts& f) {
   return json + "}";
 }
 
-std::string LostChildJson(const PortRow& row) {
-  RunFacts facts;
-  facts.port = row.port;
-  facts.module = row.module;
-  facts.report.romBefore = row.romBefore;
-  facts.report.romAfter = row.romAfter;
-  facts.report.seconds = row.seconds;
-  facts.exitStatus = row.exitStatus;
-  return ReportJson(facts);
-}
 
-}  // namespace kv9::cli
+}  // namespace kv9::record

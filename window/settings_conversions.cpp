@@ -1,4 +1,4 @@
-#include "link/settings_conversions.h"
+#include "window/settings_conversions.h"
 
 #include <cmath>
 #include <limits>

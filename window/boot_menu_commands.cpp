@@ -1,4 +1,4 @@
-#include "link/boot_menu_commands.h"
+#include "window/boot_menu_commands.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
 #include "link/eeprom_restore.h"
 
 #include <cstring>
+#include <exception>
 
 #include "link/eeprom_backup.h"
 #include "platform/ticks.h"
@@ -72,12 +73,48 @@ std::string OtherModuleReason(TFlashWrRXCont& cont, const EepromFileSource& sour
   return {};
 }
 
+RestoreProblem RestoreFromFile(TFlashWrRXCont& cont, int initScanMode, const EepromFileSource& source,
+                               const LogLineFn& log, EepromRestoreResult& result) {
+  if (!source.content.checked) log(kBackupFileLabel + source.path + kWithoutCheck, 1);
+  EepromImages now;
+  if (const RestoreProblem read = ReadEepromImagesTwice(cont, now); read != RestoreProblem::None) return read;
+  if (const std::string why = OtherModuleReason(cont, source, now.factory); !why.empty()) {
+    log(kBackupFileLabel + std::string("NG ") + why, 1);
+    if (!source.allowOtherModule || !source.allowOtherModule(why)) return RestoreProblem::OtherModule;
+    log(kBackupFileLabel + source.path + kOtherModuleAllowed, 1);
+    result.otherModule = true;
+  }
+  if (!BackupTo(cont, cont.CommX1.Port(), log, result)(now.factory, now.allData)) return RestoreProblem::BackupFailed;
+  const EepromImages wanted{source.content.factory, source.content.allData};
+  return source.rollBack ? WriteEepromImagesBack(cont, wanted) : ContinueFactoryRestore(cont, initScanMode, wanted, now);
+}
+
+// The port can go away in the middle of the step (the module unplugged):
+// the error is logged and the step ends with what it may have left, told
+// from how far it came, never as a step that did not run. Before the copy
+// was made nothing was changed; after it the EEPROM may be changed, and the
+// copy is the way on.
+template <typename Step>
+void GuardedStep(EepromRestoreResult& result, const LogLineFn& log, Step step) {
+  try {
+    result.problem = step();
+  } catch (const std::exception& e) {
+    log(e.what(), 1);
+    if (result.backupPath.empty()) {
+      result.problem = RestoreProblem::ReadFailed;
+    } else {
+      result.problem = result.rollBack ? RestoreProblem::WriteFailed : RestoreProblem::InitFailed;
+    }
+  }
+}
+
 }  // namespace
 
 EepromRestoreResult RestoreWithBackup(TFlashWrRXCont& cont, int initScanMode, const std::string& portName,
                                       const LogLineFn& log) {
   EepromRestoreResult result;
-  result.problem = RestoreFactoryImages(cont, initScanMode, BackupTo(cont, portName, log, result));
+  GuardedStep(result, log,
+              [&] { return RestoreFactoryImages(cont, initScanMode, BackupTo(cont, portName, log, result)); });
   return result;
 }
 
@@ -85,26 +122,7 @@ EepromRestoreResult RestoreFromBackupFile(TFlashWrRXCont& cont, int initScanMode
                                           const LogLineFn& log) {
   EepromRestoreResult result;
   result.rollBack = source.rollBack;
-  if (!source.content.checked) log(kBackupFileLabel + source.path + kWithoutCheck, 1);
-  EepromImages now;
-  result.problem = ReadEepromImagesTwice(cont, now);
-  if (result.problem != RestoreProblem::None) return result;
-  if (const std::string why = OtherModuleReason(cont, source, now.factory); !why.empty()) {
-    log(kBackupFileLabel + std::string("NG ") + why, 1);
-    if (!source.allowOtherModule || !source.allowOtherModule(why)) {
-      result.problem = RestoreProblem::OtherModule;
-      return result;
-    }
-    log(kBackupFileLabel + source.path + kOtherModuleAllowed, 1);
-    result.otherModule = true;
-  }
-  if (!BackupTo(cont, cont.CommX1.Port(), log, result)(now.factory, now.allData)) {
-    result.problem = RestoreProblem::BackupFailed;
-    return result;
-  }
-  const EepromImages wanted{source.content.factory, source.content.allData};
-  result.problem = source.rollBack ? WriteEepromImagesBack(cont, wanted)
-                                   : ContinueFactoryRestore(cont, initScanMode, wanted, now);
+  GuardedStep(result, log, [&] { return RestoreFromFile(cont, initScanMode, source, log, result); });
   return result;
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "fleet/json_text.h"
+
 namespace kv9::record {
 namespace {
 
@@ -25,23 +27,9 @@ std::string Field(const char* name, const std::string& value) {
 
 }  // namespace
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(byte));
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
+// The one escaping of the tool's JSON: a report object and a broker's
+// payload quote their text alike.
+std::string JsonString(const std::string& text) { return fleet::JsonText(text); }
 
 std::string ReportJson(const RunFacts& f) {
   const UpdateReport& r = f.report;

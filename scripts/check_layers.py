@@ -24,7 +24,7 @@ RULES = {
     "boot": {"platform", "wire", "image", "serial"},
     "link": {"platform", "wire", "image", "serial", "boot"},
     "sim": {"wire"},
-    "record": {"platform", "wire", "image", "serial", "boot", "link"},
+    "record": {"platform", "wire", "image", "serial", "boot", "link", "fleet"},
     "station": {"platform", "wire", "image", "serial", "boot", "link"},
     "fleet": {"platform", "wire", "image"},
     "cli": {"platform", "wire", "image", "serial", "boot", "link", "record", "station", "fleet"},

@@ -281,6 +281,10 @@ void BootProgram::Dispatch(const std::vector<std::uint8_t>& f) {
   ctx_.lineFault.reset();
   const auto fault = ctx_.faults.ForBoot(c);
   if (fault && fault->kind == FaultRule::Kind::NoReply) return;
+  if (fault && fault->kind == FaultRule::Kind::Disconnect) {
+    ctx_.request = ModuleRequest::Disconnect;
+    return;
+  }
   if (fault && fault->kind == FaultRule::Kind::ErrorReply) {
     Error(c, fault->errorCode);
     return;

@@ -124,6 +124,7 @@ const char* UsageText() {
          "                        (nothing answers for --away-ms)\n"
          "faults (SITE is fw:SS, fw:CC:SS, boot:CC or loader:CC in hex, optionally /N for the N-th only):\n"
          "  --no-reply SITE       swallow the frame: no effect, no answer\n"
+         "  --disconnect SITE     pull the cable when the frame arrives: no effect, the port goes away\n"
          "  --error-reply SITE=CODE   refuse with CODE (boot: command|0x80 then CODE; firmware: status byte)\n"
          "  --bad-sum SITE        answer with a checksum that is off by one\n"
          "  --bit-flip SITE=BYTE.BIT  flip bit BIT of reply byte BYTE (0 = first), sum left as sent\n"
@@ -280,6 +281,7 @@ const ValueOption kValueOptions[] = {
      }},
     {"--eeprom", [](const std::string& v, SimOptions& o) -> R { o.eepromDir = v; return std::nullopt; }},
     {"--no-reply", [](const std::string& v, SimOptions& o) { return StoreSiteFault(v, o, K::NoReply); }},
+    {"--disconnect", [](const std::string& v, SimOptions& o) { return StoreSiteFault(v, o, K::Disconnect); }},
     {"--bad-sum", [](const std::string& v, SimOptions& o) { return StoreSiteFault(v, o, K::BadSum); }},
     {"--error-reply", StoreErrorReply},
     {"--bit-flip",

@@ -110,6 +110,10 @@ void NormalFirmware::Dispatch(const std::vector<std::uint8_t>& frame) {
   ctx_.lineFault.reset();
   const auto fault = ctx_.faults.ForFirmware(code, sub);
   if (fault && fault->kind == FaultRule::Kind::NoReply) return;
+  if (fault && fault->kind == FaultRule::Kind::Disconnect) {
+    ctx_.request = ModuleRequest::Disconnect;
+    return;
+  }
   if (fault && fault->kind != FaultRule::Kind::ErrorReply) ctx_.lineFault = fault;
 
   if (const auto refusal = FrameRefusal(frame)) {

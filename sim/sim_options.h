@@ -39,6 +39,7 @@ struct FaultRule {
     // only reading twice does. The module itself is unaffected.
     BitFlip,
     BitFlipSummed,
+    Disconnect,  // the cable is pulled as the frame arrives: no effect, the port goes away
   };
   Kind kind = Kind::NoReply;
   FaultSite site;

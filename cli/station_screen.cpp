@@ -21,7 +21,8 @@ std::string ClockTime() {
 }  // namespace
 
 bool StationImageAccepted(const CliOptions& options) {
-  const std::string problem = station::StationImageProblem(options.settings, options.imageFile);
+  std::string problem = station::StationImageProblem(options.settings, options.imageFile);
+  if (problem.empty()) problem = station::StationBackupProblem(options.settings, options.update, options.imageFile);
   if (problem.empty()) return true;
   std::fprintf(stderr, "error: %s\n", problem.c_str());
   return false;

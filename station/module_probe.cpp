@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "boot/boot_protocol.h"
+#include "link/firmware_backup.h"
 #include "link/firmware_update.h"
 #include "link/flash_wr_rx_cont.h"
 #include "link/module_rate_search.h"
@@ -156,6 +157,21 @@ std::string StationImageProblem(const TProgSettings& settings, const std::string
   cont.LoadEmbeddedImage();
   if (!imageFile.empty() && !cont.LoadImageFile(imageFile)) return imageFile + ": " + cont.ImageLoadProblem;
   return ImageAreaProblem(cont);
+}
+
+std::string StationBackupProblem(const TProgSettings& settings, const UpdateOptions& update,
+                                 const std::string& imageFile) {
+  if (update.FirmwareBackup.empty()) return {};
+  SilentUi ui([] { return false; });
+  SilentPane pane;
+  TFlashWrRXCont cont(&ui, &pane, settings);
+  // Each slot gets its own file in it, as several ports do.
+  std::string folder = update.FirmwareBackup;
+  if (folder.back() != '/') folder += '/';
+  const FirmwareBackupRequest request{.target = folder, .makeFolder = update.FirmwareBackupMakeFolder != 0};
+  const std::string problem =
+      FirmwareBackupTargetProblem(request, FirmwareBackupBytes(cont, update.UserBootMode), imageFile);
+  return problem.empty() ? problem : FirmwareBackupRefusal(problem);
 }
 
 }  // namespace kv9::station

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "link/firmware_update.h"
 #include "platform/prog_settings.h"
 #include "station/slot_presence.h"
 
@@ -46,5 +47,11 @@ ProbeResult ProbeModule(const TProgSettings& settings, const std::string& port, 
 // load, or it belongs to another area than the settings describe), "" when
 // nothing is: a station refuses it before any port is touched.
 std::string StationImageProblem(const TProgSettings& settings, const std::string& imageFile);
+
+// Why the slots' firmware copies (--backup, a folder each slot writes its
+// own files into) cannot be made, "" when they can: checked once at start,
+// so a mistyped folder stops the station before any module is touched.
+std::string StationBackupProblem(const TProgSettings& settings, const UpdateOptions& update,
+                                 const std::string& imageFile);
 
 }  // namespace kv9::station

@@ -166,7 +166,7 @@ TEST_F(Kv9flashStationTest, TwoSlotsOneModuleRefusingAFrameOneLosingAProbeEachRu
   EXPECT_EQ(com3->Snapshot().romVersion, "V2.00.00 ");
 }
 
-TEST_F(Kv9flashStationTest, TwoNamesOfOneDeviceAreRefusedBeforeAnyFrame) {
+TEST_F(Kv9flashStationTest, TwoNamesOfOneDeviceAndAMissingBackupFolderAreRefusedBeforeAnyFrame) {
   test::TracedSim com3(folder_, 3);
   // A second name for the same pty, and a link to the first name.
   folder_.Link("COM5", com3->SlavePath());
@@ -178,6 +178,16 @@ TEST_F(Kv9flashStationTest, TwoNamesOfOneDeviceAreRefusedBeforeAnyFrame) {
   EXPECT_EQ(r.err, "error: COM3 and COM5" + device + "error: COM3 and COM6" + device + "error: COM5 and COM6" + device);
   EXPECT_TRUE(com3.Received().empty());
   EXPECT_TRUE(com3->Snapshot().commandCounts.empty());
+
+  // A mistyped backup folder stops the station at start, not each module
+  // after its boot-mode request.
+  const std::string missing = std::string(folder_.Path()) + "/no-such-folder/";
+  const auto b = test::RunChild(KV9FLASH_PATH, {"station", "--port", "COM3", "--no-init", "--backup", missing},
+                                kWatchdogMs);
+  EXPECT_EQ(b.exitCode, 2) << b.out << b.err;
+  EXPECT_EQ(b.out, "");
+  EXPECT_EQ(b.err.rfind("error: ファームウェアのバックアップができないため、書き込みを中止しました。", 0), 0u) << b.err;
+  EXPECT_TRUE(com3.Received().empty());
 }
 
 TEST_F(Kv9flashStationTest, AModuleSwappedBehindAPortThatStaysOpenIsANewModuleUpdatedOnce) {

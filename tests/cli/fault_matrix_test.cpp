@@ -239,6 +239,10 @@ const Row kRows[] = {
      kPartlyWritten},
     {{"--no-reply", "fw:4E:83/3"}, kFactoryData, "running new firmware", "restore --from", nullptr, true,
      kPartlyWritten},
+    // The cable pulled in the middle of the writes: plugged in again, the
+    // module continues from the copy like any broken-off restore.
+    {{"--disconnect", "fw:4E:83/2"}, kFactoryData, "running new firmware", "restore --from", nullptr, true,
+     kPartlyWritten},
     {{"--bit-flip", "fw:4E:83/2=2.1"}, kFactoryData, "running new firmware", "restore --from", nullptr, true,
      kPartlyWritten},
     // Every reply to the second read of the factory image spoilt (it is

@@ -76,7 +76,7 @@ int Run(const kv9::cli::CliOptions& options, kv9::cli::RunFacts& facts) {
   kv9::cli::Console console(stdout, stderr, progress);
   kv9::cli::SetProgressOnTerminal(progress);
   if (options.command == kv9::cli::Command::Info) return ShowImageInfo(options, console);
-  // Hook: the broker (--mqtt) starts before the run, so that reports an
+  // The broker (--mqtt) starts before the run, so that reports an
   // earlier run left in the spool go out meanwhile.
   std::unique_ptr<kv9::fleet::ReportPublisher> broker;
   if (!options.mqttUrl.empty()) {
@@ -94,7 +94,7 @@ int Run(const kv9::cli::CliOptions& options, kv9::cli::RunFacts& facts) {
     status = kv9::cli::RunWithRecord(options, console, facts);
   }
   if (!options.reportFile.empty()) status = kv9::cli::WriteReport(options.reportFile, facts, console, status);
-  // Hook: the same report object to the broker.
+  // The same report object to the broker.
   if (broker) status = kv9::cli::PublishRunReport(*broker, kv9::cli::ReportJson(facts), console, status);
   // A log that did not reach its file is lost; a reader that closed its
   // pipe (`| head`) chose not to read on.

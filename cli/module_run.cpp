@@ -93,7 +93,7 @@ int LoadImage(ModuleRun& run) {
     return run.Refuse(problem);
   }
   run.ui.SetAreaStart(run.cont.RomStart);
-  // Hook: the image's identity for the report, once it is the one to program.
+  // The image's identity for the report, once it is the one to program.
   run.identity.image = fleet::IdentifyImage(run.cont.Image, file);
   return CheckBackupTarget(run);
 }
@@ -199,7 +199,7 @@ void CloseRun(ModuleRun& run, int status) {
     run.console.Message("continue with: " + run.facts.continueWith);
   }
   run.facts.exitStatus = stopSignal && status == kExitFailed ? 128 + stopSignal : status;
-  // Hook: the report's schema-2 members, now that the run has ended.
+  // The report's schema-2 members, now that the run has ended.
   run.identity.end = fleet::IsoTimeNow();
   if (run.identity.image.source.empty()) run.identity.image.source = fleet::ImageSource(run.options.imageFile);
   run.facts.identityMembers = fleet::IdentityMembers(run.identity);

@@ -74,7 +74,7 @@ int RunStation(const CliOptions& options, const std::vector<std::string>& args) 
   ArmStop();
   Station station(options, !options.quiet && StderrIsTerminal());
   if (!station.OpenReport()) return 2;
-  // Hook: the broker, before any slot starts.
+  // The broker, before any slot starts.
   if (!station.OpenBroker()) return 2;
   std::vector<SlotView> views(options.ports.size());
   std::vector<bool> inRun(options.ports.size(), false);

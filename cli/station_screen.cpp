@@ -141,7 +141,7 @@ double Station::Elapsed() const {
 }
 
 int Station::Finish() {
-  // Hook: every slot stopped and the station offline on the broker.
+  // Every slot stopped and the station offline on the broker.
   broker_.Finish();
   TellBrokerNotices();
   if (live_) {

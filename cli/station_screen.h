@@ -28,7 +28,7 @@ class Station {
   // Opens --report for appending (when given); false, with the reason on
   // stderr, when it cannot.
   bool OpenReport();
-  // Hook: starts publishing to the broker (--mqtt); false, with the reason
+  // Starts publishing to the broker (--mqtt); false, with the reason
   // on stderr, when it cannot be used.
   bool OpenBroker() { return broker_.Start(options_); }
   void AddSlot(const SlotView* view) { slots_.push_back(view); }

@@ -128,7 +128,7 @@ void ApplyEvent(SlotView& slot, Tally& tally, const SlotEvent& event) {
 }
 
 std::string StationJson(std::string json, int seq, std::string start, const std::string& mode) {
-  // Hook: a report with schema-2 members carries the run's own start (with
+  // A report with schema-2 members carries the run's own start (with
   // its UTC offset); it takes the place of the station's, once.
   const std::string key = ",\"start\":\"";
   if (const std::size_t at = json.find(key); at != std::string::npos) {

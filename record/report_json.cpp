@@ -53,7 +53,7 @@ std::string ReportJson(const RunFacts& f) {
   json += Field("firmware_backup", OrNull(r.firmwareBackup));
   json += Field("continue_with", OrNull(f.continueWith));
   json += Field("power_cycle_first", !f.continueWith.empty() && r.powerCycleFirst ? "true" : "false");
-  // Hook: the schema-2 members (fleet/report_identity.h) after the run's own facts.
+  // The schema-2 members (fleet/report_identity.h) after the run's own facts.
   if (!f.identityMembers.empty()) json += "," + f.identityMembers;
   return json + "}";
 }

@@ -115,24 +115,11 @@ TEST_F(Kv9flashStationTest, AShiftOfModulesHoldsOneReportLinePerRunAndAStoppedRu
 }
 
 TEST_F(Kv9flashStationTest, TwoSlotsOneModuleRefusingAFrameOneLosingAProbeEachRunOnce) {
-  sim::SimOptions failing;
-  sim::FaultRule refuse;
-  refuse.kind = sim::FaultRule::Kind::ErrorReply;
-  refuse.site.code = 0x50;
-  refuse.site.occurrence = 5;
-  refuse.errorCode = 0x53;
-  failing.faults.rules.push_back(refuse);
+  const sim::SimOptions failing = test::SimOptionsFrom({"--error-reply", "boot:50/5=53"});
   // The OK module leaves one presence probe unanswered: its ROM version
   // queries are the station's search, the update's search, the update's
   // read after the restart, then the presence probes.
-  sim::SimOptions losing;
-  sim::FaultRule lost;
-  lost.kind = sim::FaultRule::Kind::NoReply;
-  lost.site.side = sim::FaultSite::Side::Firmware;
-  lost.site.frameCode = 0x4F;
-  lost.site.code = 0x90;
-  lost.site.occurrence = 5;
-  losing.faults.rules.push_back(lost);
+  const sim::SimOptions losing = test::SimOptionsFrom({"--no-reply", "fw:4F:90/5"});
   test::TracedSim com3(folder_, 3, losing), com4(folder_, 4, failing);
   SpawnedChild station(KV9FLASH_PATH, {"station", "--port", "COM3,COM4", "--no-init"});
   ASSERT_TRUE(station.WaitForOutput(" NG write in ", kWatchdogMs));
@@ -220,13 +207,7 @@ TEST_F(Kv9flashStationTest, AModuleSwappedBehindAPortThatStaysOpenIsANewModuleUp
 }
 
 TEST_F(Kv9flashStationTest, AnNgModuleSwitchedOffAndOnInItsFixtureIsReWrittenOnce) {
-  sim::SimOptions failing;
-  sim::FaultRule refuse;
-  refuse.kind = sim::FaultRule::Kind::ErrorReply;
-  refuse.site.code = 0x50;
-  refuse.site.occurrence = 5;
-  refuse.errorCode = 0x53;
-  failing.faults.rules.push_back(refuse);
+  const sim::SimOptions failing = test::SimOptionsFrom({"--error-reply", "boot:50/5=53"});
   test::TracedSim com3(folder_, 3, failing);
   const auto report = out_.Path() / "report.jsonl";
   SpawnedChild station(KV9FLASH_PATH, {"station", "--port", "COM3", "--no-init", "--report", report.string()});

@@ -3,13 +3,27 @@
 // frame it receives recorded.
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "sim/command_line.h"
 #include "sim/sim_module.h"
 #include "tests/support/port_folder.h"
 
 namespace kv9::test {
+
+// A module's options as kv9sim's command line spells them
+// ({"--error-reply", "boot:50/5=53"}): one way to write a fault, for the
+// tests as for a bench started by hand.
+inline sim::SimOptions SimOptionsFrom(const std::vector<std::string>& args) {
+  sim::SimOptions options;
+  std::string error;
+  if (sim::ParseCommandLine(args, "unused", &options, &error) != sim::ParseOutcome::Run)
+    throw std::invalid_argument("kv9sim options: " + error);
+  options.portDir.clear();
+  return options;
+}
 
 class TracedSim {
  public:

@@ -274,13 +274,7 @@ TEST_F(WindowModelTest, TheEepromBackupItemsAfterAnUpdateOpenThePortThemselves) 
 TEST_F(WindowModelTest, AFactoryStepLeftUndoneIsNamedByTheAdviceAndFinishedFromTheFileMenu) {
   // The write and its check succeed; the new firmware does not answer its
   // first ROM version query, so the factory settings were not restored.
-  sim::SimOptions options;
-  sim::FaultRule mute;
-  mute.kind = sim::FaultRule::Kind::NoReply;
-  mute.site.side = sim::FaultSite::Side::Firmware;
-  mute.site.code = 0x90;
-  mute.site.occurrence = 2;
-  options.faults.rules.push_back(mute);
+  const sim::SimOptions options = test::SimOptionsFrom({"--no-reply", "fw:90/2"});
   StartSim(options);
   StartModel();
   model_->Settings().InitAfterUpdate = 1;

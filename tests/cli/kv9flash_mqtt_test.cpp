@@ -31,13 +31,6 @@ constexpr int kWatchdogMs = 60000;
 // The CRC area of the default RX231 256K setting, 0xFFFC0000..0xFFFFBFFF.
 constexpr std::size_t kCrcAreaBytes = 0x3C000;
 
-std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::string Member(const std::string& json, const std::string& name) {
   const std::string key = "\"" + name + "\":\"";
   const std::size_t at = json.find(key);
@@ -68,7 +61,7 @@ std::string HostName() {
 
 // What the module's flash holds over the CRC area, by its dump.
 std::string FlashSha256(const fs::path& flashBin) {
-  const std::string flash = ReadText(flashBin).substr(0, kCrcAreaBytes);
+  const std::string flash = test::FileText(flashBin).substr(0, kCrcAreaBytes);
   return DigestHex(Sha256Of(reinterpret_cast<const std::uint8_t*>(flash.data()), flash.size()));
 }
 
@@ -186,7 +179,7 @@ TEST_F(Kv9flashMqttTest, StationStartedWhileTheBrokerIsDownDeliversEveryReportOn
   // Said once, not per module.
   EXPECT_EQ(Count(r.out, "reports are kept in " + Spool().string() + " until it takes them"), 1u) << r.out;
 
-  const std::vector<std::string> lines = test::SplitLines(ReadText(report));
+  const std::vector<std::string> lines = test::SplitLines(test::FileText(report));
   const std::vector<std::string> published = Payloads(seen, "kv9/bench/report");
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(std::multiset<std::string>(published.begin(), published.end()),
@@ -248,8 +241,8 @@ TEST_F(Kv9flashMqttTest, AnUpdateTheBrokerRefusesKeepsItsReportAndTheNextRunDeli
         << r.err;
   }
   ASSERT_EQ(Kept(), 1u);
-  const std::string kept = ReadText(fs::directory_iterator(Spool())->path());
-  EXPECT_EQ(kept, ReadText(first));
+  const std::string kept = test::FileText(fs::directory_iterator(Spool())->path());
+  EXPECT_EQ(kept, test::FileText(first));
   const fs::path passwordFile = out_.Path() / "password";
   std::ofstream(passwordFile) << "s3cret\n";
   const auto r = test::RunChild(KV9FLASH_PATH, {"--port", "COM5", "--no-init", "-q", "--report", second.string(),
@@ -263,8 +256,8 @@ TEST_F(Kv9flashMqttTest, AnUpdateTheBrokerRefusesKeepsItsReportAndTheNextRunDeli
   ::kill(watch->Pid(), SIGTERM);
   const auto published = Payloads(watch->Finish(kWatchdogMs).out, "kv9/" + HostName() + "/report");
   ASSERT_EQ(published.size(), 2u);
-  EXPECT_EQ(published[0] + "\n", ReadText(first));
-  EXPECT_EQ(published[1] + "\n", ReadText(second));
+  EXPECT_EQ(published[0] + "\n", test::FileText(first));
+  EXPECT_EQ(published[1] + "\n", test::FileText(second));
   EXPECT_EQ(published[0].find("\"station\":"), std::string::npos) << "a single run names no station";
 }
 

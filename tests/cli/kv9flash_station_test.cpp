@@ -24,13 +24,6 @@ using test::SpawnedChild;
 
 constexpr int kWatchdogMs = 60000;
 
-std::string ReadText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -91,8 +84,8 @@ TEST_F(Kv9flashStationTest, AShiftOfModulesHoldsOneReportLinePerRunAndAStoppedRu
   EXPECT_NE(r.out.find(" #4 NG write (stopped by SIGINT (Ctrl+C), module partly programmed) in "),
             std::string::npos)
       << r.out;
-  const std::vector<std::string> lines = Lines(ReadText(report));
-  ASSERT_EQ(lines.size(), 4u) << ReadText(report);
+  const std::vector<std::string> lines = Lines(test::FileText(report));
+  ASSERT_EQ(lines.size(), 4u) << test::FileText(report);
   EXPECT_EQ(lines[3].rfind("{\"port\":\"COM4\",\"seq\":4,\"start\":\"", 0), 0u) << lines[3];
   EXPECT_NE(lines[3].find("\"mode\":\"update\",\"outcome\":\"stopped\",\"exit\":130,\"stage\":\"write\","
                           "\"module_state\":\"partly programmed\""),
@@ -103,11 +96,11 @@ TEST_F(Kv9flashStationTest, AShiftOfModulesHoldsOneReportLinePerRunAndAStoppedRu
   EXPECT_LT(stopped.blocksProgrammed, 421u);  // of the area's 421
   for (int k = 1; k <= 3; ++k) {
     const auto module = dump / ("module-" + std::to_string(k));
-    const std::string summary = ReadText(module / "summary.json");
+    const std::string summary = test::FileText(module / "summary.json");
     // One boot-mode request per module: none was updated twice.
     EXPECT_NE(summary.find("\"fw:4E:9B\": 1,"), std::string::npos) << k << summary;
     EXPECT_NE(summary.find("\"romVersion\": \"V2.00.00 \""), std::string::npos) << k;
-    EXPECT_EQ(ReadText(module / "flash.bin").substr(0, 245760), ImageBytes()) << k;
+    EXPECT_EQ(test::FileText(module / "flash.bin").substr(0, 245760), ImageBytes()) << k;
     const std::string line = "{\"port\":\"COM3\",\"seq\":" + std::to_string(k) + ",\"start\":\"";
     EXPECT_EQ(lines[k - 1].rfind(line, 0), 0u) << lines[k - 1];
     EXPECT_NE(lines[k - 1].find("\"mode\":\"update\",\"outcome\":\"ok\","), std::string::npos) << lines[k - 1];
@@ -199,10 +192,10 @@ TEST_F(Kv9flashStationTest, AModuleSwappedBehindAPortThatStaysOpenIsANewModuleUp
   EXPECT_EQ(r.out.find("port gone"), std::string::npos) << r.out;
   for (int k = 1; k <= 3; ++k) {
     const auto module = dump / ("module-" + std::to_string(k));
-    const std::string summary = ReadText(module / "summary.json");
+    const std::string summary = test::FileText(module / "summary.json");
     EXPECT_NE(summary.find("\"fw:4E:9B\": 1,"), std::string::npos) << k << summary;
     EXPECT_NE(summary.find("\"romVersion\": \"V2.00.00 \""), std::string::npos) << k;
-    EXPECT_EQ(ReadText(module / "flash.bin").substr(0, 245760), ImageBytes()) << k;
+    EXPECT_EQ(test::FileText(module / "flash.bin").substr(0, 245760), ImageBytes()) << k;
   }
 }
 
@@ -233,8 +226,8 @@ TEST_F(Kv9flashStationTest, AnNgModuleSwitchedOffAndOnInItsFixtureIsReWrittenOnc
   EXPECT_EQ(Count(s, "fw:4E:9B"), 1u);  // one boot-mode request: the first run's
   EXPECT_EQ(Count(s, "boot:3F"), 2u);   // a handshake per run
   EXPECT_EQ(Count(s, "boot:9D"), 1u);   // one restart into the new firmware
-  const std::vector<std::string> lines = Lines(ReadText(report));
-  ASSERT_EQ(lines.size(), 2u) << ReadText(report);
+  const std::vector<std::string> lines = Lines(test::FileText(report));
+  ASSERT_EQ(lines.size(), 2u) << test::FileText(report);
   EXPECT_NE(lines[0].find("\"seq\":1,"), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("\"mode\":\"update\",\"outcome\":\"failed\",\"exit\":1,\"stage\":\"write\""),
             std::string::npos)

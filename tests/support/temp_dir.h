@@ -4,11 +4,21 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
 namespace kv9::test {
+
+// A file's bytes as they are on disk ("" when it cannot be read).
+inline std::string FileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 // A fresh empty folder under the system's temporary folder, removed with
 // everything in it at the end.

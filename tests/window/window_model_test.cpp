@@ -21,13 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 std::vector<fs::path> FilesIn(const fs::path& folder, const std::string& extension) {
   std::vector<fs::path> files;
   std::error_code ec;
@@ -200,11 +193,11 @@ TEST_F(WindowModelTest, TheBackupItemCopiesTheFirmwareFirstAndTheRunLeavesItsJso
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_EQ(records[0].stem(), reports[0].stem());
   EXPECT_EQ(model_->LastReportPath(), reports[0].string());
-  const std::string record = ReadFile(records[0]);
+  const std::string record = test::FileText(records[0]);
   EXPECT_NE(record.find("  # settings: port COM3, module rate 19200"), std::string::npos) << record;
   EXPECT_NE(record.find(", firmware backup\n"), std::string::npos) << record;
   EXPECT_NE(record.find("  # outcome: OK (ok, stage done"), std::string::npos) << record;
-  const std::string json = ReadFile(reports[0]);
+  const std::string json = test::FileText(reports[0]);
   EXPECT_EQ(json.rfind("{\"port\":\"COM3\",\"outcome\":\"ok\",\"exit\":0,\"stage\":\"done\",", 0), 0u) << json;
   EXPECT_NE(json.find("\"module\":\"Q508\""), std::string::npos) << json;
   // The window's report is schema 2 like kv9flash's, naming its program and
@@ -222,7 +215,7 @@ TEST_F(WindowModelTest, TheBackupItemCopiesTheFirmwareFirstAndTheRunLeavesItsJso
   const fs::path backup = json.substr(from, json.find('"', from) - from);
   EXPECT_TRUE(fs::exists(backup)) << backup;
   EXPECT_EQ(backup.extension(), ".mot");
-  EXPECT_EQ(ReadFile(backup).rfind("S0", 0), 0u);  // an S-record file of what the module held
+  EXPECT_EQ(test::FileText(backup).rfind("S0", 0), 0u);  // an S-record file of what the module held
   // No marker of a broken-off run after one that ended.
   EXPECT_FALSE(fs::exists(BrokenOffRunPath()));
 }
